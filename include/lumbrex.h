@@ -1,0 +1,56 @@
+/*
+ * lumbrex.h - the C interface of lumbrex.dll, the client library of the
+ * serial-port bundling service.
+ *
+ * Every export returns a 32-bit result: 1 for success, 0 for failure. The
+ * reason of a failure is read afterwards with QKGetLastError(), a Windows
+ * error code shared by the whole process (never cleared, only stored by
+ * failures). Arguments are OLE automation VARIANTs, plain 32-bit integers and
+ * pointers; whatever the library places in an out-VARIANT belongs to the
+ * caller, who frees it with VariantClear. See docs/ for the reference.
+ */
+#ifndef LUMBREX_H
+#define LUMBREX_H
+
+#include <windows.h>
+#include <oleauto.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#ifdef LUMBREX_BUILDING
+#define LUMBREX_API
+#else
+#define LUMBREX_API __declspec(dllimport)
+#endif
+#define LUMBREX_CALL WINAPI
+
+/* ---- Part 1.1: last-error code ------------------------------------------ */
+
+/* The last-error code: 0 after load; set by failing exports only.
+   13 (ERROR_INVALID_DATA) = a refused argument; registry, network and system
+   codes are passed through unchanged. */
+LUMBREX_API unsigned int LUMBREX_CALL QKGetLastError(void);
+
+/* ---- Part 2.1: service connection ---------------------------------------- */
+
+/* ---- Part 2.3: bundle and port editing ----------------------------------- */
+
+/* ---- Part 3.2: bundle and port queries ----------------------------------- */
+
+/* ---- Part 3.3: global options -------------------------------------------- */
+
+/* ---- Part 4.2: real port parameters -------------------------------------- */
+
+/* ---- Part 4.3: per-port permissions -------------------------------------- */
+
+/* ---- Part 5.1: shared port permissions ----------------------------------- */
+
+/* ---- Part 5.2: port applications query ----------------------------------- */
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* LUMBREX_H */

@@ -1,0 +1,84 @@
+#include "api/arguments.h"
+
+namespace lumbrex {
+
+bool TakeStringArgument(VARIANT* arg, Text* text) {
+  if (arg == nullptr) return false;
+  if (arg->vt == (VT_BYREF | VT_BSTR)) {
+    // A by-reference string whose reference is null cannot be converted.
+    if (arg->pbstrVal == nullptr) return false;
+    if (VariantChangeType(arg, arg, 0, VT_BSTR) != S_OK) return false;
+  }
+  if (arg->vt != VT_BSTR) return false;
+  if (arg->bstrVal == nullptr) {
+    text->clear();
+  } else {
+    text->assign(UpToFirstNul(TextView(arg->bstrVal, SysStringLen(arg->bstrVal))));
+  }
+  return true;
+}
+
+namespace {
+// A by-reference VARIANT whose reference is null is refused before automation
+// would follow it.
+bool HasNullReference(const VARIANT& arg) {
+  return (arg.vt & VT_BYREF) != 0 && arg.byref == nullptr;
+}
+}  // namespace
+
+bool ConvertToText(const VARIANT* arg, Text* text) {
+  if (arg == nullptr || HasNullReference(*arg)) return false;
+  VARIANT temp;
+  VariantInit(&temp);
+  if (VariantChangeType(&temp, const_cast<VARIANT*>(arg), 0, VT_BSTR) != S_OK || temp.vt != VT_BSTR) {
+    VariantClear(&temp);
+    return false;
+  }
+  if (temp.bstrVal == nullptr) {
+    text->clear();
+  } else {
+    text->assign(UpToFirstNul(TextView(temp.bstrVal, SysStringLen(temp.bstrVal))));
+  }
+  VariantClear(&temp);
+  return true;
+}
+
+bool ReadIntegerArgument(const VARIANT& arg, int32_t* value) {
+  switch (arg.vt) {
+    case VT_I2: *value = arg.iVal; return true;
+    case VT_I4: *value = arg.lVal; return true;
+    case VT_I8: *value = static_cast<int32_t>(static_cast<uint32_t>(arg.llVal)); return true;
+    case VT_UI2: *value = arg.uiVal; return true;
+    case VT_UI4: *value = static_cast<int32_t>(arg.ulVal); return true;
+    case VT_UI8: *value = static_cast<int32_t>(static_cast<uint32_t>(arg.ullVal)); return true;
+    case VT_INT: *value = arg.intVal; return true;
+    case VT_UINT: *value = static_cast<int32_t>(arg.uintVal); return true;
+    default: return false;
+  }
+}
+
+bool IsSideValue(const VARIANT& arg) {
+  int32_t value = 0;
+  return ReadIntegerArgument(arg, &value) && (value == 0 || value == 1);
+}
+
+bool IsPortTypeValue(const VARIANT& arg) {
+  int32_t value = 0;
+  return ReadIntegerArgument(arg, &value) && (value == 1 || value == 2 || value == 4 || value == 8);
+}
+
+bool IsPermissionValue(const VARIANT& arg) {
+  int32_t value = 0;
+  // 0, or at least one of the three lowest bits set: 8 refused, 9 accepted.
+  return ReadIntegerArgument(arg, &value) && (value == 0 || (value & 7) != 0);
+}
+
+bool IsSideValue(int32_t side) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = side;
+  return IsSideValue(v);
+}
+
+}  // namespace lumbrex

@@ -1,0 +1,24 @@
+// Part 1.1: no exception leaves an export.
+#pragma once
+#include <cstdint>
+#include <new>
+
+#include "api/last_error.h"
+
+namespace lumbrex {
+
+// Runs an export's body; turns its bool into the 0/1 result and any escaping
+// exception into result 0 with a last-error code.
+template <class Body>
+int32_t RunExport(Body&& body) noexcept {
+  try {
+    return body() ? 1 : 0;
+  } catch (const std::bad_alloc&) {
+    SetLastErrorCode(kOutOfMemoryCode);
+  } catch (...) {
+    SetLastErrorCode(kOutOfMemoryCode);
+  }
+  return 0;
+}
+
+}  // namespace lumbrex

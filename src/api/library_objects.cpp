@@ -1,0 +1,11 @@
+#include "api/library_objects.h"
+
+namespace lumbrex {
+
+// Order matters (Part 1.1): root path, shared-ports path, logon name, then the
+// connection object, which is therefore destroyed first at unload.
+const std::wstring g_rootKeyPath = L"Software\\OSTREL Software\\Lumbrex";
+const std::wstring g_sharedPortsKeyPath = L"Software\\OSTREL Software\\Quillane2";
+std::wstring g_remoteLogonName;
+
+}  // namespace lumbrex

@@ -1,0 +1,77 @@
+#include "api/result_array.h"
+
+namespace lumbrex {
+
+ResultArray::ResultArray(VARTYPE elementType, SAFEARRAY* adopt) : elementType_(elementType), array_(adopt) {
+  if (array_ != nullptr) SafeArrayLock(array_);
+}
+
+HRESULT ResultArray::Grow(LONG* index) {
+  if (array_ == nullptr) {
+    SAFEARRAYBOUND bound{0, 0};
+    array_ = SafeArrayCreate(elementType_, 1, &bound);
+    if (array_ == nullptr) return E_OUTOFMEMORY;
+    SafeArrayLock(array_);
+  }
+  LONG lower = 0, upper = -1;
+  SafeArrayGetLBound(array_, 1, &lower);
+  SafeArrayGetUBound(array_, 1, &upper);
+  const LONG count = upper - lower + 1;
+  if (array_->fFeatures & FADF_FIXEDSIZE) return E_FAIL;
+  // Grows by exactly one element, no spare capacity (Part 1.2).
+  SAFEARRAYBOUND bound{static_cast<ULONG>(count + 1), lower};
+  SafeArrayUnlock(array_);
+  const HRESULT hr = SafeArrayRedim(array_, &bound);
+  SafeArrayLock(array_);
+  if (FAILED(hr)) return hr;
+  *index = lower + count;
+  return S_OK;
+}
+
+void* ResultArray::Slot(LONG index) const {
+  void* slot = nullptr;
+  SafeArrayPtrOfIndex(array_, &index, &slot);
+  return slot;
+}
+
+HRESULT ResultArray::Add(const wchar_t* value) {
+  if (elementType_ != VT_BSTR) return E_INVALIDARG;
+  LONG index = 0;
+  HRESULT hr = Grow(&index);
+  if (FAILED(hr)) return hr;
+  if (value == nullptr) return E_INVALIDARG;
+  BSTR copy = SysAllocString(value);  // ends at the first NUL, whatever the length
+  *static_cast<BSTR*>(Slot(index)) = copy;
+  return copy == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+HRESULT ResultArray::Add(const VARIANT* value) {
+  if (elementType_ != VT_VARIANT) return E_INVALIDARG;
+  LONG index = 0;
+  HRESULT hr = Grow(&index);
+  if (FAILED(hr)) return hr;
+  if (value == nullptr) return E_INVALIDARG;
+  return VariantCopyInd(static_cast<VARIANT*>(Slot(index)), const_cast<VARIANT*>(value));
+}
+
+void ResultArray::CopyTo(VARIANT* output) const {
+  output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
+  output->parray = nullptr;
+  if (array_ != nullptr) SafeArrayCopy(array_, &output->parray);
+}
+
+void ResultArray::Detach(VARIANT* output) {
+  output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
+  output->parray = array_;
+  if (array_ != nullptr) SafeArrayUnlock(array_);
+  array_ = nullptr;
+}
+
+void ResultArray::Destroy() {
+  if (array_ == nullptr) return;
+  SafeArrayUnlock(array_);
+  SafeArrayDestroy(array_);
+  array_ = nullptr;
+}
+
+}  // namespace lumbrex

@@ -1,0 +1,43 @@
+// Part 1.2: the builder of the lists that exports return.
+#pragma once
+#include <windows.h>
+#include <oleauto.h>
+
+namespace lumbrex {
+
+// A growable one-dimensional SAFEARRAY (lower bound 0) of VT_BSTR or
+// VT_VARIANT elements, kept locked while the builder owns it.
+class ResultArray {
+ public:
+  explicit ResultArray(VARTYPE elementType) : elementType_(elementType) {}
+  // Adopts an existing array (which must be unlocked and of elementType);
+  // lets tests reach the fixed-size branch of Add.
+  ResultArray(VARTYPE elementType, SAFEARRAY* adopt);
+  ResultArray(const ResultArray&) = delete;
+  ResultArray& operator=(const ResultArray&) = delete;
+  ~ResultArray() { Destroy(); }
+
+  // VT_BSTR builder: a copy of value up to its first NUL; null is E_INVALIDARG.
+  HRESULT Add(const wchar_t* value);
+  // VT_VARIANT builder: VariantCopyInd of value.
+  HRESULT Add(const VARIANT* value);
+
+  // Output becomes VT_ARRAY|type holding an independent copy (SafeArrayCopy).
+  void CopyTo(VARIANT* output) const;
+  // Output becomes VT_ARRAY|type holding this very array; the builder is empty.
+  void Detach(VARIANT* output);
+  void Destroy();
+
+  bool empty() const { return array_ == nullptr; }
+  SAFEARRAY* array() const { return array_; }
+
+ private:
+  // Steps 1 to 3 of Add: make room for one more element, give its index.
+  HRESULT Grow(LONG* index);
+  void* Slot(LONG index) const;
+
+  VARTYPE elementType_;
+  SAFEARRAY* array_ = nullptr;
+};
+
+}  // namespace lumbrex

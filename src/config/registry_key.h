@@ -1,0 +1,43 @@
+// Part 3.4: the one read-only registry key class. The only code that calls the
+// registry functions.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "common/text.h"
+
+namespace lumbrex {
+
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() { Close(); }
+
+  // HKEY_LOCAL_MACHINE\path with the given access mask (which picks the view).
+  LONG Open(const Text& path, REGSAM access);
+  // Closes the handle if there is one; returns RegCloseKey's code (0 if none).
+  LONG Close();
+  bool IsOpen() const { return key_ != nullptr; }
+
+  // String read: REG_SZ or REG_EXPAND_SZ (unexpanded), must end with NUL.
+  // 2 missing, 13 wrong type / no final NUL / odd returned size, 234 odd size.
+  LONG QueryString(const Text& name, Text* text) const;
+  // 32-bit read: 2 missing, 234 longer than 4 bytes, 13 not REG_DWORD.
+  LONG QueryDword(const Text& name, uint32_t* value) const;
+
+  // Append names in enumeration order until ERROR_NO_MORE_ITEMS. A name longer
+  // than the buffer (ERROR_MORE_DATA) is skipped; any other answer ends the
+  // enumeration and is returned (Part 3.4, Left to the implementer). 0 for a
+  // normal end.
+  LONG EnumSubkeyNames(std::vector<Text>* names) const;  // 1024-character buffer
+  LONG EnumValueNames(std::vector<Text>* names) const;   // 128-character buffer
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace lumbrex

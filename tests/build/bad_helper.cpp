@@ -1,0 +1,1 @@
+extern "C" __declspec(dllexport) int BadHelper() { return 1; }
