@@ -2,7 +2,7 @@
 # Installs what the build and the tests need on Debian 12, only what is
 # missing (idempotent, quiet).
 set -euo pipefail
-packages=(cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest binutils)
+packages=(cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest binutils clang-14 llvm-14 libclang-rt-14-dev zip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
