@@ -3,41 +3,15 @@
 
 #include "api/export_guard.h"
 #include "api/last_error.h"
+#include "params/export_arguments.h"
 #include "params/port_entry.h"
-
-namespace lumbrex {
-namespace {
-
-// Part 4.3 uses the bundle and port VARIANTs' string member without a type
-// test. We read the same string, but only where there is one: VT_BSTR, or a
-// VT_BYREF|VT_BSTR with a non-null reference (read through it, not converted).
-// Any other type is refused with 13 instead of reading a foreign member
-// (Part 4.3, Left to the implementer: docs/behaviour.md). The text ends at the
-// first NUL; a null BSTR is the empty text.
-bool ReadStringMember(const VARIANT& arg, Text* text) {
-  BSTR string = nullptr;
-  if (arg.vt == VT_BSTR) {
-    string = arg.bstrVal;
-  } else if (arg.vt == (VT_BYREF | VT_BSTR) && arg.pbstrVal != nullptr) {
-    string = *arg.pbstrVal;
-  } else {
-    return false;
-  }
-  if (string == nullptr) {
-    text->clear();
-  } else {
-    text->assign(UpToFirstNul(TextView(string, SysStringLen(string))));
-  }
-  return true;
-}
-
-}  // namespace
-}  // namespace lumbrex
 
 using namespace lumbrex;
 
 extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT* result) {
   return RunExport([&] {
+    // Bundle and port: the string member where there is one; any other type
+    // is refused with 13 before anything is read (docs/behaviour.md).
     Text bundleName, portName;
     if (!ReadStringMember(bundle, &bundleName) || !ReadStringMember(port, &portName)) {
       SetLastErrorCode(kInvalidData);
@@ -51,7 +25,7 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
       SetLastErrorCode(status);
       return false;
     }
-    // Step 2: a null result address is allowed and written nothing.
+    // Step 2: a null result address is allowed; nothing is written then.
     if (result != nullptr) {
       if (result->vt != VT_I4 && VariantClear(result) != S_OK) {
         // What we cannot release we do not overwrite (docs/behaviour.md).

@@ -1,29 +1,12 @@
 // Part 4.2: the reading exports of the real port parameters.
 #include "lumbrex.h"
 
-#include "api/arguments.h"
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "params/export_arguments.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
-
-namespace lumbrex {
-namespace {
-
-// Part 4.2 step 1: bundle (string rule), side (IsSideValue), port (string
-// rule), in this order; the first refused argument sets 13.
-bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleName, Text* portName) {
-  if (!TakeStringArgument(bundle, bundleName) || !IsSideValue(static_cast<int32_t>(side)) ||
-      !TakeStringArgument(port, portName)) {
-    SetLastErrorCode(kInvalidData);
-    return false;
-  }
-  return true;
-}
-
-}  // namespace
-}  // namespace lumbrex
 
 using namespace lumbrex;
 

@@ -200,3 +200,12 @@ TEST_F(Part4_3_BundlePortGetPermissions, ExpandStringEntryIsRead) {
   ASSERT_EQ(SetString(SideKey(L"IN"), L"COM3", L"r|%TEMP%|0|1", REG_EXPAND_SZ), ERROR_SUCCESS);
   EXPECT_EQ(MaskOf(L"COM3"), 1);
 }
+
+TEST_F(Part4_3_BundlePortGetPermissions, NullBstrBundleNamesNoBundle) {
+  Entry(L"COM3", L"r|9600,n,8,0|1|0");
+  PresetLastError13();
+  Var result;
+  EXPECT_EQ(BundlePortGetPermissions(NullBstr(), 0, Str(L"COM3"), result.get()), 0);
+  EXPECT_EQ(QKGetLastError(), 2u);
+  EXPECT_EQ(result->vt, VT_EMPTY);
+}
