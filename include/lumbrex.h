@@ -43,7 +43,40 @@ LUMBREX_API unsigned int LUMBREX_CALL QKGetLastError(void);
 
 /* ---- Part 4.2: real port parameters -------------------------------------- */
 
+/* 1 when the port has dynamic parameters: its stored parameter text is empty,
+   or the port, its side key or its bundle has no readable entry; else 0.
+   bundle, port: VT_BSTR or VT_BYREF|VT_BSTR VARIANTs; side: 0 (IN) or 1 (OUT);
+   port must be a valid port name (1 to 33 of "@".."Z", "a".."z", "0".."9", "_").
+   Last error: 13 for a refused argument (result 0); never set otherwise. */
+LUMBREX_API int LUMBREX_CALL BundleRealPortAreParametersDynamic(VARIANT bundle, int side, VARIANT port);
+
+/* Reads the port's communication parameters into the five outputs: baudrate,
+   parity (0 N, 1 O, 2 E, 3 M, 4 S), data bits, stop-bits code (0 to 2) and
+   flow control (0 none, 1 X, 2 P; left unwritten when the entry has no flow
+   field). bundle, port: string VARIANTs as above (any port name); side 0 or 1.
+   All five out pointers must be valid: a null one gives 0 with last error 13
+   and nothing written. Result 0 with the outputs and the last error untouched
+   when the parameter text is empty (dynamic) or the entry cannot be read;
+   result 0 for malformed text, with the outputs reached before the fault
+   written (an unknown parity letter leaves parity unwritten but gives 1).
+   Last error: 13 for a refused argument only. */
+LUMBREX_API int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int side, VARIANT port, int* baudrate,
+                                                         int* parity, int* dataBits, int* stopBits,
+                                                         int* flowControl);
+
 /* ---- Part 4.3: per-port permissions -------------------------------------- */
+
+/* Reads the port permission mask (2 = high bit, 1 = low bit; 3 for an entry
+   without flag fields) into *result as VT_I4. bundle, port: VT_BSTR (or
+   VT_BYREF|VT_BSTR) VARIANTs, any name; another type gives 0 with last error
+   13. side: 0 reads the input side, any other value the output side.
+   result may be null: then 1 is returned and nothing written. A result of
+   another type than VT_I4 is cleared first (VariantClear); if that fails the
+   result is left as it was, with 0 and last error 13. A failed registry read
+   gives 0 with the registry's code (2 missing bundle, side or port, 13 an
+   entry that is not a string or lacks its final NUL) and *result untouched.
+   On success the last error is left as it was. */
+LUMBREX_API int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT* result);
 
 /* ---- Part 5.1: shared port permissions ----------------------------------- */
 

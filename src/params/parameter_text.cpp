@@ -1,0 +1,126 @@
+#include "params/parameter_text.h"
+
+namespace lumbrex {
+
+namespace {
+
+constexpr Char16 kComma = ',';
+
+bool IsCWhiteSpace(Char16 c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+// The text after the first "," of `rest`; false when there is none.
+bool SplitAtComma(TextView rest, TextView* field, TextView* after) {
+  const size_t comma = rest.find(kComma);
+  if (comma == TextView::npos) return false;
+  *field = rest.substr(0, comma);
+  *after = rest.substr(comma + 1);
+  return true;
+}
+
+void Write(int32_t* out, int32_t value) {
+  if (out != nullptr) *out = value;
+}
+
+void AppendDecimal(Text* out, int32_t value) {
+  // Unsigned magnitude: INT32_MIN has no positive int32_t counterpart.
+  uint32_t magnitude = static_cast<uint32_t>(value);
+  if (value < 0) {
+    out->push_back('-');
+    magnitude = 0u - magnitude;
+  }
+  Char16 digits[10];
+  size_t count = 0;
+  do {
+    digits[count++] = static_cast<Char16>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (count > 0) out->push_back(digits[--count]);
+}
+
+}  // namespace
+
+int32_t ParseDecimalNumber(TextView text) {
+  size_t i = 0;
+  while (i < text.size() && IsCWhiteSpace(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  // Unsigned arithmetic: wrap-around is defined, overflow of int32_t is not.
+  uint32_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = value * 10u + static_cast<uint32_t>(text[i] - '0');
+  if (negative) value = 0u - value;
+  return static_cast<int32_t>(value);
+}
+
+bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int32_t* dataBits,
+                         int32_t* stopBits, int32_t* flowControl) {
+  TextView field, rest;
+  // Step 1: baudrate.
+  if (text.empty() || !SplitAtComma(text, &field, &rest)) return false;
+  Write(baudrate, ParseDecimalNumber(field));
+  // Step 2: parity letter, compared upper-cased and exactly; unknown: unwritten.
+  if (rest.empty() || !SplitAtComma(rest, &field, &rest)) return false;
+  static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
+  if (field.size() == 1) {
+    const Char16 letter = AsciiUpper(field[0]);
+    for (int32_t code = 0; code < 5; ++code)
+      if (letter == kParityLetters[code]) Write(parity, code);
+  }
+  // Step 3: data bits.
+  if (rest.empty() || !SplitAtComma(rest, &field, &rest)) return false;
+  Write(dataBits, ParseDecimalNumber(field));
+  // Step 4: stop bits alone; the flow output stays unwritten.
+  TextView flow;
+  if (!SplitAtComma(rest, &field, &flow)) {
+    Write(stopBits, ParseDecimalNumber(rest));
+    return true;
+  }
+  // Step 5: stop bits, then the whole rest as the flow letter.
+  Write(stopBits, ParseDecimalNumber(field));
+  int32_t flowCode = 0;
+  if (flow.size() == 1 && AsciiUpper(flow[0]) == 'X') flowCode = 1;
+  if (flow.size() == 1 && AsciiUpper(flow[0]) == 'P') flowCode = 2;
+  Write(flowControl, flowCode);
+  return true;
+}
+
+bool ParsePortParameters(TextView text, RealPortParameters* p) {
+  return ParsePortParameters(text, &p->baudrate, &p->parity, &p->dataBits, &p->stopBits, &p->flowControl);
+}
+
+Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, int32_t stopBits,
+                          int32_t flowControl) {
+  static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
+  Text out;
+  AppendDecimal(&out, baudrate);
+  out.push_back(kComma);
+  out.push_back(parity >= 0 && parity <= 4 ? kParityLetters[parity] : Char16('?'));
+  out.push_back(kComma);
+  AppendDecimal(&out, dataBits);
+  out.push_back(kComma);
+  AppendDecimal(&out, stopBits);
+  if (flowControl == 1) out += LUMBREX_U16(",X");
+  if (flowControl == 2) out += LUMBREX_U16(",P");
+  return out;
+}
+
+Text FormatPortParameters(const RealPortParameters& p) {
+  return FormatPortParameters(p.baudrate, p.parity, p.dataBits, p.stopBits, p.flowControl);
+}
+
+Text BuildParameterField(TextView parameterText, bool highBit, bool lowBit) {
+  // Commas separate the command's own arguments (Part 2.2), so they travel as "-".
+  Text field(parameterText);
+  for (auto& c : field)
+    if (c == kComma) c = '-';
+  field += LUMBREX_U16("|");
+  field.push_back(highBit ? '1' : '0');
+  field += LUMBREX_U16("|");
+  field.push_back(lowBit ? '1' : '0');
+  return field;
+}
+
+}  // namespace lumbrex
