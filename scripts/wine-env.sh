@@ -14,7 +14,8 @@ wine_prefix_up() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
-  wineserver -p
+  # Already running (a developer's own session): use that one.
+  wineserver -p 2>/dev/null || true
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
