@@ -657,3 +657,12 @@ TEST_F(Part3_2_GetRealPortsList, NullOutputIsRefusedWith13) {
   EXPECT_EQ(GetRealPortsList(nullptr), 0);
   EXPECT_EQ(QKGetLastError(), 13u);
 }
+
+TEST_F(Part3_2_GetPortsNamesByBundleAndSide, NullBstrBundleIsTheEmptyNameUsedUnchanged) {
+  // The queries apply no check of their own to names: the path becomes
+  // root + "\\" + "" + "\\IN", which Wine's registry resolves like root + "\\IN".
+  ASSERT_EQ(SetString(kRoot + L"\\IN", L"COM1", L"Real|"), ERROR_SUCCESS);
+  Var names;
+  EXPECT_EQ(GetPortsNamesByBundleAndSide(NullBstr(), 0, &names), 1);
+  EXPECT_EQ(Texts(*names), std::vector<std::wstring>{L"COM1"});
+}
