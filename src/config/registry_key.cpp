@@ -39,6 +39,28 @@ LONG RegistryKey::QueryString(const Text& name, Text* text) const {
   return ERROR_SUCCESS;
 }
 
+LONG RegistryKey::QueryStringAnyway(const Text& name, Text* text) const {
+  text->clear();
+  DWORD type = 0, size = 0;
+  LONG status = RegQueryValueExW(key_, name.c_str(), nullptr, &type, nullptr, &size);
+  const DWORD chars = (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ)) ? size / 2 : 0;
+  std::vector<wchar_t> buffer(chars + 1, L'\0');
+  DWORD announced = static_cast<DWORD>(chars * sizeof(wchar_t));
+  status = RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &announced);
+  // A failed query copies nothing (Wine) or leaves the buffer undefined
+  // (Windows): the text read is then empty.
+  if (status != ERROR_SUCCESS) return status;
+  // Only string data is taken as text (a non-string value that fits the
+  // sized text has 0 bytes, or changed between the two queries).
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
+  const size_t got = announced / 2 < chars ? announced / 2 : chars;
+  text->assign(UpToFirstNul(TextView(buffer.data(), got)));
+  if (announced == 0) return ERROR_SUCCESS;
+  if (announced % 2 != 0) return ERROR_INVALID_DATA;
+  if (buffer[got - 1] != L'\0') return ERROR_INVALID_DATA;
+  return ERROR_SUCCESS;
+}
+
 LONG RegistryKey::QueryDword(const Text& name, uint32_t* value) const {
   DWORD type = 0, data = 0, size = sizeof(data);
   const LONG status = RegQueryValueExW(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);

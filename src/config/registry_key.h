@@ -26,6 +26,13 @@ class RegistryKey {
   // String read: REG_SZ or REG_EXPAND_SZ (unexpanded), must end with NUL.
   // 2 missing, 13 wrong type / no final NUL / odd returned size, 234 odd size.
   LONG QueryString(const Text& name, Text* text) const;
+  // The serial-device map's string read (Part 3.2, GetRealPortsList step 4):
+  // a failed first query or a non-string type sizes the text to 0 characters,
+  // and the second query always runs. Returns 0, the second query's code (234
+  // when the sized text is too short), or 13 for a wrong type, an odd returned
+  // size or a missing final NUL. Whatever the code, *text is set: the data
+  // read up to its first NUL, empty when the second query failed.
+  LONG QueryStringAnyway(const Text& name, Text* text) const;
   // 32-bit read: 2 missing, 234 longer than 4 bytes, 13 not REG_DWORD.
   LONG QueryDword(const Text& name, uint32_t* value) const;
 

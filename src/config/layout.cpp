@@ -1,0 +1,79 @@
+#include "config/layout.h"
+
+#include "api/library_objects.h"
+#include "config/layout_rules.h"
+#include "config/registry_key.h"
+
+namespace lumbrex {
+
+const wchar_t kDriverServiceKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";
+const wchar_t kSerialMapKeyPath[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+Text BundleKeyPath(const Text& bundle) { return g_rootKeyPath + L"\\" + bundle; }
+
+Text SideKeyPath(const Text& bundle, int32_t side) {
+  return BundleKeyPath(bundle) + (side == 0 ? L"\\IN" : L"\\OUT");
+}
+
+const wchar_t* MainPortValueName(int32_t side) { return side == 0 ? L"InMain" : L"OutMain"; }
+
+namespace {
+// Part 3.4: open, enumerate, close. An enumeration that ends early (an answer
+// other than ERROR_NO_MORE_ITEMS) still gives the list read so far and 0.
+LONG ReadSubkeyNames(const Text& path, std::vector<Text>* names) {
+  RegistryKey key;
+  const LONG status = key.Open(path, kLayoutAccess);
+  if (status != ERROR_SUCCESS) return status;
+  key.EnumSubkeyNames(names);
+  return ERROR_SUCCESS;
+}
+
+LONG ReadValueNames(const Text& path, std::vector<Text>* names) {
+  RegistryKey key;
+  const LONG status = key.Open(path, kLayoutAccess);
+  if (status != ERROR_SUCCESS) return status;
+  key.EnumValueNames(names);
+  return ERROR_SUCCESS;
+}
+
+LONG ReadString(const Text& path, const Text& name, Text* text) {
+  RegistryKey key;
+  const LONG status = key.Open(path, kLayoutAccess);
+  if (status != ERROR_SUCCESS) return status;
+  return key.QueryString(name, text);
+}
+}  // namespace
+
+LONG ReadBundleNames(std::vector<Text>* names) { return ReadSubkeyNames(g_rootKeyPath, names); }
+
+LONG ReadSidePortNames(const Text& bundle, int32_t side, std::vector<Text>* names) {
+  return ReadValueNames(SideKeyPath(bundle, side), names);
+}
+
+LONG ReadMainPort(const Text& bundle, int32_t side, Text* port) {
+  return ReadString(BundleKeyPath(bundle), MainPortValueName(side), port);
+}
+
+LONG ReadPortEntryText(const Text& bundle, int32_t side, const Text& port, Text* entry) {
+  return ReadString(SideKeyPath(bundle, side), port, entry);
+}
+
+LONG ReadRealPorts(std::vector<Text>* ports) {
+  RegistryKey key;
+  const LONG openStatus = key.Open(kSerialMapKeyPath, kSerialMapAccess);
+  if (openStatus != ERROR_SUCCESS) return openStatus;
+  std::vector<Text> kernelNames;
+  key.EnumValueNames(&kernelNames);
+  // Steps 3 to 5: drivers' devices skipped; every other value appended
+  // whatever its read status, and the status of the last one is the result.
+  LONG status = ERROR_SUCCESS;
+  for (const Text& kernelName : kernelNames) {
+    if (IsDriverDeviceName(kernelName)) continue;
+    Text portName;
+    status = key.QueryStringAnyway(kernelName, &portName);
+    ports->push_back(std::move(portName));
+  }
+  return status;
+}
+
+}  // namespace lumbrex

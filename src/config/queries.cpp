@@ -1,0 +1,134 @@
+// Part 3.2: the five bundle and port queries, read straight from the registry.
+#include "lumbrex.h"
+
+#include <vector>
+
+#include "api/arguments.h"
+#include "api/export_guard.h"
+#include "api/last_error.h"
+#include "api/raii.h"
+#include "api/result_array.h"
+#include "config/layout.h"
+#include "config/layout_rules.h"
+
+using namespace lumbrex;
+
+namespace {
+
+// Conventions: out-VARIANTs are cleared before they are filled. One that
+// VariantClear refuses (a type it does not know, a locked array) is set to
+// VT_EMPTY all the same, so the output is always well defined.
+void ClearOutput(VARIANT* output) {
+  VariantClear(output);
+  VariantInit(output);
+}
+
+bool Fail(uint32_t code) {
+  SetLastErrorCode(code);
+  return false;
+}
+
+// Part 1.2: one BSTR per entry, in list order; the HRESULT of Add is ignored
+// (a failed element is missing or a null string). When no array at all could
+// be made, the output stays VT_EMPTY and the call fails with
+// ERROR_NOT_ENOUGH_MEMORY (Part 1.2, Left to the implementer).
+void FillArray(const std::vector<Text>& list, ResultArray* array) {
+  for (const Text& entry : list) array->Add(entry.c_str());
+}
+
+bool PlaceCopy(const std::vector<Text>& list, VARIANT* output) {
+  if (list.empty()) return true;  // an empty list leaves the output VT_EMPTY
+  ResultArray array(VT_BSTR);
+  FillArray(list, &array);
+  if (array.empty()) return Fail(kOutOfMemoryCode);
+  array.CopyTo(output);
+  array.Destroy();
+  if (output->parray == nullptr) {
+    VariantInit(output);
+    return Fail(kOutOfMemoryCode);
+  }
+  return true;
+}
+
+bool PlaceDetached(const std::vector<Text>& list, VARIANT* output) {
+  if (list.empty()) return true;
+  ResultArray array(VT_BSTR);
+  FillArray(list, &array);
+  if (array.empty()) return Fail(kOutOfMemoryCode);
+  array.Detach(output);
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LUMBREX_CALL GetBundlesNames(VARIANT* names) {
+  return RunExport([&] {
+    if (names == nullptr) return Fail(kInvalidData);
+    ClearOutput(names);
+    std::vector<Text> list;
+    const LONG status = ReadBundleNames(&list);
+    if (status != ERROR_SUCCESS) return Fail(status);
+    return PlaceCopy(list, names);
+  });
+}
+
+extern "C" int LUMBREX_CALL GetPortsNamesByBundleAndSide(VARIANT bundle, int side, VARIANT* names) {
+  return RunExport([&] {
+    if (names == nullptr) return Fail(kInvalidData);
+    ClearOutput(names);
+    Text bundleName;
+    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side)) return Fail(kInvalidData);
+    std::vector<Text> list;
+    const LONG status = ReadSidePortNames(bundleName, side, &list);
+    if (status != ERROR_SUCCESS) return Fail(status);
+    return PlaceCopy(list, names);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleGetMainPortForSide(VARIANT bundle, int side, VARIANT* port) {
+  return RunExport([&] {
+    if (port == nullptr) return Fail(kInvalidData);
+    ClearOutput(port);
+    Text bundleName;
+    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side)) return Fail(kInvalidData);
+    Text mainPort;
+    const LONG status = ReadMainPort(bundleName, side, &mainPort);
+    if (status != ERROR_SUCCESS) return Fail(status);
+    // The text up to its first NUL; an empty value gives an empty, non-null BSTR.
+    BSTR text = SysAllocStringLen(mainPort.data(), static_cast<UINT>(mainPort.size()));
+    if (text == nullptr) return Fail(kOutOfMemoryCode);
+    port->vt = VT_BSTR;
+    port->bstrVal = text;
+    return true;
+  });
+}
+
+extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
+  return RunExport([&] {
+    if (ports == nullptr) return Fail(kInvalidData);
+    ClearOutput(ports);
+    std::vector<Text> list;
+    const LONG status = ReadRealPorts(&list);
+    if (status != ERROR_SUCCESS) return Fail(status);  // the list is discarded
+    return PlaceDetached(list, ports);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT port, VARIANT* type) {
+  return RunExport([&] {
+    // Step 1: the arguments first; a refused one leaves the output untouched.
+    if (type == nullptr) return Fail(kInvalidData);
+    Text bundleName, portName;
+    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName))
+      return Fail(kInvalidData);
+    ClearOutput(type);
+    Text entry;
+    const LONG status = ReadPortEntryText(bundleName, side, portName, &entry);
+    if (status != ERROR_SUCCESS) return Fail(status);
+    // An entry that starts with none of the letters gives VT_INT 0 (Part 3.2,
+    // Left to the implementer: docs/behaviour.md).
+    type->vt = VT_INT;
+    type->intVal = PortTypeOfEntry(entry);
+    return true;
+  });
+}
