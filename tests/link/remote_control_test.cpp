@@ -220,6 +220,11 @@ TEST(Part2_2_Transact, TheTenCommandsExactly) {
                                    "UPDATE_SETTINGS 1,0,1,1,0!",
                                    "SET_SHARE_PERMISSION B1,Out,COM4,a@2b@1,3!",
                                }));
+  // Nothing follows any "!": no NUL, no line end.
+  size_t total = 0;
+  for (const auto& command : server.Commands()) total += command.size();
+  EXPECT_EQ(server.BytesReceived(), total);
+  EXPECT_EQ(server.Commands()[0].size(), 16u);
   DisconnectAll();
 }
 

@@ -171,6 +171,10 @@ void TestPipeServer::Serve(HANDLE pipe) {
     BOOL started = ReadFile(pipe, buffer, sizeof buffer, nullptr, &ov);
     if (!Finish(pipe, &ov, stop_, started, &got)) break;
     received.append(buffer, got);
+    {
+      Locked locked(&lock_);
+      bytesReceived_ += got;
+    }
     size_t bang;
     while (open && (bang = received.find('!')) != std::string::npos) {
       Record(received.substr(0, bang + 1));
@@ -230,6 +234,11 @@ void TestPipeServer::QueueReply(Reply reply) {
 std::vector<std::string> TestPipeServer::Commands() const {
   Locked locked(&lock_);
   return commands_;
+}
+
+size_t TestPipeServer::BytesReceived() const {
+  Locked locked(&lock_);
+  return bytesReceived_;
 }
 
 size_t TestPipeServer::CommandCount() const {

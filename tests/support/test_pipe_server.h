@@ -16,7 +16,8 @@
 //   destructor stops every thread, closing every pipe instance (so a client
 //   blocked in a read sees its read fail).
 // - Every command is recorded as the bytes received up to and including its
-//   "!", in the order the commands arrived (over all clients).
+//   "!", in the order the commands arrived (over all clients). BytesReceived()
+//   counts every byte, so a test can show that nothing followed the "!".
 // - Each command takes the next queued reply, or the default reply when the
 //   queue is empty (the default default is "OK!"). A reply is a `Reply`:
 //     Send("OK!")            write these bytes (anything: "ok!", "OKAY!", "!",
@@ -80,6 +81,10 @@ class TestPipeServer {
   void QueueReply(std::string bytes) { QueueReply(Send(std::move(bytes))); }
 
   std::vector<std::string> Commands() const;
+  // Every byte received from every client, commands or not: equal to the sum
+  // of the commands' sizes exactly when nothing followed a "!" (no NUL, no
+  // line end).
+  size_t BytesReceived() const;
   size_t CommandCount() const;
   void ClearCommands();
   bool WaitForCommands(size_t n, DWORD timeoutMs = 5000) const;
@@ -113,6 +118,7 @@ class TestPipeServer {
   std::vector<std::string> commands_;
   std::deque<Reply> queue_;
   Reply default_ = Send("OK!");
+  size_t bytesReceived_ = 0;
   size_t openClients_ = 0;
   size_t totalClients_ = 0;
   std::vector<HANDLE> sessions_;  // session threads, joined by the destructor
