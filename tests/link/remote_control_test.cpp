@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <winnetwk.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -317,5 +318,20 @@ TEST(Part2_2_Transact, ReadFailureReturnsFalseAndKeepsThePipeMarkedOpen) {
   EXPECT_FALSE(lumbrex::CmdGetPortState(L"B", true, L"P"));
   EXPECT_TRUE(g_remoteControl.IsPipeOpen());
   EXPECT_EQ(g_remoteControl.ConnectionCount(), 1);
+  DisconnectAll();
+}
+
+TEST(Part2_2_Transact, ServiceThatNeverAnswersBlocksUntilThePipeBreaks) {
+  auto server = std::make_unique<TestPipeServer>();
+  ASSERT_EQ(ConnectToLocalService(), 1);
+  server->QueueReply(TestPipeServer::NoReply());
+  testsupport::BackgroundCall call([] { return lumbrex::CmdAddBundle(L"X") ? 1 : 0; });
+  ASSERT_TRUE(server->WaitForCommands(1));
+  EXPECT_EQ(call.Join(300), -1);  // still waiting for its reply, no time-out of its own
+  // Others time out on the link mutex meanwhile.
+  EXPECT_FALSE(lumbrex::CmdGetBundleState(L"Y"));
+  server.reset();  // the pipe breaks: the read fails
+  EXPECT_EQ(call.Join(5000), 0);
+  EXPECT_TRUE(g_remoteControl.IsPipeOpen());  // a read failure keeps it marked open
   DisconnectAll();
 }

@@ -25,8 +25,12 @@
 //                            without "!", ...);
 //     Send("OK!", 800)       the same, written 800 ms after the command arrived;
 //     NoReply()              write nothing and go on reading (the client blocks
-//                            in its read until the server is destroyed);
-//     Close()                close this client's pipe instead of answering.
+//                            in its read until the server is destroyed: hold
+//                            the server in a std::unique_ptr and reset it
+//                            before joining the blocked thread);
+//     Close(), Close(200)    close this client's pipe instead of answering (at
+//                            once or after 200 ms): the client's read fails and
+//                            its next write fails too.
 //   The reply is chosen when the command has arrived completely.
 // - Commands() and the counters can be read at any time; WaitForCommands(n)
 //   waits until at least n commands arrived, WaitForOpenClients(n) until exactly
