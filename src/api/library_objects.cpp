@@ -1,5 +1,7 @@
 #include "api/library_objects.h"
 
+#include "link/remote_control.h"
+
 namespace lumbrex {
 
 // Order matters (Part 1.1): root path, shared-ports path, logon name, then the
@@ -7,5 +9,7 @@ namespace lumbrex {
 const std::wstring g_rootKeyPath = L"Software\\OSTREL Software\\Lumbrex";
 const std::wstring g_sharedPortsKeyPath = L"Software\\OSTREL Software\\Quillane2";
 std::wstring g_remoteLogonName;
+// Part 2.1: its destructor releases one connection reference at unload.
+CRemoteControl g_remoteControl;
 
 }  // namespace lumbrex

@@ -1,0 +1,37 @@
+// Part 2.2: the command operations, for every subsystem that changes the
+// configuration. Each converts its text fields to the thread's ANSI code page,
+// builds its message (link/protocol.h), hands it to the connection's
+// Transact with the command's time-out and returns Transact's result: true
+// exactly when the service's reply began with "OK" (either case). None checks
+// its arguments or touches the last-error code. Without a connection every one
+// returns false at once (after the link mutex wait).
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "common/text.h"
+
+namespace lumbrex {
+
+bool CmdAddBundle(const Text& bundle);                                          // ADD_BUNDLE 4,b!      1000 ms
+bool CmdDeleteBundle(const Text& bundle);                                       // DEL_BUNDLE b!        1000 ms
+bool CmdGetBundleState(const Text& bundle);                                     // GET_BUNDLE_STATE b!  0 ms
+// typeIndex 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher".
+bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIndex);  // 1000 ms
+bool CmdDeletePort(const Text& bundle, bool inputSide, const Text& port);      // 1000 ms
+bool CmdSetMain(const Text& bundle, bool inputSide, const Text& port);         // 1000 ms
+bool CmdGetPortState(const Text& bundle, bool inputSide, const Text& port);    // 1024 ms
+// parameterText is Part 4.1's parameter field; its "," go out as "-".
+bool CmdSetRealPortParams(const Text& bundle, bool inputSide, const Text& port, const Text& parameterText);  // 1000 ms
+bool CmdUpdateSettings(uint8_t autoOpen, uint8_t ignoreError, uint8_t prints, uint8_t sendDataOnlyMainPort,
+                       uint8_t strictBaudrate);                                 // 500 ms
+// application is escaped ("@" "@3", "!" "@1", "," "@2") before it is sent.
+bool CmdSetSharePermission(const Text& bundle, bool inputSide, const Text& port, const Text& application,
+                           int32_t permission);                                 // 0 ms
+
+// The Win32 edge of the message text: UTF-16 to the calling thread's ANSI code
+// page (CP_THREAD_ACP, no flags, no default character given, so the code
+// page's own default character replaces what it cannot represent).
+std::string ToAnsi(const Text& text);
+
+}  // namespace lumbrex

@@ -1,0 +1,149 @@
+// Parts 2.1 and 2.3: the connection and editing exports.
+#include "lumbrex.h"
+
+#include "api/arguments.h"
+#include "api/export_guard.h"
+#include "api/last_error.h"
+#include "api/port_name.h"
+#include "link/commands.h"
+#include "link/remote_control.h"
+
+using lumbrex::g_remoteControl;
+using lumbrex::kInvalidData;
+using lumbrex::RunExport;
+using lumbrex::SetLastErrorCode;
+using lumbrex::Text;
+
+namespace {
+
+// Part 1.1: a refused argument ends the call with 13.
+bool Refuse() {
+  SetLastErrorCode(kInvalidData);
+  return false;
+}
+
+// Part 2.3: port type value to the index of CmdAddPort's word table.
+int PortTypeIndex(int32_t value) {
+  switch (value) {
+    case 1: return 0;
+    case 2: return 1;
+    case 4: return 2;
+    default: return 3;  // 8: IsPortTypeValue let nothing else through
+  }
+}
+
+// Steps 1 to 3 shared by the port exports: bundle string, side, port string.
+bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleText, Text* portText) {
+  return lumbrex::TakeStringArgument(bundle, bundleText) && lumbrex::IsSideValue(side) &&
+         lumbrex::TakeStringArgument(port, portText);
+}
+
+}  // namespace
+
+// ---- Part 2.1 -------------------------------------------------------------
+
+extern "C" int LUMBREX_CALL ConnectToLocalService(void) {
+  return RunExport([] {
+    g_remoteControl.ReleaseConnection();
+    return g_remoteControl.OpenPipe(lumbrex::LocalPipePath());
+  });
+}
+
+extern "C" int LUMBREX_CALL ConnectToRemoteService(VARIANT server, VARIANT user, VARIANT password) {
+  return RunExport([&] {
+    Text serverText, userText, passwordText;
+    if (!lumbrex::TakeStringArgument(&server, &serverText) || !lumbrex::TakeStringArgument(&user, &userText) ||
+        !lumbrex::TakeStringArgument(&password, &passwordText)) {
+      return Refuse();  // connection untouched
+    }
+    g_remoteControl.ReleaseConnection();  // DisconnectFromService
+    if (!userText.empty()) {
+      // An empty user skips the logon whatever the password holds.
+      const uint32_t logon = g_remoteControl.LogonRemote(serverText, userText, passwordText);
+      if (logon != 0) {
+        SetLastErrorCode(logon);
+        return false;
+      }
+    }
+    return g_remoteControl.OpenPipe(lumbrex::RemotePipePath(serverText));
+  });
+}
+
+extern "C" int LUMBREX_CALL DisconnectFromService(void) {
+  RunExport([] {
+    g_remoteControl.ReleaseConnection();
+    return true;
+  });
+  return 1;
+}
+
+// ---- Part 2.3 -------------------------------------------------------------
+
+extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
+  return RunExport([&] {
+    Text text;
+    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    return lumbrex::CmdAddBundle(text);
+  });
+}
+
+extern "C" int LUMBREX_CALL DeleteBundle(VARIANT bundle) {
+  return RunExport([&] {
+    Text text;
+    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    return lumbrex::CmdDeleteBundle(text);
+  });
+}
+
+extern "C" int LUMBREX_CALL GetBundleState(VARIANT bundle) {
+  return RunExport([&] {
+    Text text;
+    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    return lumbrex::CmdGetBundleState(text);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port, VARIANT portType) {
+  return RunExport([&] {
+    Text bundleText, portText;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    // Step 4: the check reads its own copy; a by-reference integer is refused.
+    const VARIANT typeCopy = portType;
+    if (!lumbrex::IsPortTypeValue(typeCopy)) return Refuse();
+    if (!lumbrex::IsValidPortName(portText)) return Refuse();
+    int32_t typeValue = 0;
+    lumbrex::ReadIntegerArgument(typeCopy, &typeValue);
+    return lumbrex::CmdAddPort(bundleText, side == 0, portText, PortTypeIndex(typeValue));
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleDeletePort(VARIANT bundle, int side, VARIANT port) {
+  return RunExport([&] {
+    Text bundleText, portText;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    // Any port text is sent, valid or not (Part 2.3).
+    return lumbrex::CmdDeletePort(bundleText, side == 0, portText);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleGetPortState(VARIANT bundle, int side, VARIANT port) {
+  return RunExport([&] {
+    Text bundleText, portText;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    return lumbrex::CmdGetPortState(bundleText, side == 0, portText);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, VARIANT port) {
+  return RunExport([&] {
+    Text bundleText, portText;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    if (!lumbrex::IsValidPortName(portText)) return Refuse();
+    return lumbrex::CmdSetMain(bundleText, side == 0, portText);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleUpdateSettings(void) {
+  // Part 2.3: reads nothing, does nothing, returns 1.
+  return 1;
+}

@@ -1,0 +1,145 @@
+#include "link/remote_control.h"
+
+#include <winnetwk.h>
+
+#include <mutex>
+#include <utility>
+
+#include "api/library_objects.h"
+#include "link/protocol.h"
+
+namespace lumbrex {
+
+const wchar_t kServicePipeName[] = L"TessaryControl2";
+
+std::wstring LocalPipePath() { return std::wstring(L"\\\\.\\pipe\\") + kServicePipeName; }
+
+std::wstring RemotePipePath(const Text& server) {
+  return std::wstring(L"\\\\") + server + L"\\pipe\\" + kServicePipeName;
+}
+
+namespace {
+
+// Owns the link mutex from a successful wait until the end of the transaction.
+class LinkMutexHold {
+ public:
+  LinkMutexHold(HANDLE mutex, bool owned) : mutex_(mutex), owned_(owned) {}
+  ~LinkMutexHold() {
+    if (owned_) ReleaseMutex(mutex_);
+  }
+  LinkMutexHold(const LinkMutexHold&) = delete;
+  LinkMutexHold& operator=(const LinkMutexHold&) = delete;
+ private:
+  HANDLE mutex_;
+  bool owned_;
+};
+
+}  // namespace
+
+CRemoteControl::CRemoteControl() : linkMutex_(CreateMutexW(nullptr, FALSE, nullptr)) {}
+
+CRemoteControl::~CRemoteControl() { ReleaseConnection(); }
+
+bool CRemoteControl::OpenPipe(const std::wstring& path) {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  if (pipe_.valid()) {
+    // The open pipe is shared whatever path was asked for (Part 2.1).
+    ++connectionCount_;
+    return true;
+  }
+  UniqueHandle opened(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!opened.valid()) return false;
+  DWORD mode = PIPE_READMODE_BYTE | PIPE_WAIT;  // 0: byte stream, blocking
+  if (!SetNamedPipeHandleState(opened.get(), &mode, nullptr, nullptr)) {
+    // Left to the implementer (Part 2.1): the handle just opened is closed
+    // again, so a failed connect leaves no pipe behind (docs/behaviour.md).
+    return false;
+  }
+  pipe_ = std::move(opened);
+  ++generation_;
+  ++connectionCount_;
+  return true;
+}
+
+void CRemoteControl::ReleaseConnection() {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  if (!pipe_.valid()) return;
+  if (--connectionCount_ == 0) pipe_.reset();
+}
+
+uint32_t CRemoteControl::LogonRemote(const Text& server, const Text& user, const Text& password) {
+  // "\\%s\IPC$" filled with the server text, kept in the library-wide string.
+  g_remoteLogonName = L"\\\\" + server + L"\\IPC$";
+  NETRESOURCEW resource;
+  ZeroMemory(&resource, sizeof resource);
+  resource.dwType = RESOURCETYPE_ANY;
+  resource.lpRemoteName = &g_remoteLogonName[0];
+  const DWORD result = WNetAddConnection2W(&resource, password.c_str(), user.c_str(), 0);
+  if (result != NO_ERROR) g_remoteLogonName.clear();
+  return result;
+}
+
+int32_t CRemoteControl::ConnectionCount() {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  return connectionCount_;
+}
+
+bool CRemoteControl::IsPipeOpen() {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  return pipe_.valid();
+}
+
+CRemoteControl::PipeUse CRemoteControl::UsePipe() {
+  PipeUse use;
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  if (!pipe_.valid()) return use;
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  if (DuplicateHandle(GetCurrentProcess(), pipe_.get(), GetCurrentProcess(), &copy, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS)) {
+    use.handle.reset(copy);
+    use.generation = generation_;
+  }
+  return use;
+}
+
+void CRemoteControl::DropAfterWriteFailure(uint64_t generation) {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  // Part 2.1: a failed write closes the pipe without changing the count.
+  if (pipe_.valid() && generation_ == generation) pipe_.reset();
+}
+
+bool CRemoteControl::Transact(std::string message, uint32_t timeoutMs) {
+  const DWORD wait = WaitForSingleObject(linkMutex_, timeoutMs);
+  if (wait == WAIT_TIMEOUT) return false;  // nothing written, mutex not held
+  // Any other outcome proceeds (Part 2.2); only a wait that gave us the mutex
+  // (signalled or abandoned) is paired with a release.
+  LinkMutexHold hold(linkMutex_, wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
+
+  PipeUse use = UsePipe();
+  if (!use.handle.valid()) return false;  // no pipe open: the write cannot be made
+  DWORD written = 0;
+  const BOOL wrote = WriteFile(use.handle.get(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
+  if (!wrote) {
+    DropAfterWriteFailure(use.generation);
+    return false;
+  }
+  return ReadReply(use.handle.get());
+}
+
+bool CRemoteControl::ReadReply(HANDLE pipe) {
+  if (pipe == INVALID_HANDLE_VALUE) return false;
+  // One byte per read, so no byte behind the "!" is taken from the pipe.
+  ReplyReader reader;
+  for (;;) {
+    char byte = 0;
+    DWORD got = 0;
+    if (!ReadFile(pipe, &byte, 1, &got, nullptr)) return false;
+    switch (reader.Feed(byte, got)) {
+      case ReplyReader::State::kNeedMore: continue;
+      case ReplyReader::State::kComplete: return reader.Succeeded();
+      case ReplyReader::State::kOverflow: return false;
+    }
+  }
+}
+
+}  // namespace lumbrex

@@ -1,0 +1,70 @@
+// Part 2.1: the process-wide connection to the service's control pipe.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "api/raii.h"
+#include "common/text.h"
+
+namespace lumbrex {
+
+// "TessaryControl2" on this machine and on a remote one (Part 2.1).
+extern const wchar_t kServicePipeName[];
+std::wstring LocalPipePath();                      // \\.\pipe\TessaryControl2
+std::wstring RemotePipePath(const Text& server);   // \\server\pipe\TessaryControl2
+
+class CRemoteControl {
+ public:
+  CRemoteControl();
+  // At unload: one ReleaseConnection; the link mutex stays open until the
+  // process ends (Part 2.1).
+  virtual ~CRemoteControl();
+  CRemoteControl(const CRemoteControl&) = delete;
+  CRemoteControl& operator=(const CRemoteControl&) = delete;
+
+  // Opens the pipe at path unless one is open already, and counts the
+  // connection. The path is not looked at when a pipe is open.
+  bool OpenPipe(const std::wstring& path);
+  // Drops one reference; closes the pipe when the count reaches 0. Nothing
+  // happens (count untouched) when the pipe is closed.
+  void ReleaseConnection();
+  // Logs on to \\server\IPC$ with WNetAddConnection2W; its result unchanged.
+  uint32_t LogonRemote(const Text& server, const Text& user, const Text& password);
+
+  // Part 2.2: waits for the link mutex (at most timeoutMs), writes message in
+  // one write and reads the reply to its "!". True exactly when the message was
+  // written and the reply begins with "OK" in either case.
+  bool Transact(std::string message, uint32_t timeoutMs);
+
+  // For tests: the state under the connection critical section.
+  int32_t ConnectionCount();
+  bool IsPipeOpen();
+
+ private:
+  // The transaction's own reference to the pipe (a duplicate of the handle,
+  // taken under the critical section), so that a disconnect on another thread
+  // never closes the handle under a write or read (docs/behaviour.md).
+  struct PipeUse {
+    UniqueHandle handle;
+    uint64_t generation = 0;
+  };
+  PipeUse UsePipe();
+  // After a failed write: closes the pipe and marks it closed, count unchanged,
+  // unless it has meanwhile been closed or reopened.
+  void DropAfterWriteFailure(uint64_t generation);
+  bool ReadReply(HANDLE pipe);
+
+  UniqueHandle pipe_;        // INVALID_HANDLE_VALUE when closed
+  HANDLE linkMutex_;         // unnamed, not owned; never closed (Part 2.1)
+  CriticalSection connectionLock_;
+  int32_t connectionCount_ = 0;
+  uint64_t generation_ = 0;  // bumped at every open, so a stale use is recognised
+};
+
+// The one instance, defined in api/library_objects.cpp after the three strings
+// (made last at load, destroyed first at unload: Part 1.1).
+extern CRemoteControl g_remoteControl;
+
+}  // namespace lumbrex
