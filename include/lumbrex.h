@@ -49,6 +49,18 @@ LUMBREX_API unsigned int LUMBREX_CALL QKGetLastError(void);
 
 /* ---- Part 5.2: port applications query ----------------------------------- */
 
+/* Which applications hold a shared port open, asked of the port-sharing
+   driver's control device \\.\FenwyckControl2 (IOCTL 0x002A010C).
+   port: string argument (BSTR or reference to one); compared whole with the
+   driver's port names, ignoring ASCII case. result: valid VARIANT, cleared
+   first; receives VT_EMPTY (no application, or the driver failed both
+   attempts) or VT_ARRAY|VT_VARIANT of rows, each VT_ARRAY|VT_VARIANT of
+   {name (VT_BSTR), Data0, Data2, Data1 (VT_I4)}.
+   Returns 0 with 13 for a port that is no string, a null result pointer or a
+   result that cannot be cleared; 0 with the open's Windows error code when
+   the device cannot be opened (2 when the driver is absent); otherwise 1. */
+LUMBREX_API int LUMBREX_CALL SharedGetPortApplications(VARIANT port, VARIANT* result);
+
 #ifdef __cplusplus
 }
 #endif
