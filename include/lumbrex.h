@@ -47,6 +47,21 @@ LUMBREX_API unsigned int LUMBREX_CALL QKGetLastError(void);
 
 /* ---- Part 5.1: shared port permissions ----------------------------------- */
 
+/* The applications and permission values stored for a shared port under
+   HKLM\Software\OSTREL Software\Quillane2\<port>\Permissions (64-bit view;
+   bundle and side are checked but do not select anything).
+   bundle, port: string arguments; side: 0 or 1; port must pass the port-name
+   rule. applications, permissions: valid VARIANTs. On success applications
+   receives VT_ARRAY|VT_BSTR of the names (registry order) and permissions
+   VT_ARRAY|VT_BSTR of their values as signed decimal text ("%d").
+   Returns 0 with 13 only for a refused argument (out arguments untouched).
+   Otherwise 1: applications is VT_EMPTY and permissions untouched when the key
+   cannot be opened (code 2 when absent), a value cannot be read or is not
+   REG_DWORD (its registry code, or 13), or the key holds no value (code
+   unchanged). */
+LUMBREX_API int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side, VARIANT port,
+                                                         VARIANT* applications, VARIANT* permissions);
+
 /* ---- Part 5.2: port applications query ----------------------------------- */
 
 /* Which applications hold a shared port open, asked of the port-sharing
