@@ -327,3 +327,26 @@ TEST_F(Part5_2_SharedGetPortApplications, MalformedAnswerEndsTheWalkWithoutCrash
   EXPECT_EQ(Query(L"COM3", result.get()), 1);
   EXPECT_EQ(NamesOf(Rows(*result)), (Names{L"A"}));
 }
+
+TEST_F(Part5_2_SharedGetPortApplications, ResultThatCannotBeClearedIsRefusedWith13) {
+  Var result;
+  FillWithArray(result.get());
+  SAFEARRAY* held = result->parray;
+  ASSERT_EQ(SafeArrayLock(held), S_OK);
+  EXPECT_EQ(Query(L"COM3", result.get()), 0);
+  EXPECT_EQ(QKGetLastError(), 13u);
+  // Wine's VariantClear sets VT_EMPTY even when it fails; the locked array
+  // itself is the caller's still, neither freed nor replaced.
+  EXPECT_TRUE(result->vt == VT_EMPTY || (result->vt == (VT_ARRAY | VT_BSTR) && result->parray == held));
+  EXPECT_EQ(Log().requests, 0u);
+  EXPECT_EQ(SafeArrayUnlock(held), S_OK);
+  EXPECT_EQ(SafeArrayDestroy(held), S_OK);
+  VariantInit(result.get());
+}
+
+TEST_F(Part5_2_SharedGetPortApplications, NonAsciiApplicationNamesArriveUnchanged) {
+  ASSERT_EQ(StandinSetAnswer(BuildAnswer({{u"COM3", u"\u00C9diteur \u65E5\u672C.exe"}})), 0u);
+  Var result;
+  EXPECT_EQ(Query(L"COM3", result.get()), 1);
+  EXPECT_EQ(NamesOf(Rows(*result)), (Names{L"\u00C9diteur \u65E5\u672C.exe"}));
+}

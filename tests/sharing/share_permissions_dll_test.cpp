@@ -216,3 +216,23 @@ TEST(Part5_1_SharedPortGetAppPermissions, PreviousArraysAreReplaced) {
   EXPECT_EQ(Strings(*outs.apps), (Strs{L"app"}));
   EXPECT_EQ(Strings(*outs.perms), (Strs{L"3"}));
 }
+
+TEST(Part5_1_SharedPortGetAppPermissions, ApplicationsThatCannotBeClearedAreRefusedWith13) {
+  ScopedTree tree(kPortKey);
+  ASSERT_EQ(SetDword(kPermissions, L"app", 3), 0);
+  Outs outs;
+  SAFEARRAYBOUND bound{1, 0};
+  SAFEARRAY* held = SafeArrayCreate(VT_BSTR, 1, &bound);
+  VariantClear(outs.apps.get());
+  outs.apps->vt = VT_ARRAY | VT_BSTR;
+  outs.apps->parray = held;
+  ASSERT_EQ(SafeArrayLock(held), S_OK);
+  EXPECT_EQ(Get(L"B1", 0, L"COM7", &outs), 0);
+  EXPECT_EQ(QKGetLastError(), 13u);
+  EXPECT_TRUE(outs.PermsUntouched());
+  // Wine's VariantClear sets VT_EMPTY even when it fails; the locked array is
+  // the caller's still, not freed.
+  EXPECT_EQ(SafeArrayUnlock(held), S_OK);
+  EXPECT_EQ(SafeArrayDestroy(held), S_OK);
+  VariantInit(outs.apps.get());
+}
