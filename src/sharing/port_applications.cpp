@@ -22,6 +22,7 @@ void AddRow(ResultArray* outer, const PortApplication& app) {
   const uint32_t numbers[3] = {app.data0, app.data2, app.data1};
   for (uint32_t number : numbers) {
     VARIANT value;
+    VariantInit(&value);
     value.vt = VT_I4;
     value.lVal = static_cast<LONG>(number);
     row.Add(&value);

@@ -26,6 +26,7 @@ struct QueryLinkHidden {
 
 TEST(Part5_2_SharedGetPortApplications_NoDriver, OpenFailsWithItsErrorCode) {
   QueryLinkHidden noDevice;
+  ::testing::Test::RecordProperty("driver_state", noDevice.hidden ? "loaded, query link hidden" : "never loaded");
   // What the open itself reports here (2, ERROR_FILE_NOT_FOUND, under Wine).
   HANDLE probe = CreateFileW(L"\\\\.\\FenwyckControl2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
