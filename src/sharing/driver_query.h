@@ -1,0 +1,22 @@
+// Part 5.2: the device query on the port-sharing driver's control device.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace lumbrex {
+
+// "\\.\" followed by "FenwyckControl2" (Part 5.2, Data model).
+constexpr wchar_t kSharingControlDevice[] = L"\\\\.\\FenwyckControl2";
+// IOCTL_GET_PORT_APPLICATIONS: type 0x2A, function 0x43, METHOD_BUFFERED,
+// FILE_ANY_ACCESS.
+constexpr DWORD kIoctlGetPortApplications = 0x002A010C;
+
+// Opens the control device, runs the requests of RunAnswerRequests and closes
+// the device. Returns the open's GetLastError value when the device cannot be
+// opened, else 0 with `answered` telling whether a request succeeded and
+// `answer` holding exactly the bytes it returned.
+uint32_t QuerySharingDriver(bool* answered, std::vector<uint8_t>* answer);
+
+}  // namespace lumbrex

@@ -1,0 +1,73 @@
+// Part 5.2: SharedGetPortApplications.
+#include "lumbrex.h"
+
+#include "api/arguments.h"
+#include "api/export_guard.h"
+#include "api/last_error.h"
+#include "api/raii.h"
+#include "api/result_array.h"
+#include "sharing/driver_query.h"
+#include "sharing/record_walk.h"
+
+namespace lumbrex {
+namespace {
+
+// One row: name (VT_BSTR), Data0, Data2, Data1 (VT_I4): not in offset order.
+void AddRow(ResultArray* outer, const PortApplication& app) {
+  ResultArray row(VT_VARIANT);
+  UniqueVariant cell;
+  cell->vt = VT_BSTR;
+  cell->bstrVal = SysAllocStringLen(app.name.data(), static_cast<UINT>(app.name.size()));
+  row.Add(cell.get());
+  const uint32_t numbers[3] = {app.data0, app.data2, app.data1};
+  for (uint32_t number : numbers) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_I4;
+    value.lVal = static_cast<LONG>(number);
+    row.Add(&value);
+  }
+  UniqueVariant rowValue;
+  row.CopyTo(rowValue.get());
+  outer->Add(rowValue.get());
+}  // the row builder is destroyed before the next row (Part 1.2)
+
+}  // namespace
+}  // namespace lumbrex
+
+extern "C" int LUMBREX_CALL SharedGetPortApplications(VARIANT port, VARIANT* result) {
+  using namespace lumbrex;
+  return RunExport([&]() -> bool {
+    // The result must be valid (Part 5.2); a null pointer is refused with
+    // nothing written (docs/behaviour.md).
+    if (result == nullptr) {
+      SetLastErrorCode(kInvalidData);
+      return false;
+    }
+    // Step 1: cleared before anything else. A VARIANT that cannot be cleared
+    // (locked array, bad type) is not a valid VARIANT: refused with 13.
+    if (VariantClear(result) != S_OK) {
+      SetLastErrorCode(kInvalidData);
+      return false;
+    }
+    Text portName;
+    if (!TakeStringArgument(&port, &portName)) {
+      SetLastErrorCode(kInvalidData);
+      return false;
+    }
+    bool answered = false;
+    std::vector<uint8_t> answer;
+    const uint32_t openError = QuerySharingDriver(&answered, &answer);
+    if (openError != 0) {
+      SetLastErrorCode(openError);
+      return false;
+    }
+    if (!answered) return true;  // both counted attempts failed: VT_EMPTY, code unchanged
+    const std::vector<PortApplication> listed = WalkPortApplicationRecords(answer.data(), answer.size(), portName);
+    if (listed.empty()) return true;
+    ResultArray outer(VT_VARIANT);
+    for (const PortApplication& app : listed) AddRow(&outer, app);
+    outer.CopyTo(result);
+    return true;
+  });
+}

@@ -1,0 +1,31 @@
+#include "sharing/share_permissions.h"
+
+#include "api/library_objects.h"
+#include "config/registry_key.h"
+
+namespace lumbrex {
+
+Text SharePermissionsKeyPath(const Text& port) {
+  // Bundle and side play no part: permissions belong to the port (Part 5.1).
+  return g_sharedPortsKeyPath + L"\\" + port + L"\\Permissions";
+}
+
+LONG ListPermissionApplications(const Text& port, std::vector<Text>* applications) {
+  applications->clear();
+  RegistryKey key;
+  const LONG status = key.Open(SharePermissionsKeyPath(port), kSharePermissionsAccess);
+  if (status != ERROR_SUCCESS) return status;
+  // An enumeration cut short by an unexpected answer gives the names read so
+  // far (docs/behaviour.md, Part 3.4).
+  key.EnumValueNames(applications);
+  return ERROR_SUCCESS;
+}
+
+LONG ReadSharePermission(const Text& port, const Text& application, uint32_t* value) {
+  RegistryKey key;
+  const LONG status = key.Open(SharePermissionsKeyPath(port), kSharePermissionsAccess);
+  if (status != ERROR_SUCCESS) return status;
+  return key.QueryDword(application, value);
+}
+
+}  // namespace lumbrex

@@ -1,0 +1,102 @@
+#include "sharing/standin_driver.h"
+
+namespace sharingtest {
+
+namespace {
+
+struct ServiceHandle {
+  SC_HANDLE h = nullptr;
+  ~ServiceHandle() {
+    if (h != nullptr) CloseServiceHandle(h);
+  }
+};
+
+struct Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+std::wstring DriverImagePath() {
+  wchar_t path[MAX_PATH * 2] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  std::wstring p(path, n);
+  p.resize(p.find_last_of(L"\\/") + 1);
+  return p + STANDIN_IMAGE_NAME;
+}
+
+DWORD Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
+  Handle device;
+  device.h = CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (device.h == INVALID_HANDLE_VALUE) return GetLastError();
+  DWORD returned = 0;
+  if (!DeviceIoControl(device.h, code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr))
+    return GetLastError();
+  return 0;
+}
+
+}  // namespace
+
+bool StandinRunning() {
+  Handle device;
+  device.h = CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return device.h != INVALID_HANDLE_VALUE;
+}
+
+std::wstring EnsureStandinRunning() {
+  if (StandinRunning()) return L"";
+  ServiceHandle manager;
+  manager.h = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  if (manager.h == nullptr) return L"OpenSCManagerW failed: " + std::to_wstring(GetLastError());
+  const std::wstring image = DriverImagePath();
+  ServiceHandle service;
+  // Demand start only: the prefix keeps the service, and it must not load
+  // by itself in a later session (the no-driver test relies on that).
+  service.h = CreateServiceW(manager.h, STANDIN_SERVICE_NAME, STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS,
+                             SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, image.c_str(),
+                             nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (service.h == nullptr) {
+    if (GetLastError() != ERROR_SERVICE_EXISTS) return L"CreateServiceW failed: " + std::to_wstring(GetLastError());
+    service.h = OpenServiceW(manager.h, STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS);
+    if (service.h == nullptr) return L"OpenServiceW failed: " + std::to_wstring(GetLastError());
+    // The prefix may hold it from another build directory: point it here.
+    if (!ChangeServiceConfigW(service.h, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                              image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
+      return L"ChangeServiceConfigW failed: " + std::to_wstring(GetLastError());
+  }
+  // Wine's first start after creation can fail: retry a few times.
+  DWORD lastError = 0;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (StartServiceW(service.h, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
+      for (int wait = 0; wait < 100; ++wait) {  // up to 5 s for the device to appear
+        if (StandinRunning()) return L"";
+        Sleep(50);
+      }
+      lastError = ERROR_TIMEOUT;
+    } else {
+      lastError = GetLastError();
+    }
+    Sleep(200);
+  }
+  return L"StartServiceW of " + image + L" failed: " + std::to_wstring(lastError);
+}
+
+DWORD StandinReset() { return Control(STANDIN_IOCTL_RESET, nullptr, 0, nullptr, 0); }
+
+DWORD StandinSetAnswer(const std::vector<uint8_t>& answer) {
+  return Control(STANDIN_IOCTL_SET_ANSWER, answer.data(), static_cast<DWORD>(answer.size()), nullptr, 0);
+}
+
+DWORD StandinFailNext(uint32_t count, int32_t status) {
+  StandinFailPlan plan{count, status};
+  return Control(STANDIN_IOCTL_FAIL_NEXT, &plan, sizeof plan, nullptr, 0);
+}
+
+DWORD StandinGetLog(StandinLog* log) { return Control(STANDIN_IOCTL_GET_LOG, nullptr, 0, log, sizeof *log); }
+DWORD StandinHideQueryLink() { return Control(STANDIN_IOCTL_HIDE_QUERY_LINK, nullptr, 0, nullptr, 0); }
+DWORD StandinShowQueryLink() { return Control(STANDIN_IOCTL_SHOW_QUERY_LINK, nullptr, 0, nullptr, 0); }
+
+}  // namespace sharingtest
