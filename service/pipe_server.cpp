@@ -85,6 +85,9 @@ DWORD PipeServer::Start() {
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
               "); the default security applies");
   }
+  // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
+  // ignores that flag, so look for a listening pipe first as well.
+  if (WaitNamedPipeW(kPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
   HANDLE first = CreateInstance(true);
   if (first == INVALID_HANDLE_VALUE) return GetLastError();
   try {
@@ -135,6 +138,7 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
         slot.armed = true;
         return;
       case ERROR_PIPE_CONNECTED:  // the client came between create and connect
+      case ERROR_NO_DATA:         // ... and has left again: its command may still wait
         slot.armed = true;
         slot.connectedAtOnce = true;
         SetEvent(slot.event.get());
