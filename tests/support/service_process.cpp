@@ -28,7 +28,8 @@ HANDLE OpenOutput(const std::wstring& path) {
 }
 
 // Starts the exe with stdin from NUL and stdout/stderr to `output`.
-bool Launch(const std::vector<std::wstring>& arguments, HANDLE output, PROCESS_INFORMATION& info) {
+bool Launch(const std::vector<std::wstring>& arguments, HANDLE output, PROCESS_INFORMATION& info,
+            DWORD creationFlags = 0) {
   std::wstring command = Quote(ServiceProcess::ExecutablePath());
   for (const auto& argument : arguments) command += L" " + Quote(argument);
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -40,7 +41,7 @@ bool Launch(const std::vector<std::wstring>& arguments, HANDLE output, PROCESS_I
   startup.hStdInput = input.get();
   startup.hStdOutput = output;
   startup.hStdError = output;
-  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info) !=
+  return CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, creationFlags, nullptr, nullptr, &startup, &info) !=
          FALSE;
 }
 
@@ -73,7 +74,7 @@ ServiceProcess::ServiceProcess(const Options& options) {
   std::vector<std::wstring> arguments{L"--foreground"};
   arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
   PROCESS_INFORMATION info{};
-  if (!Launch(arguments, output.get(), info)) return;
+  if (!Launch(arguments, output.get(), info, options.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0)) return;
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
@@ -89,6 +90,14 @@ DWORD ServiceProcess::ExitCode() const {
   DWORD code = STILL_ACTIVE;
   if (process_) GetExitCodeProcess(process_, &code);
   return code;
+}
+
+bool ServiceProcess::SendCtrlBreak() const {
+  return process_ && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, processId_) != FALSE;
+}
+
+bool ServiceProcess::WaitForExit(DWORD timeoutMs) const {
+  return process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0;
 }
 
 void ServiceProcess::Terminate() {

@@ -1,0 +1,117 @@
+// Part 2.4: lumbrex-service.exe as a Windows service under the Service
+// Control Manager (install, start, a command through the pipe, stop,
+// uninstall), and the clean stop of the foreground mode.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "service/service_fixture.h"
+
+using namespace servicetest;
+
+namespace {
+
+std::wstring TempFile(const wchar_t* name) {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return std::wstring(folder) + name;
+}
+
+std::string ReadFileText(const std::wstring& path) {
+  std::string text;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  return text;
+}
+
+bool ServiceInstalled() {
+  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
+  if (!manager) return false;
+  SC_HANDLE service = OpenServiceW(manager, L"LumbrexService", SERVICE_QUERY_STATUS);
+  const bool installed = service != nullptr;
+  if (service) CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+  return installed;
+}
+
+// Removes the service whatever a test left behind.
+struct UninstallAtEnd {
+  UninstallAtEnd() { testsupport::RunServiceTool({L"--uninstall"}); }
+  ~UninstallAtEnd() { testsupport::RunServiceTool({L"--uninstall"}); }
+};
+
+TEST(Part2_4_ServiceMode, InstallStartCommandStopUninstallThroughTheServiceControlManager) {
+  testsupport::ScopedTree root64(kRoot);
+  UninstallAtEnd cleanup;
+  const std::wstring log = TempFile(L"lumbrex-service-mode-test.log");
+  DeleteFileW(log.c_str());
+
+  std::string output;
+  ASSERT_EQ(testsupport::RunServiceTool({L"--install", L"--log", log}, 60000, &output), 0u) << output;
+  EXPECT_TRUE(ServiceInstalled());
+  // A second install is refused by the SCM (the service exists).
+  EXPECT_EQ(testsupport::RunServiceTool({L"--install"}, 60000, &output), 1u) << output;
+
+  ASSERT_EQ(testsupport::RunServiceTool({L"--start"}, 60000, &output), 0u) << output;
+  ASSERT_TRUE(testsupport::ServiceProcess::WaitForPipe(15000));
+  {
+    PipeClient client;
+    ASSERT_TRUE(client.Connect());
+    EXPECT_EQ(client.Transact("ADD_BUNDLE 4,ServiceMode!"), "OK!");
+    EXPECT_EQ(client.Transact("GET_BUNDLE_STATE ServiceMode!"), "OK!");
+    EXPECT_EQ(client.Transact("GET_BUNDLE_STATE Nothing!"), "ERROR!");
+  }
+  EXPECT_TRUE(KeyExists(SideKey(L"ServiceMode", L"IN")));
+
+  ASSERT_EQ(testsupport::RunServiceTool({L"--stop"}, 60000, &output), 0u) << output;
+  // Stopped: the pipe is gone.
+  EXPECT_FALSE(testsupport::ServiceProcess::WaitForPipe(300));
+  ASSERT_EQ(testsupport::RunServiceTool({L"--uninstall"}, 60000, &output), 0u) << output;
+  EXPECT_FALSE(ServiceInstalled());
+  EXPECT_EQ(testsupport::RunServiceTool({L"--start"}, 60000, &output), 1u) << output;
+
+  const std::string text = ReadFileText(log);
+  EXPECT_NE(text.find("serving \\\\.\\pipe\\TessaryControl2 as the service, local clients only"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find(": ADD_BUNDLE 4,ServiceMode -> OK"), std::string::npos) << text;
+  EXPECT_NE(text.find(": GET_BUNDLE_STATE Nothing -> ERROR (no such bundle)"), std::string::npos) << text;
+  EXPECT_NE(text.find("lumbrex-service: stopped"), std::string::npos) << text;
+  DeleteFileW(log.c_str());
+}
+
+TEST(Part2_4_ServiceMode, RunWithoutModeOutsideTheServiceControlManagerPrintsUsage) {
+  std::string output;
+  EXPECT_EQ(testsupport::RunServiceTool({}, 60000, &output), 2u) << output;
+  EXPECT_NE(output.find("usage:"), std::string::npos) << output;
+  EXPECT_EQ(testsupport::RunServiceTool({L"--service"}, 60000, &output), 1u) << output;
+}
+
+TEST(Part2_4_ServiceForeground, CtrlBreakStopsItCleanly) {
+  testsupport::ServiceProcess::Options options;
+  options.ownProcessGroup = true;
+  options.logPath = TempFile(L"lumbrex-service-ctrl-test.log");
+  // Console events travel inside one console: the child inherits ours.
+  if (!GetConsoleWindow()) AllocConsole();
+  {
+    testsupport::ServiceProcess service(options);
+    ASSERT_TRUE(service.Ready());
+    PipeClient client;
+    ASSERT_TRUE(client.Connect());
+    EXPECT_EQ(client.Transact("GET_BUNDLE_STATE Nothing!"), "ERROR!");
+    if (!service.SendCtrlBreak()) GTEST_SKIP() << "no console event under this Wine session: " << GetLastError();
+    ASSERT_TRUE(service.WaitForExit(15000));
+    EXPECT_EQ(service.ExitCode(), 0u);
+    // The connected client was let go.
+    EXPECT_TRUE(client.ServerClosed(5000));
+  }
+  const std::string text = ReadFileText(options.logPath);
+  EXPECT_NE(text.find("lumbrex-service: stopped"), std::string::npos) << text;
+  DeleteFileW(options.logPath.c_str());
+}
+
+}  // namespace
