@@ -66,7 +66,7 @@ std::string Ansi(const std::wstring& text) {
 
 void ServiceTest::SetUp() {
   service_ = std::make_unique<testsupport::ServiceProcess>(options_);
-  ASSERT_TRUE(service_->Ready()) << "lumbrex-service.exe --foreground did not serve the pipe";
+  ASSERT_TRUE(service_->Ready()) << service_->Problem();
   ASSERT_TRUE(client_.Connect());
 }
 

@@ -69,21 +69,52 @@ bool ServiceProcess::WaitForPipe(DWORD timeoutMs, HANDLE process) {
 ServiceProcess::ServiceProcess() : ServiceProcess(Options{}) {}
 
 ServiceProcess::ServiceProcess(const Options& options) {
+  // A server already there (say, one left by a test process that was killed)
+  // would answer in our child's place: wait a little for it to go, else fail.
+  const ULONGLONG deadline = GetTickCount64() + 3000;
+  while (WaitNamedPipeW(PipePath(), 1) || GetLastError() == ERROR_SEM_TIMEOUT) {
+    if (GetTickCount64() >= deadline) {
+      problem_ = "another server already serves \\\\.\\pipe\\TessaryControl2";
+      return;
+    }
+    Sleep(50);
+  }
   Handle output(OpenOutput(options.logPath));
-  if (output.get() == INVALID_HANDLE_VALUE) return;
+  if (output.get() == INVALID_HANDLE_VALUE) {
+    problem_ = "the output file cannot be opened: " + std::to_string(GetLastError());
+    return;
+  }
+  job_ = CreateJobObjectW(nullptr, nullptr);
+  if (job_) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+      CloseHandle(job_);
+      job_ = nullptr;
+    }
+  }
   std::vector<std::wstring> arguments{L"--foreground"};
   arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
   PROCESS_INFORMATION info{};
-  if (!Launch(arguments, output.get(), info, options.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0)) return;
-  CloseHandle(info.hThread);
+  const DWORD flags = CREATE_SUSPENDED | (options.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0);
+  if (!Launch(arguments, output.get(), info, flags)) {
+    problem_ = "lumbrex-service.exe cannot be started: " + std::to_string(GetLastError());
+    return;
+  }
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
-  ready_ = WaitForPipe(options.readyTimeoutMs, process_);
+  if (job_) AssignProcessToJobObject(job_, process_);  // best effort
+  ResumeThread(info.hThread);
+  CloseHandle(info.hThread);
+  ready_ = WaitForPipe(options.readyTimeoutMs, process_) && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+  if (!ready_) problem_ = "lumbrex-service.exe --foreground did not serve the pipe in time (exit code " +
+                          std::to_string(ExitCode()) + ")";
 }
 
 ServiceProcess::~ServiceProcess() {
   Terminate();
   if (process_) CloseHandle(process_);
+  if (job_) CloseHandle(job_);
 }
 
 DWORD ServiceProcess::ExitCode() const {

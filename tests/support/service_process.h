@@ -1,7 +1,9 @@
 // Runs lumbrex-service.exe (the Part 2.4 stand-in, beside the test program in
 // build/bin) as a child process for the life of this object: started with
 // --foreground, waited for until \\.\pipe\TessaryControl2 is there, and
-// terminated at the end. For every subsystem's end-to-end tests.
+// terminated at the end (or killed with this process, through a job object).
+// The pipe must not be served by anyone else when it starts. For every
+// subsystem's end-to-end tests.
 #pragma once
 #include <windows.h>
 
@@ -28,6 +30,8 @@ class ServiceProcess {
   // True when the child runs and its pipe accepted a wait (Ready), false when
   // it could not be started, ended early or no pipe came within the bound.
   bool Ready() const { return ready_; }
+  // Why it is not ready (for a test's failure message); empty when ready.
+  const std::string& Problem() const { return problem_; }
   HANDLE Process() const { return process_; }
   DWORD ProcessId() const { return processId_; }
   // The child's exit code once it has ended (STILL_ACTIVE while it runs).
@@ -49,7 +53,9 @@ class ServiceProcess {
  private:
   HANDLE process_ = nullptr;
   DWORD processId_ = 0;
+  HANDLE job_ = nullptr;  // kills the child if this test process dies first
   bool ready_ = false;
+  std::string problem_;
 };
 
 // Runs lumbrex-service.exe with the given arguments to its end (bounded);
