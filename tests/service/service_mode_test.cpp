@@ -1,6 +1,6 @@
 // Part 2.4: lumbrex-service.exe as a Windows service under the Service
 // Control Manager (install, start, a command through the pipe, stop,
-// uninstall), and the clean stop of the foreground mode.
+// uninstall). The foreground's Ctrl+C stop is tested by ctrl_c_stop.sh.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -89,29 +89,6 @@ TEST(Part2_4_ServiceMode, RunWithoutModeOutsideTheServiceControlManagerPrintsUsa
   EXPECT_EQ(testsupport::RunServiceTool({}, 60000, &output), 2u) << output;
   EXPECT_NE(output.find("usage:"), std::string::npos) << output;
   EXPECT_EQ(testsupport::RunServiceTool({L"--service"}, 60000, &output), 1u) << output;
-}
-
-TEST(Part2_4_ServiceForeground, CtrlBreakStopsItCleanly) {
-  testsupport::ServiceProcess::Options options;
-  options.ownProcessGroup = true;
-  options.logPath = TempFile(L"lumbrex-service-ctrl-test.log");
-  // Console events travel inside one console: the child inherits ours.
-  if (!GetConsoleWindow()) AllocConsole();
-  {
-    testsupport::ServiceProcess service(options);
-    ASSERT_TRUE(service.Ready());
-    PipeClient client;
-    ASSERT_TRUE(client.Connect());
-    EXPECT_EQ(client.Transact("GET_BUNDLE_STATE Nothing!"), "ERROR!");
-    if (!service.SendCtrlBreak()) GTEST_SKIP() << "no console event under this Wine session: " << GetLastError();
-    ASSERT_TRUE(service.WaitForExit(15000));
-    EXPECT_EQ(service.ExitCode(), 0u);
-    // The connected client was let go.
-    EXPECT_TRUE(client.ServerClosed(5000));
-  }
-  const std::string text = ReadFileText(options.logPath);
-  EXPECT_NE(text.find("lumbrex-service: stopped"), std::string::npos) << text;
-  DeleteFileW(options.logPath.c_str());
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ ServiceProcess::ServiceProcess(const Options& options) {
   std::vector<std::wstring> arguments{L"--foreground"};
   arguments.insert(arguments.end(), options.extraArguments.begin(), options.extraArguments.end());
   PROCESS_INFORMATION info{};
-  const DWORD flags = CREATE_SUSPENDED | (options.ownProcessGroup ? CREATE_NEW_PROCESS_GROUP : 0);
+  const DWORD flags = CREATE_SUSPENDED;
   if (!Launch(arguments, output.get(), info, flags)) {
     problem_ = "lumbrex-service.exe cannot be started: " + std::to_string(GetLastError());
     return;
@@ -121,10 +121,6 @@ DWORD ServiceProcess::ExitCode() const {
   DWORD code = STILL_ACTIVE;
   if (process_) GetExitCodeProcess(process_, &code);
   return code;
-}
-
-bool ServiceProcess::SendCtrlBreak() const {
-  return process_ && GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, processId_) != FALSE;
 }
 
 bool ServiceProcess::WaitForExit(DWORD timeoutMs) const {

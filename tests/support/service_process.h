@@ -18,7 +18,6 @@ class ServiceProcess {
     std::vector<std::wstring> extraArguments;  // after --foreground
     std::wstring logPath;                      // the child's stdout and stderr; empty: discarded
     DWORD readyTimeoutMs = 15000;              // how long to wait for the pipe
-    bool ownProcessGroup = false;              // for SendCtrlBreak
   };
 
   ServiceProcess();
@@ -36,9 +35,6 @@ class ServiceProcess {
   DWORD ProcessId() const { return processId_; }
   // The child's exit code once it has ended (STILL_ACTIVE while it runs).
   DWORD ExitCode() const;
-  // Asks the child to stop as Ctrl+Break in its console would (needs
-  // ownProcessGroup); false when the event could not be sent.
-  bool SendCtrlBreak() const;
   // Waits up to timeoutMs for the child to end by itself.
   bool WaitForExit(DWORD timeoutMs) const;
   // Terminates the child and waits for it (also done by the destructor).
