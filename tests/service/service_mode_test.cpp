@@ -91,4 +91,28 @@ TEST(Part2_4_ServiceMode, RunWithoutModeOutsideTheServiceControlManagerPrintsUsa
   EXPECT_EQ(testsupport::RunServiceTool({L"--service"}, 60000, &output), 1u) << output;
 }
 
+// --allow-remote creates the instances with PIPE_ACCEPT_REMOTE_CLIENTS; local
+// clients are served as before. (Wine has no remote pipes to try it with.)
+class Part2_4_ServiceRemote : public ServiceTest {
+ protected:
+  void SetUp() override {
+    log_ = TempFile(L"lumbrex-service-remote-test.log");
+    DeleteFileW(log_.c_str());
+    options_.extraArguments = {L"--allow-remote"};
+    options_.logPath = log_;
+    ServiceTest::SetUp();
+  }
+  void TearDown() override {
+    service_.reset();
+    DeleteFileW(log_.c_str());
+  }
+  std::wstring log_;
+};
+
+TEST_F(Part2_4_ServiceRemote, AllowRemoteStillServesLocalClients) {
+  EXPECT_EQ(Command("ADD_BUNDLE 4,B1!"), "OK!");
+  EXPECT_EQ(CommandOnNewConnection("GET_BUNDLE_STATE B1!"), "OK!");
+  EXPECT_NE(ReadFileText(log_).find("remote clients admitted"), std::string::npos) << ReadFileText(log_);
+}
+
 }  // namespace
