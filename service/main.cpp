@@ -33,6 +33,8 @@ struct Settings {
 };
 
 Settings g_settings;
+// Both live until the process ends: a console handler thread may still wait
+// on them while the process exits.
 HANDLE g_stopRequested = nullptr;  // manual-reset: stop the server
 HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
 

@@ -1,5 +1,7 @@
 #include "pipe_server.h"
 
+#include "win_handle.h"
+
 #include <sddl.h>
 
 #include <chrono>
@@ -20,23 +22,6 @@ constexpr DWORD kPipeBufferBytes = 4096;
 // Part 2.1) may read and write but not create instances of the pipe.
 constexpr const wchar_t kPipeSddl[] =
     L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)(A;;0x12019b;;;AU)";
-
-class HandleOwner {
- public:
-  explicit HandleOwner(HANDLE h) : h_(h) {}
-  HandleOwner(const HandleOwner&) = delete;
-  HandleOwner& operator=(const HandleOwner&) = delete;
-  ~HandleOwner() { reset(); }
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-  void reset(HANDLE h = INVALID_HANDLE_VALUE) {
-    HANDLE old = std::exchange(h_, h);
-    if (old != nullptr && old != INVALID_HANDLE_VALUE) CloseHandle(old);
-  }
- private:
-  HANDLE h_;
-};
 
 std::wstring FromAnsi(const std::string& ansi) {
   if (ansi.empty()) return {};
@@ -65,55 +50,52 @@ PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
 
 PipeServer::~PipeServer() {
   Stop();
-  bool gone = false;
-  {
-    std::lock_guard<std::mutex> hold(clientsLock_);
-    gone = activeClients_ == 0;
-  }
-  // A client thread that outlived the bounded wait in Stop still uses these.
-  if (gone) {
-    if (stop_) CloseHandle(stop_);
-    if (security_) LocalFree(security_);
+  std::lock_guard<std::mutex> hold(clientsLock_);
+  // A client thread that outlived the bounded wait in Stop still uses these:
+  // they are left to the end of the process.
+  if (activeClients_ != 0) {
+    stop_.release();
+    security_.release();
   }
 }
 
 DWORD PipeServer::Start() {
-  stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!stop_) return GetLastError();
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, &security_, nullptr)) {
-    security_ = nullptr;  // the system's default security for pipes
+  stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!stop_.valid()) return GetLastError();
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.out(), nullptr)) {
+    // The system's default security for pipes applies.
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
               "); the default security applies");
   }
   // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
   // ignores that flag, so look for a listening pipe first as well.
   if (WaitNamedPipeW(kPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
-  HANDLE first = CreateInstance(true);
-  if (first == INVALID_HANDLE_VALUE) return GetLastError();
+  HandleOwner first(CreateInstance(true));
+  if (!first.valid()) return GetLastError();
   try {
-    acceptor_ = std::thread(&PipeServer::AcceptLoop, this, first);
+    acceptor_ = std::thread(&PipeServer::AcceptLoop, this, first.get());
   } catch (const std::exception&) {
-    CloseHandle(first);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
+  first.release();  // the accept loop owns it now
   return ERROR_SUCCESS;
 }
 
 void PipeServer::Stop() {
-  if (!stop_) return;
-  SetEvent(stop_);
+  if (!stop_.valid()) return;
+  SetEvent(stop_.get());
   if (acceptor_.joinable()) acceptor_.join();
   std::unique_lock<std::mutex> hold(clientsLock_);
   clientsGone_.wait_for(hold, std::chrono::seconds(10), [this] { return activeClients_ == 0; });
 }
 
 HANDLE PipeServer::CreateInstance(bool first) {
-  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), security_, FALSE};
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), security_.get(), FALSE};
   const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
   const DWORD pipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                          (options_.allowRemote ? PIPE_ACCEPT_REMOTE_CLIENTS : PIPE_REJECT_REMOTE_CLIENTS);
   return CreateNamedPipeW(kPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
-                          kPipeBufferBytes, 0, security_ ? &attributes : nullptr);
+                          kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
 }
 
 void PipeServer::AcceptLoop(HANDLE firstInstance) {
@@ -155,20 +137,20 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
     HANDLE waits[kListening + 1];
     bool allArmed = true;
     for (int i = 0; i < kListening; ++i) {
-      waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_;
+      waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_.get();
       allArmed = allArmed && slots[i].armed;
     }
-    waits[kListening] = stop_;
+    waits[kListening] = stop_.get();
     // An instance that could not be made is retried every 200 ms.
     const DWORD wait = WaitForMultipleObjects(kListening + 1, waits, FALSE, allArmed ? INFINITE : 200);
-    if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) break;
+    if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) break;
     if (wait == WAIT_TIMEOUT) {
       for (auto& slot : slots)
         if (!slot.armed) arm(slot);
       continue;
     }
     if (wait >= WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
-      if (WaitForSingleObject(stop_, 100) == WAIT_OBJECT_0) break;
+      if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) break;
       continue;
     }
     ListeningSlot& slot = slots[wait - WAIT_OBJECT_0];
@@ -180,7 +162,6 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
     const bool connected =
         slot.connectedAtOnce || GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, FALSE);
     if (connected) {
-      HANDLE pipe = slot.pipe.release();
       uint64_t client = 0;
       {
         std::lock_guard<std::mutex> hold(clientsLock_);
@@ -188,12 +169,14 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
         client = nextClient_++;
       }
       try {
+        HANDLE pipe = slot.pipe.get();
         std::thread([this, pipe, client] {
           ServeClient(pipe, client);
           ClientEnded();
         }).detach();
+        slot.pipe.release();  // the client's thread owns it now
       } catch (const std::exception&) {
-        CloseHandle(pipe);
+        slot.pipe.reset();
         ClientEnded();
         log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
       }
@@ -227,7 +210,7 @@ bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWO
   const BOOL started = write ? WriteFile(pipe, data, size, nullptr, &overlapped)
                              : ReadFile(pipe, data, size, nullptr, &overlapped);
   if (!started && GetLastError() != ERROR_IO_PENDING) return false;
-  HANDLE waits[2] = {event, stop_};
+  HANDLE waits[2] = {event, stop_.get()};
   if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
     CancelIoEx(pipe, &overlapped);
     GetOverlappedResult(pipe, &overlapped, &done, TRUE);

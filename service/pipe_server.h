@@ -12,6 +12,7 @@
 
 #include "config_store.h"
 #include "logger.h"
+#include "win_handle.h"
 
 namespace lumbrex::service {
 
@@ -50,8 +51,8 @@ class PipeServer {
   ServerOptions options_;
   ConfigStore& store_;
   Logger& log_;
-  HANDLE stop_ = nullptr;  // manual-reset event, set by Stop
-  PSECURITY_DESCRIPTOR security_ = nullptr;
+  HandleOwner stop_;  // manual-reset event, set by Stop
+  LocalMemory security_;  // the pipe's security descriptor
   std::thread acceptor_;
   std::mutex clientsLock_;
   std::condition_variable clientsGone_;
