@@ -3,7 +3,9 @@
 // service goes on serving every other client with nothing lost.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "service/service_fixture.h"
@@ -174,6 +176,59 @@ TEST_F(Part2_4_ServiceBadInput, HundredsOfClientsAtOnceAreEachServed) {
   }
   EXPECT_EQ(testsupport::EnumSubkeyNamesDirect(kRoot).size(), static_cast<size_t>(kClients));
   clients.clear();
+  ExpectStillServing();
+}
+
+TEST_F(Part2_4_ServiceBadInput, RandomBytesFromManyClientsGetOneReplyPerBang) {
+  // Eight clients at once send random bytes (a "!" at least every 1000 bytes,
+  // so every command stays under the bound); each "!" gets exactly one reply,
+  // OK! or ERROR!, and the service goes on serving.
+  constexpr int kClients = 8;
+  constexpr int kChunks = 40;
+  std::vector<std::string> failures(kClients);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kClients; ++k) {
+    threads.emplace_back([k, &failures] {
+      uint32_t seed = 0x9E3779B9u * (k + 1);
+      auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 17;
+        seed ^= seed << 5;
+        return seed;
+      };
+      PipeClient client;
+      if (!client.Connect()) {
+        failures[k] = "no connection";
+        return;
+      }
+      size_t sinceBang = 0;
+      for (int chunk = 0; chunk < kChunks; ++chunk) {
+        std::string bytes(1 + next() % 600, '\0');
+        int bangs = 0;
+        for (auto& byte : bytes) {
+          byte = static_cast<char>(next() & 0xFF);
+          if (++sinceBang >= 1000) byte = '!';
+          if (byte == '!') {
+            ++bangs;
+            sinceBang = 0;
+          }
+        }
+        if (!client.Send(bytes)) {
+          failures[k] = "send failed";
+          return;
+        }
+        for (int reply = 0; reply < bangs; ++reply) {
+          std::string text;
+          if (!client.ReadReply(text) || (text != "OK!" && text != "ERROR!")) {
+            failures[k] = "bad or missing reply: " + text;
+            return;
+          }
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int k = 0; k < kClients; ++k) EXPECT_EQ(failures[k], "") << "client " << k;
   ExpectStillServing();
 }
 

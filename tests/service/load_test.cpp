@@ -112,3 +112,45 @@ TEST_F(Part2_4_ServiceLoad, SixteenClientsFiveHundredCommandsEachAllAnsweredNone
 }
 
 }  // namespace
+
+namespace {
+
+// Racing clients: each command is carried out whole under the service's lock,
+// so of many clients creating the same thing exactly one succeeds.
+TEST_F(Part2_4_ServiceLoad, RacingCreatorsOfTheSameBundleAndPortGetExactlyOneOk) {
+  constexpr int kRacers = 16;
+  constexpr int kRounds = 20;
+  std::vector<std::string> replies(kRacers * kRounds * 2);
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kRacers; ++k) {
+    threads.emplace_back([k, &replies] {
+      PipeClient client;
+      if (!client.Connect(30000)) return;
+      for (int round = 0; round < kRounds; ++round) {
+        const std::string bundle = "Race" + std::to_string(round);
+        replies[(round * kRacers + k) * 2] = client.Transact("ADD_BUNDLE 4," + bundle + "!", 30000);
+        // The port command may come before the bundle exists: then ERROR!.
+        replies[(round * kRacers + k) * 2 + 1] = client.Transact("ADD_PORT " + bundle + ",In,COM1,Real!", 30000);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int round = 0; round < kRounds; ++round) {
+    int bundleOks = 0, portOks = 0;
+    for (int k = 0; k < kRacers; ++k) {
+      const std::string& bundleReply = replies[(round * kRacers + k) * 2];
+      const std::string& portReply = replies[(round * kRacers + k) * 2 + 1];
+      EXPECT_TRUE(bundleReply == "OK!" || bundleReply == "ERROR!") << bundleReply;
+      EXPECT_TRUE(portReply == "OK!" || portReply == "ERROR!") << portReply;
+      bundleOks += bundleReply == "OK!";
+      portOks += portReply == "OK!";
+    }
+    EXPECT_EQ(bundleOks, 1) << round;
+    EXPECT_EQ(portOks, 1) << round;
+    const std::wstring bundle = L"Race" + std::to_wstring(round);
+    EXPECT_EQ(testsupport::EnumValueNamesDirect(SideKey(bundle, L"IN")), std::vector<std::wstring>{L"COM1"});
+    EXPECT_EQ(ReadString(SideKey(bundle, L"IN"), L"COM1"), L"Real||1|1");
+  }
+}
+
+}  // namespace

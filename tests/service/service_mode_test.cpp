@@ -68,7 +68,12 @@ TEST(Part2_4_ServiceMode, InstallStartCommandStopUninstallThroughTheServiceContr
   }
   EXPECT_TRUE(KeyExists(SideKey(L"ServiceMode", L"IN")));
 
+  // A client still connected does not hold the stop up; its pipe is closed.
+  PipeClient idle;
+  ASSERT_TRUE(idle.Connect());
+  ASSERT_EQ(idle.Transact("GET_BUNDLE_STATE ServiceMode!"), "OK!");
   ASSERT_EQ(testsupport::RunServiceTool({L"--stop"}, 60000, &output), 0u) << output;
+  EXPECT_TRUE(idle.ServerClosed(5000));
   // Stopped: the pipe is gone.
   EXPECT_FALSE(testsupport::ServiceProcess::WaitForPipe(300));
   ASSERT_EQ(testsupport::RunServiceTool({L"--uninstall"}, 60000, &output), 0u) << output;
