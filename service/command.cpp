@@ -1,0 +1,249 @@
+#include "command.h"
+
+#include <vector>
+
+namespace lumbrex::service {
+namespace {
+
+struct WordEntry {
+  const char* text;
+  CommandWord word;
+};
+
+// Part 2.2's command word table, in its order.
+constexpr WordEntry kWords[] = {
+    {"ADD_BUNDLE", CommandWord::AddBundle},         {"DEL_BUNDLE", CommandWord::DelBundle},
+    {"ADD_PORT", CommandWord::AddPort},             {"DEL_PORT", CommandWord::DelPort},
+    {"SET_RPORT_PARAMS", CommandWord::SetRportParams}, {"SET_MAIN", CommandWord::SetMain},
+    {"OK", CommandWord::Ok},                        {"ERROR", CommandWord::Error},
+    {"RENAME_BUNDLE", CommandWord::RenameBundle},   {"GET_BUNDLE_STATE", CommandWord::GetBundleState},
+    {"GET_PORT_STATE", CommandWord::GetPortState},  {"UPDATE_SETTINGS", CommandWord::UpdateSettings},
+    {"SET_SHARE_PERMISSION", CommandWord::SetSharePermission},
+};
+
+constexpr const char* kKindWords[] = {"Real", "Virtual", "Shared", "Switcher", "KOLM"};
+
+bool EqualsAscii(TextView text, const char* ascii) {
+  Text wide;
+  for (const char* p = ascii; *p; ++p) wide.push_back(Char16(*p));
+  return EqualsIgnoringAsciiCase(text, wide);
+}
+
+std::vector<TextView> SplitFields(TextView text) {
+  std::vector<TextView> fields;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(Char16(','), start);
+    if (comma == TextView::npos) {
+      fields.push_back(text.substr(start));
+      return fields;
+    }
+    fields.push_back(text.substr(start, comma - start));
+    start = comma + 1;
+  }
+}
+
+// A bundle is exactly one subkey of the root key (Part 3.1): a "\" would
+// reach into another key, so it is refused like an empty name.
+bool IsBundleName(TextView name) {
+  return !name.empty() && name.size() <= kMaxBundleName && name.find(Char16('\\')) == TextView::npos;
+}
+
+// A port name is a value name and, for sharing, one key name (Part 5.1).
+bool IsPortName(TextView name) {
+  return !name.empty() && name.size() <= kMaxPortName && name.find(Char16('\\')) == TextView::npos;
+}
+
+bool ParseSide(TextView word, Side& side) {
+  if (EqualsAscii(word, "In")) { side = Side::In; return true; }
+  if (EqualsAscii(word, "Out")) { side = Side::Out; return true; }
+  return false;
+}
+
+bool ParseKind(TextView word, PortKind& kind) {
+  for (int i = 0; i < 5; ++i) {
+    if (EqualsAscii(word, kKindWords[i])) {
+      kind = static_cast<PortKind>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+// bundle, side, port: the head of every port command.
+const char* ParsePortAddress(const std::vector<TextView>& fields, Request& out) {
+  if (!IsBundleName(fields[0])) return "bad bundle name";
+  if (!ParseSide(fields[1], out.side)) return "bad side word";
+  out.bundle = Text(fields[0]);
+  out.port = Text(fields[2]);
+  return nullptr;
+}
+
+size_t FieldCount(CommandWord word) {
+  switch (word) {
+    case CommandWord::DelBundle:
+    case CommandWord::GetBundleState: return 1;
+    case CommandWord::AddBundle:
+    case CommandWord::RenameBundle: return 2;
+    case CommandWord::DelPort:
+    case CommandWord::SetMain:
+    case CommandWord::GetPortState: return 3;
+    case CommandWord::AddPort:
+    case CommandWord::SetRportParams: return 4;
+    case CommandWord::UpdateSettings:
+    case CommandWord::SetSharePermission: return 5;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+CommandWord LookUpCommandWord(TextView word) {
+  for (const auto& entry : kWords)
+    if (EqualsAscii(word, entry.text)) return entry.word;
+  return CommandWord::Unknown;
+}
+
+const char* CommandWordText(CommandWord word) {
+  for (const auto& entry : kWords)
+    if (entry.word == word) return entry.text;
+  return "?";
+}
+
+const char* PortKindWord(PortKind kind) { return kKindWords[static_cast<int>(kind)]; }
+
+Text DecodeParameterText(TextView text) {
+  Text out(text);
+  for (auto& c : out)
+    if (c == Char16('-')) c = Char16(',');
+  return out;
+}
+
+bool UnescapeApplicationName(TextView text, Text& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != Char16('@')) {
+      out.push_back(text[i]);
+      continue;
+    }
+    if (i + 1 >= text.size()) return false;
+    switch (text[++i]) {
+      case Char16('1'): out.push_back(Char16('!')); break;
+      case Char16('2'): out.push_back(Char16(',')); break;
+      case Char16('3'): out.push_back(Char16('@')); break;
+      default: return false;
+    }
+  }
+  return true;
+}
+
+bool ParseDecimal(TextView text, bool allowMinus, int64_t min, int64_t max, int64_t& out) {
+  bool negative = false;
+  if (allowMinus && !text.empty() && text[0] == Char16('-')) {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  if (text.empty() || text.size() > 12) return false;
+  int64_t value = 0;
+  for (Char16 c : text) {
+    if (c < Char16('0') || c > Char16('9')) return false;
+    value = value * 10 + (c - Char16('0'));
+  }
+  if (negative) value = -value;
+  if (value < min || value > max) return false;
+  out = value;
+  return true;
+}
+
+const char* ParseCommand(TextView text, Request& out) {
+  out = Request{};
+  const size_t space = text.find(Char16(' '));
+  const TextView word = text.substr(0, space);
+  out.word = LookUpCommandWord(word);
+  if (out.word == CommandWord::Unknown) return "unknown command word";
+  if (out.word == CommandWord::Ok || out.word == CommandWord::Error) return "a reply word is not a command";
+  if (space == TextView::npos) return "bad field count";
+  const std::vector<TextView> fields = SplitFields(text.substr(space + 1));
+  if (fields.size() != FieldCount(out.word)) return "bad field count";
+
+  switch (out.word) {
+    case CommandWord::AddBundle: {
+      // Part 2.4 leaves the number's meaning open: any non-negative number.
+      int64_t number = 0;
+      if (!ParseDecimal(fields[0], false, 0, INT32_MAX, number)) return "bad number";
+      if (!IsBundleName(fields[1])) return "bad bundle name";
+      out.bundle = Text(fields[1]);
+      return nullptr;
+    }
+    case CommandWord::DelBundle:
+    case CommandWord::GetBundleState:
+      if (!IsBundleName(fields[0])) return "bad bundle name";
+      out.bundle = Text(fields[0]);
+      return nullptr;
+    case CommandWord::RenameBundle:
+      if (!IsBundleName(fields[0]) || !IsBundleName(fields[1])) return "bad bundle name";
+      out.bundle = Text(fields[0]);
+      out.newBundle = Text(fields[1]);
+      return nullptr;
+    case CommandWord::AddPort:
+      if (const char* reason = ParsePortAddress(fields, out)) return reason;
+      if (!IsPortName(out.port)) return "bad port name";
+      if (!ParseKind(fields[3], out.kind)) return "bad port type word";
+      return nullptr;
+    case CommandWord::DelPort:
+    case CommandWord::GetPortState:
+      if (const char* reason = ParsePortAddress(fields, out)) return reason;
+      if (!IsPortName(out.port)) return "bad port name";
+      return nullptr;
+    case CommandWord::SetMain:
+      // An empty port clears the side's main port (docs/service.md).
+      if (const char* reason = ParsePortAddress(fields, out)) return reason;
+      if (!out.port.empty() && !IsPortName(out.port)) return "bad port name";
+      return nullptr;
+    case CommandWord::SetRportParams: {
+      if (const char* reason = ParsePortAddress(fields, out)) return reason;
+      if (!IsPortName(out.port)) return "bad port name";
+      // Part 4.1: parameter text, then "|high|low".
+      const TextView field = fields[3];
+      const size_t bar = field.find(Char16('|'));
+      if (bar == TextView::npos || field.find(Char16('|'), bar + 1) == TextView::npos)
+        return "parameter field without its two bit fields";
+      out.parameterText = DecodeParameterText(field.substr(0, bar));
+      out.bitFields = Text(field.substr(bar));
+      return nullptr;
+    }
+    case CommandWord::UpdateSettings:
+      // Part 2.2: five unsigned 8-bit values.
+      for (size_t i = 0; i < 5; ++i) {
+        int64_t value = 0;
+        if (!ParseDecimal(fields[i], false, 0, 255, value)) return "bad option value";
+        out.options[i] = static_cast<uint32_t>(value);
+      }
+      return nullptr;
+    case CommandWord::SetSharePermission: {
+      if (const char* reason = ParsePortAddress(fields, out)) return reason;
+      if (!IsPortName(out.port)) return "bad port name";
+      if (!UnescapeApplicationName(fields[3], out.application)) return "bad escape in application name";
+      if (out.application.empty() || out.application.size() > kMaxApplicationName)
+        return "bad application name";
+      int64_t value = 0;
+      if (!ParseDecimal(fields[4], true, INT32_MIN, INT32_MAX, value)) return "bad permission value";
+      out.permission = static_cast<uint32_t>(static_cast<int32_t>(value));
+      // Part 5.1's accepted values: 0, or at least one of the bits 1, 2, 4.
+      if (out.permission != 0 && (out.permission & 7u) == 0) return "permission value refused";
+      return nullptr;
+    }
+    default:
+      return "unknown command word";
+  }
+}
+
+bool CommandFramer::Next(std::string& out) {
+  const size_t bang = pending_.find('!');
+  if (bang == std::string::npos) return false;
+  out.assign(pending_, 0, bang);
+  pending_.erase(0, bang + 1);
+  return true;
+}
+
+}  // namespace lumbrex::service

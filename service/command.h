@@ -1,0 +1,81 @@
+// The service's reading of the command protocol (Parts 2.2, 2.4): framing of
+// the byte stream into commands, and parsing of one command's UTF-16 text
+// into a request. Plain code: no windows.h, compiles natively for fuzzing.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "common/text.h"
+
+namespace lumbrex::service {
+
+// The command word table of Part 2.2, in its order, plus Unknown.
+enum class CommandWord {
+  AddBundle, DelBundle, AddPort, DelPort, SetRportParams, SetMain, Ok, Error, RenameBundle,
+  GetBundleState, GetPortState, UpdateSettings, SetSharePermission, Unknown
+};
+
+enum class Side { In, Out };
+
+// The port type words of Part 2.2 ("KOLM" is the table's fifth word).
+enum class PortKind { Real, Virtual, Shared, Switcher, Kolm };
+
+// Longest names the service accepts: a registry key name (bundles), and what
+// the library's value-name buffer of 128 units can list (Parts 3.1, 5.1).
+constexpr size_t kMaxBundleName = 255;
+constexpr size_t kMaxPortName = 127;
+constexpr size_t kMaxApplicationName = 127;
+
+// One parsed command; which members count depends on `word`.
+struct Request {
+  CommandWord word = CommandWord::Unknown;
+  Text bundle;            // every command but UPDATE_SETTINGS
+  Text newBundle;         // RENAME_BUNDLE
+  Side side = Side::In;   // port commands
+  Text port;              // port commands
+  PortKind kind = PortKind::Real;  // ADD_PORT
+  Text parameterText;     // SET_RPORT_PARAMS: "-" turned back into ","
+  Text bitFields;         // SET_RPORT_PARAMS: "|h|l..." exactly as received
+  uint32_t options[5] = {};  // UPDATE_SETTINGS, in the wire order of Part 3.3
+  Text application;       // SET_SHARE_PERMISSION, unescaped
+  uint32_t permission = 0;   // SET_SHARE_PERMISSION, the 32-bit pattern
+};
+
+// Parses the text of one command without its "!". Returns nullptr and fills
+// `out` when the command is well formed, else a short reason for the log.
+const char* ParseCommand(TextView text, Request& out);
+
+CommandWord LookUpCommandWord(TextView word);
+const char* CommandWordText(CommandWord word);
+const char* PortKindWord(PortKind kind);
+
+// Part 4.1: the library writes "," as "-" inside the parameter field.
+Text DecodeParameterText(TextView text);
+
+// Part 2.2: "@1" -> "!", "@2" -> ",", "@3" -> "@", in one left-to-right pass.
+// False for an "@" followed by anything else or by nothing.
+bool UnescapeApplicationName(TextView text, Text& out);
+
+// Plain decimal digits, optionally one leading "-" when `allowMinus`, no
+// white space; false on anything else or when outside [min, max].
+bool ParseDecimal(TextView text, bool allowMinus, int64_t min, int64_t max, int64_t& out);
+
+// Splits a client's byte stream into commands at each "!" (Part 2.2: nothing
+// follows the "!"). Bytes after a "!" wait for the next command.
+class CommandFramer {
+ public:
+  explicit CommandFramer(size_t limit) : limit_(limit) {}
+  void Append(const char* data, size_t size) { pending_.append(data, size); }
+  // Moves the next complete command (without its "!") into `out`.
+  bool Next(std::string& out);
+  // True when the bytes held without a "!" exceed the limit: no command of
+  // that length is accepted, and where it ends cannot be known.
+  bool Overflowed() const { return pending_.size() > limit_; }
+  size_t PendingSize() const { return pending_.size(); }
+ private:
+  size_t limit_;
+  std::string pending_;
+};
+
+}  // namespace lumbrex::service

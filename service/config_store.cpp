@@ -1,0 +1,300 @@
+#include "config_store.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lumbrex::service {
+namespace {
+
+// Bundles, ports and share permissions live in the 64-bit view, the four
+// root-key options in the 32-bit view (Part 3.1).
+constexpr REGSAM kView64 = KEY_WOW64_64KEY;
+constexpr REGSAM kView32 = KEY_WOW64_32KEY;
+
+class Key {
+ public:
+  Key() = default;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  ~Key() { if (h_) RegCloseKey(h_); }
+  HKEY get() const { return h_; }
+  HKEY* out() { return &h_; }
+ private:
+  HKEY h_ = nullptr;
+};
+
+Outcome Ok() { return Outcome{true, nullptr, ERROR_SUCCESS}; }
+Outcome Refused(const char* reason) { return Outcome{false, reason, ERROR_SUCCESS}; }
+Outcome Failed(const char* reason, LONG code) { return Outcome{false, reason, code}; }
+
+std::wstring BundlePath(const Text& bundle) { return std::wstring(kRootKeyPath) + L"\\" + bundle; }
+const wchar_t* SideKeyName(Side side) { return side == Side::In ? L"IN" : L"OUT"; }
+const wchar_t* MainValueName(Side side) { return side == Side::In ? L"InMain" : L"OutMain"; }
+
+LONG OpenKey(const std::wstring& path, REGSAM access, Key& key) {
+  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.out());
+}
+
+LONG SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+LONG SetDword(HKEY key, const wchar_t* name, DWORD value) {
+  return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+// Reads a REG_SZ or REG_EXPAND_SZ value (its text up to the first NUL).
+LONG QueryString(HKEY key, const wchar_t* name, std::wstring& text) {
+  DWORD type = 0, size = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+  if (status != ERROR_SUCCESS) return status;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
+  std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+  DWORD got = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+  status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &got);
+  if (status != ERROR_SUCCESS) return status;
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
+  text.assign(buffer.data(), got / sizeof(wchar_t));
+  const size_t nul = text.find(L'\0');
+  if (nul != std::wstring::npos) text.resize(nul);
+  return ERROR_SUCCESS;
+}
+
+bool ValueExists(HKEY key, const wchar_t* name) {
+  return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// Part 4.1 step 6: the kind word follows any run of leading "|" and runs to
+// the next "|".
+std::wstring KindWordOf(const std::wstring& entry) {
+  const size_t start = entry.find_first_not_of(L'|');
+  if (start == std::wstring::npos) return {};
+  const size_t end = entry.find(L'|', start);
+  return entry.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+}
+
+// Opens the side key of a port command; a missing bundle or side is refused.
+Outcome OpenSide(const Request& r, REGSAM access, Key& side) {
+  Key bundle;
+  LONG status = OpenKey(BundlePath(r.bundle), KEY_READ | kView64, bundle);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  status = RegOpenKeyExW(bundle.get(), SideKeyName(r.side), 0, access | kView64, side.out());
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("bundle has no such side key");
+  if (status != ERROR_SUCCESS) return Failed("side key cannot be opened", status);
+  return Ok();
+}
+
+// Opens the side key and checks that the port is one of its values.
+Outcome OpenPort(const Request& r, REGSAM access, Key& side) {
+  Outcome outcome = OpenSide(r, access, side);
+  if (!outcome.ok) return outcome;
+  if (!ValueExists(side.get(), r.port.c_str())) return Refused("no such port on that side");
+  return Ok();
+}
+
+}  // namespace
+
+Outcome ConfigStore::Apply(const Request& request) {
+  std::lock_guard<std::mutex> hold(lock_);
+  switch (request.word) {
+    case CommandWord::AddBundle: return AddBundle(request);
+    case CommandWord::DelBundle: return DelBundle(request);
+    case CommandWord::RenameBundle: return RenameBundle(request);
+    case CommandWord::GetBundleState: return GetBundleState(request);
+    case CommandWord::AddPort: return AddPort(request);
+    case CommandWord::DelPort: return DelPort(request);
+    case CommandWord::SetMain: return SetMain(request);
+    case CommandWord::GetPortState: return GetPortState(request);
+    case CommandWord::SetRportParams: return SetRportParams(request);
+    case CommandWord::UpdateSettings: return UpdateSettings(request);
+    case CommandWord::SetSharePermission: return SetSharePermission(request);
+    default: return Refused("not a command");
+  }
+}
+
+Outcome ConfigStore::AddBundle(const Request& r) {
+  Key root;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRootKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
+                                root.out(), nullptr);
+  if (status != ERROR_SUCCESS) return Failed("root key cannot be created", status);
+  Key bundle;
+  DWORD disposition = 0;
+  status = RegCreateKeyExW(root.get(), r.bundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
+                           bundle.out(), &disposition);
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be created", status);
+  if (disposition != REG_CREATED_NEW_KEY) return Refused("bundle exists already");
+  // Part 3.1: the side keys and the two main-port values, empty.
+  for (const wchar_t* side : {L"IN", L"OUT"}) {
+    Key sideKey;
+    status = RegCreateKeyExW(bundle.get(), side, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, sideKey.out(),
+                             nullptr);
+    if (status != ERROR_SUCCESS) break;
+  }
+  if (status == ERROR_SUCCESS) status = SetString(bundle.get(), L"InMain", L"");
+  if (status == ERROR_SUCCESS) status = SetString(bundle.get(), L"OutMain", L"");
+  if (status != ERROR_SUCCESS) {
+    // Leave no half-made bundle behind.
+    RegDeleteTreeW(root.get(), r.bundle.c_str());
+    return Failed("bundle layout cannot be written", status);
+  }
+  return Ok();
+}
+
+Outcome ConfigStore::DelBundle(const Request& r) {
+  Key root;
+  LONG status = OpenKey(kRootKeyPath, KEY_ALL_ACCESS | kView64, root);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
+  {
+    Key bundle;
+    status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, bundle.out());
+    if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+    if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  }
+  status = RegDeleteTreeW(root.get(), r.bundle.c_str());
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be deleted", status);
+  return Ok();
+}
+
+Outcome ConfigStore::RenameBundle(const Request& r) {
+  Key root;
+  LONG status = OpenKey(kRootKeyPath, KEY_ALL_ACCESS | kView64, root);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
+  Key from;
+  status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, from.out());
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  Key to;
+  DWORD disposition = 0;
+  status = RegCreateKeyExW(root.get(), r.newBundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
+                           to.out(), &disposition);
+  if (status != ERROR_SUCCESS) return Failed("new bundle key cannot be created", status);
+  if (disposition != REG_CREATED_NEW_KEY) return Refused("new bundle name exists already");
+  status = RegCopyTreeW(from.get(), nullptr, to.get());
+  if (status != ERROR_SUCCESS) {
+    RegDeleteTreeW(root.get(), r.newBundle.c_str());
+    return Failed("bundle cannot be copied", status);
+  }
+  status = RegDeleteTreeW(root.get(), r.bundle.c_str());
+  if (status != ERROR_SUCCESS) return Failed("old bundle key cannot be deleted", status);
+  return Ok();
+}
+
+Outcome ConfigStore::GetBundleState(const Request& r) {
+  Key bundle;
+  const LONG status = OpenKey(BundlePath(r.bundle), KEY_READ | kView64, bundle);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  return Ok();
+}
+
+Outcome ConfigStore::AddPort(const Request& r) {
+  Key bundle;
+  LONG status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  // A bundle whose side key went missing gets it back.
+  Key side;
+  status = RegCreateKeyExW(bundle.get(), SideKeyName(r.side), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
+                           side.out(), nullptr);
+  if (status != ERROR_SUCCESS) return Failed("side key cannot be created", status);
+  if (ValueExists(side.get(), r.port.c_str())) return Refused("port exists already on that side");
+  // Part 4.1: kind word, empty parameter text (dynamic), both permission bits.
+  std::wstring entry;
+  for (const char* p = PortKindWord(r.kind); *p; ++p) entry.push_back(wchar_t(*p));
+  entry += L"||1|1";
+  status = SetString(side.get(), r.port.c_str(), entry);
+  if (status != ERROR_SUCCESS) return Failed("port entry cannot be written", status);
+  return Ok();
+}
+
+Outcome ConfigStore::DelPort(const Request& r) {
+  Key side;
+  Outcome outcome = OpenPort(r, KEY_ALL_ACCESS, side);
+  if (!outcome.ok) return outcome;
+  LONG status = RegDeleteValueW(side.get(), r.port.c_str());
+  if (status != ERROR_SUCCESS) return Failed("port entry cannot be deleted", status);
+  // A main port that is gone is no main port any more.
+  Key bundle;
+  status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
+  if (status != ERROR_SUCCESS) return Ok();
+  std::wstring main;
+  if (QueryString(bundle.get(), MainValueName(r.side), main) == ERROR_SUCCESS &&
+      EqualsIgnoringAsciiCase(main, r.port)) {
+    status = SetString(bundle.get(), MainValueName(r.side), L"");
+    if (status != ERROR_SUCCESS) return Failed("main port cannot be cleared", status);
+  }
+  return Ok();
+}
+
+Outcome ConfigStore::SetMain(const Request& r) {
+  Key side;
+  Outcome outcome = r.port.empty() ? OpenSide(r, KEY_READ, side) : OpenPort(r, KEY_READ, side);
+  if (!outcome.ok) return outcome;
+  Key bundle;
+  LONG status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  status = SetString(bundle.get(), MainValueName(r.side), r.port);
+  if (status != ERROR_SUCCESS) return Failed("main port cannot be written", status);
+  return Ok();
+}
+
+Outcome ConfigStore::GetPortState(const Request& r) {
+  Key side;
+  return OpenPort(r, KEY_READ, side);
+}
+
+Outcome ConfigStore::SetRportParams(const Request& r) {
+  Key side;
+  Outcome outcome = OpenPort(r, KEY_ALL_ACCESS, side);
+  if (!outcome.ok) return outcome;
+  std::wstring entry;
+  LONG status = QueryString(side.get(), r.port.c_str(), entry);
+  if (status != ERROR_SUCCESS) return Failed("port entry cannot be read", status);
+  const std::wstring kind = KindWordOf(entry);
+  if (kind.empty()) return Refused("port entry has no kind word");
+  status = SetString(side.get(), r.port.c_str(), kind + L"|" + r.parameterText + r.bitFields);
+  if (status != ERROR_SUCCESS) return Failed("port entry cannot be written", status);
+  return Ok();
+}
+
+Outcome ConfigStore::UpdateSettings(const Request& r) {
+  // Part 3.3: four options in the root key's 32-bit view, in wire order.
+  static const wchar_t* const kRootOptions[] = {L"AutoOpen", L"IgnoreError", L"Prints", L"SendDataOnlyMainPort"};
+  Key root;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRootKeyPath, 0, nullptr, 0, KEY_SET_VALUE | kView32, nullptr,
+                                root.out(), nullptr);
+  if (status != ERROR_SUCCESS) return Failed("root key (32-bit view) cannot be created", status);
+  for (int i = 0; i < 4; ++i) {
+    status = SetDword(root.get(), kRootOptions[i], r.options[i]);
+    if (status != ERROR_SUCCESS) return Failed("option cannot be written", status);
+  }
+  Key driver;
+  status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, driver.out(),
+                           nullptr);
+  if (status != ERROR_SUCCESS) return Failed("driver service key cannot be created", status);
+  status = SetDword(driver.get(), L"StrictBaudrate", r.options[4]);
+  if (status != ERROR_SUCCESS) return Failed("StrictBaudrate cannot be written", status);
+  return Ok();
+}
+
+Outcome ConfigStore::SetSharePermission(const Request& r) {
+  Key side;
+  Outcome outcome = OpenPort(r, KEY_READ, side);
+  if (!outcome.ok) return outcome;
+  // Part 5.1: permissions belong to the port alone.
+  const std::wstring path = std::wstring(kSharedPortsKeyPath) + L"\\" + r.port + L"\\Permissions";
+  Key permissions;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kView64, nullptr,
+                                permissions.out(), nullptr);
+  if (status != ERROR_SUCCESS) return Failed("permissions key cannot be created", status);
+  status = SetDword(permissions.get(), r.application.c_str(), r.permission);
+  if (status != ERROR_SUCCESS) return Failed("permission cannot be written", status);
+  return Ok();
+}
+
+}  // namespace lumbrex::service

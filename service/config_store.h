@@ -1,0 +1,46 @@
+// The service's configuration: applies parsed commands to the registry in the
+// layout of Parts 3.1, 3.3, 4.1 and 5.1, one command at a time.
+#pragma once
+#include <windows.h>
+
+#include <mutex>
+
+#include "command.h"
+
+namespace lumbrex::service {
+
+// Key paths under HKEY_LOCAL_MACHINE (Parts 3.1, 3.3, 5.1).
+constexpr const wchar_t kRootKeyPath[] = L"Software\\OSTREL Software\\Lumbrex";
+constexpr const wchar_t kSharedPortsKeyPath[] = L"Software\\OSTREL Software\\Quillane2";
+constexpr const wchar_t kDriverKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";
+
+struct Outcome {
+  bool ok = false;
+  const char* reason = nullptr;  // why not, for the log
+  LONG code = ERROR_SUCCESS;     // the registry's code when it failed
+};
+
+class ConfigStore {
+ public:
+  // Carries out one request. Every request holds the store's lock from its
+  // first registry read to its last write, so concurrent clients see each
+  // command whole (Part 2.4 leaves the inner working to the service).
+  Outcome Apply(const Request& request);
+
+ private:
+  Outcome AddBundle(const Request& r);
+  Outcome DelBundle(const Request& r);
+  Outcome RenameBundle(const Request& r);
+  Outcome GetBundleState(const Request& r);
+  Outcome AddPort(const Request& r);
+  Outcome DelPort(const Request& r);
+  Outcome SetMain(const Request& r);
+  Outcome GetPortState(const Request& r);
+  Outcome SetRportParams(const Request& r);
+  Outcome UpdateSettings(const Request& r);
+  Outcome SetSharePermission(const Request& r);
+
+  std::mutex lock_;
+};
+
+}  // namespace lumbrex::service

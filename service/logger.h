@@ -1,0 +1,37 @@
+// One line per event, to stdout (foreground) or to a file (service mode).
+#pragma once
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+
+namespace lumbrex::service {
+
+class Logger {
+ public:
+  Logger() = default;
+  Logger(const Logger&) = delete;
+  Logger& operator=(const Logger&) = delete;
+  ~Logger();
+
+  // Writes to this process's standard output.
+  void UseStdout();
+  // Appends to the file, creating it and its folder when missing.
+  DWORD UseFile(const std::wstring& path);
+
+  // A line prefixed with the local time.
+  void Line(const std::string& text);
+
+  // A command as received, made printable: UTF-8, control characters and
+  // bytes the code page cannot map as \xNN, cut after 200 characters.
+  static std::string Printable(const std::string& ansi);
+
+ private:
+  std::mutex lock_;
+  HANDLE out_ = INVALID_HANDLE_VALUE;
+  bool ownsHandle_ = false;
+};
+
+std::string ToUtf8(const std::wstring& text);
+
+}  // namespace lumbrex::service

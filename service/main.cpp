@@ -1,0 +1,337 @@
+// lumbrex-service.exe: the stand-in for the bundling service (Part 2.4), run
+// in the foreground or by the Service Control Manager. docs/service.md.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <utility>
+
+#include "config_store.h"
+#include "logger.h"
+#include "pipe_server.h"
+
+namespace {
+
+using lumbrex::service::ConfigStore;
+using lumbrex::service::Logger;
+using lumbrex::service::PipeServer;
+using lumbrex::service::ServerOptions;
+
+constexpr const wchar_t kServiceName[] = L"LumbrexService";
+constexpr const wchar_t kDisplayName[] = L"Lumbrex bundling service (stand-in)";
+constexpr const wchar_t kDescription[] =
+    L"Serves \\\\.\\pipe\\TessaryControl2 and keeps the bundle configuration in the registry.";
+constexpr DWORD kScmWaitMs = 20000;
+
+enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, Help };
+
+struct Settings {
+  Mode mode = Mode::None;
+  bool allowRemote = false;
+  std::wstring logPath;
+};
+
+Settings g_settings;
+// Both live until the process ends: a console handler thread may still wait
+// on them while the process exits.
+HANDLE g_stopRequested = nullptr;  // manual-reset: stop the server
+HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
+
+class ScHandle {
+ public:
+  explicit ScHandle(SC_HANDLE h) : h_(h) {}
+  ScHandle(const ScHandle&) = delete;
+  ScHandle& operator=(const ScHandle&) = delete;
+  ~ScHandle() { if (h_) CloseServiceHandle(h_); }
+  SC_HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+ private:
+  SC_HANDLE h_;
+};
+
+void PrintUsage() {
+  std::fwprintf(stderr,
+                L"usage: lumbrex-service.exe MODE [--allow-remote] [--log FILE]\n"
+                L"  --foreground  serve the pipe in this console; Ctrl+C stops\n"
+                L"  --install     install as the Windows service %ls (demand start)\n"
+                L"  --uninstall   stop and remove the service\n"
+                L"  --start       start the installed service and wait until it runs\n"
+                L"  --stop        stop the service and wait until it has stopped\n"
+                L"  --service     (used by the Service Control Manager)\n"
+                L"  --allow-remote  admit clients from other machines\n"
+                L"  --log FILE    log to FILE (default: stdout in the foreground,\n"
+                L"                %%ProgramData%%\\OSTREL Software\\Lumbrex\\lumbrex-service.log as a service)\n",
+                kServiceName);
+}
+
+bool ParseArguments(int argc, wchar_t** argv, Settings& settings) {
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    Mode mode = Mode::None;
+    if (arg == L"--foreground") mode = Mode::Foreground;
+    else if (arg == L"--service") mode = Mode::Service;
+    else if (arg == L"--install") mode = Mode::Install;
+    else if (arg == L"--uninstall") mode = Mode::Uninstall;
+    else if (arg == L"--start") mode = Mode::Start;
+    else if (arg == L"--stop") mode = Mode::Stop;
+    else if (arg == L"--help" || arg == L"-h" || arg == L"/?") mode = Mode::Help;
+    else if (arg == L"--allow-remote") settings.allowRemote = true;
+    else if (arg == L"--log" && i + 1 < argc) settings.logPath = argv[++i];
+    else return false;
+    if (mode != Mode::None) {
+      if (settings.mode != Mode::None) return false;
+      settings.mode = mode;
+    }
+  }
+  return true;
+}
+
+std::wstring DefaultServiceLogPath() {
+  wchar_t folder[MAX_PATH];
+  const DWORD size = GetEnvironmentVariableW(L"ProgramData", folder, MAX_PATH);
+  if (size > 0 && size < MAX_PATH) return std::wstring(folder) + L"\\OSTREL Software\\Lumbrex\\lumbrex-service.log";
+  wchar_t exe[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring path(exe, length);
+  return path.substr(0, path.find_last_of(L'\\') + 1) + L"lumbrex-service.log";
+}
+
+std::string Describe(DWORD code) {
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string out = "error " + std::to_string(code);
+  if (text) {
+    std::string message(text);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    out += " (" + message + ")";
+  }
+  return out;
+}
+
+std::string StartMessage(bool service) {
+  return std::string("lumbrex-service: serving \\\\.\\pipe\\TessaryControl2 ") +
+         (service ? "as the service" : "in the foreground") +
+         (g_settings.allowRemote ? ", remote clients admitted" : ", local clients only") +
+         (service ? "" : "; Ctrl+C stops");
+}
+
+// Serves until g_stopRequested; 0 or the error that kept the pipe from opening.
+DWORD Serve(Logger& log, bool service, void (*running)()) {
+  ConfigStore store;
+  ServerOptions options;
+  options.allowRemote = g_settings.allowRemote;
+  PipeServer server(options, store, log);
+  const DWORD status = server.Start();
+  if (status != ERROR_SUCCESS) {
+    log.Line("lumbrex-service: the pipe cannot be served: " + Describe(status) +
+             (status == ERROR_ACCESS_DENIED || status == ERROR_PIPE_BUSY ? "; another server holds it" : ""));
+    return status;
+  }
+  log.Line(StartMessage(service));
+  if (running) running();
+  WaitForSingleObject(g_stopRequested, INFINITE);
+  server.Stop();
+  log.Line("lumbrex-service: stopped");
+  return ERROR_SUCCESS;
+}
+
+BOOL WINAPI ConsoleHandler(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      SetEvent(g_stopRequested);
+      // The process ends when a close handler returns: stop first.
+      WaitForSingleObject(g_stopped, 10000);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+int RunForeground() {
+  Logger log;
+  if (g_settings.logPath.empty()) {
+    log.UseStdout();
+  } else if (const DWORD status = log.UseFile(g_settings.logPath)) {
+    std::fprintf(stderr, "lumbrex-service: cannot open the log file: %s\n", Describe(status).c_str());
+    return 1;
+  }
+  SetConsoleCtrlHandler(ConsoleHandler, TRUE);
+  const DWORD status = Serve(log, false, nullptr);
+  SetEvent(g_stopped);
+  if (status != ERROR_SUCCESS && !g_settings.logPath.empty())
+    std::fprintf(stderr, "lumbrex-service: the pipe cannot be served: %s\n", Describe(status).c_str());
+  return status == ERROR_SUCCESS ? 0 : 1;
+}
+
+// --- service mode ---------------------------------------------------------
+
+SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
+
+void ReportStatus(DWORD state, DWORD exitCode = NO_ERROR, DWORD waitHint = 0) {
+  static DWORD checkPoint = 1;
+  SERVICE_STATUS status{};
+  status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+  status.dwCurrentState = state;
+  status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+  status.dwWin32ExitCode = exitCode;
+  status.dwWaitHint = waitHint;
+  status.dwCheckPoint = (state == SERVICE_RUNNING || state == SERVICE_STOPPED) ? 0 : checkPoint++;
+  SetServiceStatus(g_statusHandle, &status);
+}
+
+DWORD WINAPI ServiceControl(DWORD control, DWORD, void*, void*) {
+  switch (control) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+      ReportStatus(SERVICE_STOP_PENDING, NO_ERROR, 10000);
+      SetEvent(g_stopRequested);
+      return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+      return NO_ERROR;
+    default:
+      return ERROR_CALL_NOT_IMPLEMENTED;
+  }
+}
+
+void WINAPI ServiceMain(DWORD, wchar_t**) {
+  g_statusHandle = RegisterServiceCtrlHandlerExW(kServiceName, ServiceControl, nullptr);
+  if (!g_statusHandle) return;
+  ReportStatus(SERVICE_START_PENDING, NO_ERROR, 5000);
+  Logger log;
+  const std::wstring path = g_settings.logPath.empty() ? DefaultServiceLogPath() : g_settings.logPath;
+  log.UseFile(path);  // without a log file the service still serves
+  const DWORD status = Serve(log, true, [] { ReportStatus(SERVICE_RUNNING); });
+  SetEvent(g_stopped);
+  ReportStatus(SERVICE_STOPPED, status);
+}
+
+int RunService() {
+  SERVICE_TABLE_ENTRYW table[] = {{const_cast<wchar_t*>(kServiceName), ServiceMain}, {nullptr, nullptr}};
+  if (!StartServiceCtrlDispatcherW(table)) {
+    std::fprintf(stderr, "lumbrex-service: not started by the Service Control Manager: %s\n",
+                 Describe(GetLastError()).c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// --- service installation -------------------------------------------------
+
+int Fail(const char* what, DWORD code) {
+  std::fprintf(stderr, "lumbrex-service: %s: %s\n", what, Describe(code).c_str());
+  return 1;
+}
+
+bool WaitForState(SC_HANDLE service, DWORD wanted, SERVICE_STATUS& status) {
+  for (DWORD waited = 0;; waited += 100) {
+    if (!QueryServiceStatus(service, &status)) return false;
+    if (status.dwCurrentState == wanted) return true;
+    if (wanted == SERVICE_RUNNING && status.dwCurrentState == SERVICE_STOPPED) return false;
+    if (waited >= kScmWaitMs) return false;
+    Sleep(100);
+  }
+}
+
+int Install() {
+  wchar_t exe[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return Fail("cannot find this program's path", GetLastError());
+  std::wstring command = L"\"" + std::wstring(exe, length) + L"\" --service";
+  if (g_settings.allowRemote) command += L" --allow-remote";
+  if (!g_settings.logPath.empty()) command += L" --log \"" + g_settings.logPath + L"\"";
+  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
+  ScHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
+                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                  command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) return Fail("cannot install the service", GetLastError());
+  SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(kDescription)};
+  ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
+  std::printf("lumbrex-service: installed the service LumbrexService\n");
+  return 0;
+}
+
+int StartInstalled() {
+  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
+  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_QUERY_STATUS));
+  if (!service) return Fail("cannot open the service", GetLastError());
+  if (!StartServiceW(service.get(), 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
+    return Fail("cannot start the service", GetLastError());
+  SERVICE_STATUS status{};
+  if (!WaitForState(service.get(), SERVICE_RUNNING, status))
+    return Fail("the service did not reach the running state", status.dwWin32ExitCode);
+  std::printf("lumbrex-service: the service runs\n");
+  return 0;
+}
+
+// Stops the service if it runs; true when it is stopped afterwards.
+bool StopService(SC_HANDLE service) {
+  SERVICE_STATUS status{};
+  if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_SERVICE_NOT_ACTIVE) {
+      Fail("cannot stop the service", error);
+      return false;
+    }
+  }
+  if (!WaitForState(service, SERVICE_STOPPED, status)) {
+    std::fprintf(stderr, "lumbrex-service: the service did not stop\n");
+    return false;
+  }
+  return true;
+}
+
+int StopInstalled() {
+  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
+  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+  if (!service) return Fail("cannot open the service", GetLastError());
+  if (!StopService(service.get())) return 1;
+  std::printf("lumbrex-service: the service has stopped\n");
+  return 0;
+}
+
+int Uninstall() {
+  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
+  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+  if (!service) return Fail("cannot open the service", GetLastError());
+  if (!StopService(service.get())) return 1;
+  if (!DeleteService(service.get())) return Fail("cannot remove the service", GetLastError());
+  std::printf("lumbrex-service: removed the service LumbrexService\n");
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (!ParseArguments(argc, argv, g_settings)) {
+    PrintUsage();
+    return 2;
+  }
+  g_stopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  g_stopped = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!g_stopRequested || !g_stopped) return Fail("cannot create events", GetLastError());
+  switch (g_settings.mode) {
+    case Mode::Foreground: return RunForeground();
+    case Mode::Service: return RunService();
+    case Mode::Install: return Install();
+    case Mode::Uninstall: return Uninstall();
+    case Mode::Start: return StartInstalled();
+    case Mode::Stop: return StopInstalled();
+    case Mode::Help: PrintUsage(); return 0;
+    case Mode::None: break;
+  }
+  // No mode: started by the SCM with its registered command line, or by hand.
+  if (RunService() == 0) return 0;
+  PrintUsage();
+  return 2;
+}

@@ -1,0 +1,305 @@
+#include "pipe_server.h"
+
+#include "win_handle.h"
+
+#include <sddl.h>
+
+#include <chrono>
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace lumbrex::service {
+namespace {
+
+// Instances kept listening at once: the library opens the pipe once, with no
+// retry on ERROR_PIPE_BUSY (Part 2.1), so a burst of clients must find one.
+constexpr int kListening = 4;
+constexpr DWORD kPipeBufferBytes = 4096;
+
+// Who may use the pipe: the system, administrators and the pipe's owner in
+// full; any authenticated user (local, or remote after the IPC$ logon of
+// Part 2.1) may read and write but not create instances of the pipe.
+constexpr const wchar_t kPipeSddl[] =
+    L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)(A;;0x12019b;;;AU)";
+
+std::wstring FromAnsi(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  // Part 2.2: commands are ANSI text of the client's code page; ours is the
+  // machine's ANSI code page as well.
+  std::wstring wide(ansi.size(), L'\0');
+  const int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
+                                       static_cast<int>(wide.size()));
+  wide.resize(size > 0 ? size : 0);
+  return wide;
+}
+
+// One listening instance of the accept loop.
+struct ListeningSlot {
+  HandleOwner pipe{INVALID_HANDLE_VALUE};
+  HandleOwner event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  OVERLAPPED overlapped{};
+  bool armed = false;           // a connect is pending or has completed
+  bool connectedAtOnce = false;  // ConnectNamedPipe found the client there already
+};
+
+}  // namespace
+
+PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
+    : options_(options), store_(store), log_(log) {}
+
+PipeServer::~PipeServer() {
+  Stop();
+  std::lock_guard<std::mutex> hold(clientsLock_);
+  // A client thread that outlived the bounded wait in Stop still uses these:
+  // they are left to the end of the process.
+  if (activeClients_ != 0) {
+    stop_.release();
+    security_.release();
+  }
+}
+
+DWORD PipeServer::Start() {
+  stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!stop_.valid()) return GetLastError();
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.out(), nullptr)) {
+    // The system's default security for pipes applies.
+    log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
+              "); the default security applies");
+  }
+  // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
+  // ignores that flag, so look for a listening pipe first as well.
+  if (WaitNamedPipeW(kPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
+  HandleOwner first(CreateInstance(true));
+  if (!first.valid()) return GetLastError();
+  try {
+    acceptor_ = std::thread(&PipeServer::AcceptLoop, this, first.get());
+  } catch (const std::exception&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  first.release();  // the accept loop owns it now
+  return ERROR_SUCCESS;
+}
+
+void PipeServer::Stop() {
+  if (!stop_.valid()) return;
+  SetEvent(stop_.get());
+  if (acceptor_.joinable()) acceptor_.join();
+  std::unique_lock<std::mutex> hold(clientsLock_);
+  clientsGone_.wait_for(hold, std::chrono::seconds(10), [this] { return activeClients_ == 0; });
+}
+
+HANDLE PipeServer::CreateInstance(bool first) {
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), security_.get(), FALSE};
+  const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+  const DWORD pipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
+                         (options_.allowRemote ? PIPE_ACCEPT_REMOTE_CLIENTS : PIPE_REJECT_REMOTE_CLIENTS);
+  return CreateNamedPipeW(kPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
+                          kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
+}
+
+void PipeServer::AcceptLoop(HANDLE firstInstance) {
+  ListeningSlot slots[kListening];
+  slots[0].pipe.reset(firstInstance);
+
+  auto arm = [this](ListeningSlot& slot) {
+    slot.armed = false;
+    slot.connectedAtOnce = false;
+    if (!slot.event.valid()) return;
+    if (!slot.pipe.valid()) slot.pipe.reset(CreateInstance(false));
+    if (!slot.pipe.valid()) return;
+    slot.overlapped = OVERLAPPED{};
+    slot.overlapped.hEvent = slot.event.get();
+    ResetEvent(slot.event.get());
+    if (ConnectNamedPipe(slot.pipe.get(), &slot.overlapped)) {
+      slot.armed = true;
+      return;
+    }
+    switch (GetLastError()) {
+      case ERROR_IO_PENDING:
+        slot.armed = true;
+        return;
+      case ERROR_PIPE_CONNECTED:  // the client came between create and connect
+      case ERROR_NO_DATA:         // ... and has left again: its command may still wait
+        slot.armed = true;
+        slot.connectedAtOnce = true;
+        SetEvent(slot.event.get());
+        return;
+      default:  // e.g. a client that connected and left at once
+        slot.pipe.reset();
+        return;
+    }
+  };
+
+  for (auto& slot : slots) arm(slot);
+
+  for (;;) {
+    HANDLE waits[kListening + 1];
+    bool allArmed = true;
+    for (int i = 0; i < kListening; ++i) {
+      waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_.get();
+      allArmed = allArmed && slots[i].armed;
+    }
+    waits[kListening] = stop_.get();
+    // An instance that could not be made is retried every 200 ms.
+    const DWORD wait = WaitForMultipleObjects(kListening + 1, waits, FALSE, allArmed ? INFINITE : 200);
+    if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) break;
+    if (wait == WAIT_TIMEOUT) {
+      for (auto& slot : slots)
+        if (!slot.armed) arm(slot);
+      continue;
+    }
+    if (wait >= WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
+      if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) break;
+      continue;
+    }
+    ListeningSlot& slot = slots[wait - WAIT_OBJECT_0];
+    if (!slot.armed) {
+      arm(slot);
+      continue;
+    }
+    DWORD ignored = 0;
+    const bool connected =
+        slot.connectedAtOnce || GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, FALSE);
+    if (connected) {
+      uint64_t client = 0;
+      {
+        std::lock_guard<std::mutex> hold(clientsLock_);
+        ++activeClients_;
+        client = nextClient_++;
+      }
+      try {
+        HANDLE pipe = slot.pipe.get();
+        std::thread([this, pipe, client] {
+          ServeClient(pipe, client);
+          ClientEnded();
+        }).detach();
+        slot.pipe.release();  // the client's thread owns it now
+      } catch (const std::exception&) {
+        slot.pipe.reset();
+        ClientEnded();
+        log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
+      }
+    } else {
+      slot.pipe.reset();
+    }
+    arm(slot);
+  }
+
+  // Stop: end the pending connects before their OVERLAPPED goes away.
+  for (auto& slot : slots) {
+    if (slot.armed && !slot.connectedAtOnce && slot.pipe.valid()) {
+      DWORD ignored = 0;
+      CancelIoEx(slot.pipe.get(), &slot.overlapped);
+      GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, TRUE);
+    }
+  }
+}
+
+void PipeServer::ClientEnded() {
+  std::lock_guard<std::mutex> hold(clientsLock_);
+  --activeClients_;
+  if (activeClients_ == 0) clientsGone_.notify_all();
+}
+
+bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done) {
+  done = 0;
+  OVERLAPPED overlapped{};
+  overlapped.hEvent = event;
+  ResetEvent(event);
+  const BOOL started = write ? WriteFile(pipe, data, size, nullptr, &overlapped)
+                             : ReadFile(pipe, data, size, nullptr, &overlapped);
+  if (!started && GetLastError() != ERROR_IO_PENDING) return false;
+  HANDLE waits[2] = {event, stop_.get()};
+  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+    CancelIoEx(pipe, &overlapped);
+    GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+    return false;
+  }
+  return GetOverlappedResult(pipe, &overlapped, &done, FALSE) != FALSE;
+}
+
+void PipeServer::ServeClient(HANDLE rawPipe, uint64_t client) {
+  HandleOwner pipe(rawPipe);
+  HandleOwner event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const std::string who = "client " + std::to_string(client) + ": ";
+  if (!event.valid()) {
+    log_.Line(who + "no event for its I/O; pipe closed");
+    return;
+  }
+  log_.Line(who + "connected");
+  CommandFramer framer(options_.maxCommandBytes);
+  char buffer[1024];
+  for (;;) {
+    DWORD got = 0;
+    if (!Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, got)) {
+      if (framer.PendingSize() != 0)
+        log_.Line(who + "disconnected; " + std::to_string(framer.PendingSize()) +
+                  " bytes of an unfinished command dropped");
+      else
+        log_.Line(who + "disconnected");
+      return;
+    }
+    framer.Append(buffer, got);
+    std::string command;
+    bool drop = false;
+    while (!drop && framer.Next(command)) {
+      std::string reply;
+      if (command.size() > options_.maxCommandBytes) {
+        log_.Line(who + Logger::Printable(command) + " -> ERROR (command longer than " +
+                  std::to_string(options_.maxCommandBytes) + " bytes); pipe closed");
+        reply = "ERROR!";
+        drop = true;
+      } else {
+        reply = HandleCommand(client, command);
+      }
+      DWORD sent = 0;
+      if (!Transfer(pipe.get(), event.get(), true, reply.data(), static_cast<DWORD>(reply.size()), sent) ||
+          sent != reply.size()) {
+        log_.Line(who + "reply could not be written; pipe closed");
+        return;
+      }
+    }
+    if (!drop && framer.Overflowed()) {
+      log_.Line(who + "more than " + std::to_string(options_.maxCommandBytes) +
+                " bytes without \"!\" -> ERROR; pipe closed");
+      std::string reply = "ERROR!";
+      DWORD sent = 0;
+      Transfer(pipe.get(), event.get(), true, reply.data(), static_cast<DWORD>(reply.size()), sent);
+      drop = true;
+    }
+    // Closing the handle (not DisconnectNamedPipe) leaves the reply readable.
+    if (drop) return;
+  }
+}
+
+std::string PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
+  const char* reason = nullptr;
+  LONG code = ERROR_SUCCESS;
+  bool ok = false;
+  if (ansi.find('\0') != std::string::npos) {
+    reason = "NUL byte in the command";
+  } else {
+    Request request;
+    reason = ParseCommand(FromAnsi(ansi), request);
+    if (!reason) {
+      const Outcome outcome = store_.Apply(request);
+      ok = outcome.ok;
+      reason = outcome.reason;
+      code = outcome.code;
+    }
+  }
+  std::string line = "client " + std::to_string(client) + ": " + Logger::Printable(ansi) + " -> ";
+  if (ok) {
+    line += "OK";
+  } else {
+    line += "ERROR (";
+    line += reason ? reason : "refused";
+    if (code != ERROR_SUCCESS) line += ", registry error " + std::to_string(code);
+    line += ")";
+  }
+  log_.Line(line);
+  return ok ? "OK!" : "ERROR!";
+}
+
+}  // namespace lumbrex::service
