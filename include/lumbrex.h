@@ -130,6 +130,25 @@ LUMBREX_API int LUMBREX_CALL OptionGetIfSendToMainSet(unsigned int *value);
    SYSTEM\CurrentControlSet\Services\korrin9: baud-rate emulation. */
 LUMBREX_API int LUMBREX_CALL OptionGetBaudrateEmulation(unsigned int *value);
 
+/* Setters: value 0 turns the option off, any other value on. Each reads all
+   five options (an unreadable one counts as 0), puts value in place of its own
+   and sends the five as 0/1 flags in one command
+   "UPDATE_SETTINGS AutoOpen,IgnoreError,Prints,SendDataOnlyMainPort,StrictBaudrate!"
+   to the connected service, waiting at most 500 ms for the link. Result 1 when
+   the service answered OK, else 0 (no connection, link busy, pipe failure,
+   another reply). The last error is never changed. */
+
+/* "AutoOpen" (position 1). */
+LUMBREX_API int LUMBREX_CALL OptionSetAutoOpenPort(int value);
+/* "IgnoreError" (position 2). */
+LUMBREX_API int LUMBREX_CALL OptionSetIgnoreErrors(int value);
+/* "Prints" (position 3). */
+LUMBREX_API int LUMBREX_CALL OptionSetPortToPrint(int value);
+/* "SendDataOnlyMainPort" (position 4). */
+LUMBREX_API int LUMBREX_CALL OptionSetOnlyMainPortCanSend(int value);
+/* "StrictBaudrate" of the virtual-serial driver (position 5). */
+LUMBREX_API int LUMBREX_CALL OptionSetBaudrateEmulation(int value);
+
 /* ---- Part 4.2: real port parameters -------------------------------------- */
 
 /* 1 when the port has dynamic parameters: its stored parameter text is empty,
