@@ -172,6 +172,25 @@ LUMBREX_API int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int sid
                                                          int* parity, int* dataBits, int* stopBits,
                                                          int* flowControl);
 
+/* Sends SET_RPORT_PARAMS bundle,In|Out,port,<field>! where <field> is the
+   parameter text "baudrate,parity letter,data bits,stop bits[,X|P]" with its
+   "," written as "-", then "|h|l": the port's two permission bits as stored
+   (both 0 when the entry cannot be read). bundle, port: string VARIANTs as
+   above (any port name); side 0 (In) or 1 (Out); parity 0 to 4 (N O E M S),
+   dataBits 5 to 8, stopBits 0 to 2, flowControl 0 (none), 1 (X) or 2 (P),
+   each compared as unsigned (negative values fail); baudrate not checked.
+   Result 1 when the service answered OK. 0 with last error 13 for a refused
+   argument or range (nothing sent); 0 with the last error unchanged when
+   there is no connection or the service does not answer OK. */
+LUMBREX_API int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side, VARIANT port, int baudrate,
+                                                         int parity, int dataBits, int stopBits, int flowControl);
+
+/* Gives the port dynamic parameters: sends SET_RPORT_PARAMS with the field
+   "|h|l" (empty parameter text, the stored permission bits, both 0 when the
+   entry cannot be read). Arguments, result and last error as for
+   BundleSetRealPortParameters (no range checks). */
+LUMBREX_API int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle, int side, VARIANT port);
+
 /* ---- Part 4.3: per-port permissions -------------------------------------- */
 
 /* Reads the port permission mask (2 = high bit, 1 = low bit; 3 for an entry
@@ -185,6 +204,19 @@ LUMBREX_API int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int sid
    entry that is not a string or lacks its final NUL) and *result untouched.
    On success the last error is left as it was. */
 LUMBREX_API int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT* result);
+
+/* Sets the port permission mask: sends SET_RPORT_PARAMS with the port's
+   stored parameter text (lower case, possibly empty, "," written as "-")
+   followed by "|h|l", h = (mask >> 1) & 1 and l = mask & 1, taken from the
+   mask's 32-bit member (lVal) whatever its type. bundle, port: as for
+   BundlePortGetPermissions (another type: 0 with last error 13, nothing read
+   or sent). side: 0 reads IN and sends "In"; any other value OUT and "Out".
+   The mask VARIANT belongs to the function: it is cleared (VariantClear)
+   before the function returns, on every path. A failed registry read gives 0
+   with the registry's code (2 missing bundle, side or port) and sends
+   nothing. Result 1 when the service answered OK; 0 with the last error
+   unchanged when there is no connection or the answer is not OK. */
+LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT mask);
 
 /* ---- Part 5.1: shared port permissions ----------------------------------- */
 
