@@ -220,6 +220,27 @@ LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, 
 
 /* ---- Part 5.1: shared port permissions ----------------------------------- */
 
+/* Sends SET_SHARE_PERMISSION bundle,In|Out,port,application,permission! (wait
+   for the service link: 0 ms, so it fails at once while another thread uses
+   the link). Nothing is read from the registry.
+   bundle, port, application: string arguments (BSTR or reference to one; any
+   application, the empty one included); side: 0 (In) or 1 (Out);
+   permission: integer VARIANT (VT_I2, VT_I4, VT_I8, VT_UI2, VT_UI4, VT_UI8,
+   VT_INT, VT_UINT, not by reference) whose value cut to 32 bits is 0 or has
+   one of the bits 1, 2, 4 set (8 refused, 9 sent as 9); sent as signed
+   decimal. port must pass the port-name rule (checked last).
+   In the application name "@", "!" and "," go out as "@3", "@1", "@2".
+   Returns 0 with 13 for a refused argument (nothing sent); otherwise 1 exactly
+   when the service answered OK, 0 with the last-error code unchanged when the
+   command failed or could not be sent (no connection, link busy). */
+LUMBREX_API int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int side, VARIANT port,
+                                                            VARIANT application, VARIANT permission);
+
+/* SharedPortSetPermissionsForApp with permission VT_I4 3 (the default):
+   same arguments, checks, command and result. */
+LUMBREX_API int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side, VARIANT port,
+                                                         VARIANT application);
+
 /* The applications and permission values stored for a shared port under
    HKLM\Software\OSTREL Software\Quillane2\<port>\Permissions (64-bit view;
    bundle and side are checked but do not select anything).
@@ -234,6 +255,17 @@ LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, 
    unchanged). */
 LUMBREX_API int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side, VARIANT port,
                                                          VARIANT* applications, VARIANT* permissions);
+
+/* Sends SET_SHARE_PERMISSION with permission 3 for every application listed
+   under the port's permissions key (the key above, read once before the
+   first command, in registry order); a failed command does not stop the loop.
+   bundle, port: string arguments; side: 0 or 1; the port-name rule is NOT
+   applied (the key of any port name is read).
+   Returns 0 with 13 only for a refused argument; otherwise 1: with the
+   registry's code when the key cannot be opened (2 when absent; nothing
+   sent), else with the last-error code unchanged, whatever the commands'
+   outcomes. */
+LUMBREX_API int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port);
 
 /* ---- Part 5.2: port applications query ----------------------------------- */
 
