@@ -11,8 +11,8 @@ using lumbrex::ReplyReader;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  // First byte: every n-th read delivers nothing (0: none does).
-  const unsigned emptyEvery = data[0] % 8;
+  // First byte: every n-th read (n 2 to 7) delivers nothing; 0 and 1: none.
+  const unsigned emptyEvery = data[0] % 8 < 2 ? 0 : data[0] % 8;
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   // The model.
