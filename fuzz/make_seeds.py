@@ -90,6 +90,10 @@ write("record_walk", [
     ("offset_past_end", walk("COM3", struct.pack("<IIIII", 64, 0, 0, 4000, 44) + bytes(44))),
     ("no_terminator", walk("COM3", record("COM3", "A", 64)[:44] + "COM3".encode("utf-16-le"))),
     ("entry_length_0", walk("COM3", struct.pack("<I", 0) + record("COM3", "A", 64))),
+    # EntryLength 12: two overlapping records, both listed, from 70 bytes.
+    ("overlapping", walk("COM3", struct.pack("<IIIII", 12, 0, 0, 56, 66) + struct.pack("<III", 0, 44, 54)
+                         + struct.pack("<III", 7, 0, 0) + struct.pack("<III", 9, 0, 0)
+                         + "COM3\0A\0".encode("utf-16-le"))),
 ])
 
 # Parts 3.1/3.2: port kind words and serial device names.
