@@ -1,9 +1,11 @@
-// Part 4.3: the reading export of the per-port permission mask.
+// Part 4.3: the exports of the per-port permission mask (getter and setter).
 #include "lumbrex.h"
 
 #include "api/export_guard.h"
 #include "api/last_error.h"
+#include "link/commands.h"
 #include "params/export_arguments.h"
+#include "params/parameter_text.h"
 #include "params/port_entry.h"
 
 using namespace lumbrex;
@@ -36,5 +38,52 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
       result->lVal = (highBit ? 2 : 0) + (lowBit ? 1 : 0);
     }
     return true;
+  });
+}
+
+namespace {
+// Part 4.3: the setter owns its by-value mask VARIANT and clears it before it
+// returns, on every path (refusals and exceptions included). On x64 the
+// by-value VARIANT is the caller's copy, passed by hidden pointer.
+class MaskClearer {
+ public:
+  explicit MaskClearer(VARIANT* mask) : mask_(mask) {}
+  MaskClearer(const MaskClearer&) = delete;
+  MaskClearer& operator=(const MaskClearer&) = delete;
+  ~MaskClearer() { VariantClear(mask_); }
+
+ private:
+  VARIANT* mask_;
+};
+}  // namespace
+
+extern "C" int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT mask) {
+  const MaskClearer maskClearer(&mask);
+  return RunExport([&] {
+    // Bundle and port: the same choice as the getter (docs/behaviour.md): the
+    // string member where there is one, any other type refused with 13
+    // before anything is read or sent. The text read here (up to its first
+    // NUL) names the registry value and goes into the command (step 3).
+    Text bundleName, portName;
+    if (!ReadStringMember(bundle, &bundleName) || !ReadStringMember(port, &portName)) {
+      SetLastErrorCode(kInvalidData);
+      return false;
+    }
+    // Step 1: side 0 reads IN, any other side OUT; a failed read stores its
+    // code and nothing is sent.
+    Text parameterText;
+    bool highBit = false, lowBit = false;
+    const uint32_t status = ReadPortEntry(bundleName, side, portName, &parameterText, &highBit, &lowBit);
+    if (status != 0) {
+      SetLastErrorCode(status);
+      return false;
+    }
+    // Step 2: the stored text as read (lower case, possibly empty) with the
+    // mask's two low bits, read from its 32-bit member without a type test.
+    const int32_t value = mask.lVal;
+    const Text field = BuildParameterField(parameterText, ((value >> 1) & 1) != 0, (value & 1) != 0);
+    // Step 4: "In" for side 0, "Out" for any other side. A failed command
+    // stores no last-error code (Part 2.2).
+    return CmdSetRealPortParams(bundleName, side == 0, portName, field);
   });
 }

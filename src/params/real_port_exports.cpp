@@ -1,9 +1,10 @@
-// Part 4.2: the reading exports of the real port parameters.
+// Part 4.2: the exports of the real port parameters (two readers, two setters).
 #include "lumbrex.h"
 
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "link/commands.h"
 #include "params/export_arguments.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
@@ -47,5 +48,48 @@ extern "C" int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int side
     if (parameterText.empty()) return false;
     // On false the outputs that the parser reached hold their new values.
     return ParsePortParameters(parameterText, baudrate, parity, dataBits, stopBits, flowControl);
+  });
+}
+
+// Part 4.2 step 3 of both setters: the stored permission bits, preset clear;
+// the status is not looked at, so a missing or unreadable entry gives both
+// bits clear (ReadPortEntry writes nothing on failure).
+static void ReadStoredPermissionBits(const Text& bundleName, int side, const Text& portName, bool* highBit,
+                                     bool* lowBit) {
+  *highBit = false;
+  *lowBit = false;
+  Text parameterText;
+  ReadPortEntry(bundleName, side, portName, &parameterText, highBit, lowBit);
+}
+
+extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side, VARIANT port, int baudrate,
+                                                        int parity, int dataBits, int stopBits, int flowControl) {
+  return RunExport([&] {
+    Text bundleName, portName;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
+    // Step 2: compared as unsigned, so that negative values fail too; the
+    // baudrate is not checked. Nothing is read or sent on a failure.
+    const auto u = [](int v) { return static_cast<uint32_t>(v); };
+    if (u(parity) > 4 || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 || u(flowControl) > 2) {
+      SetLastErrorCode(kInvalidData);
+      return false;
+    }
+    bool highBit = false, lowBit = false;
+    ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
+    const Text field =
+        BuildParameterField(FormatPortParameters(baudrate, parity, dataBits, stopBits, flowControl), highBit, lowBit);
+    // Step 6: a failed command stores no last-error code (Part 2.2).
+    return CmdSetRealPortParams(bundleName, side == 0, portName, field);
+  });
+}
+
+extern "C" int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle, int side, VARIANT port) {
+  return RunExport([&] {
+    Text bundleName, portName;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
+    bool highBit = false, lowBit = false;
+    ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
+    // Empty parameter text: "|h|l" with the stored bits.
+    return CmdSetRealPortParams(bundleName, side == 0, portName, BuildParameterField(TextView(), highBit, lowBit));
   });
 }
