@@ -163,6 +163,20 @@ SIZE_T PrivateBytes() {
   return counters.PrivateUsage;
 }
 
+long long HeapBusyBytes() {
+  HANDLE heaps[64];
+  const DWORD n = GetProcessHeaps(64, heaps);
+  long long total = 0;
+  for (DWORD i = 0; i < n && i < 64; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heaps[i], &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+    HeapUnlock(heaps[i]);
+  }
+  return total;
+}
+
 }  // namespace reliability
 
 namespace reliability {
