@@ -4,32 +4,13 @@
 
 #include <utility>
 
+#include "api/raii.h"
+
 namespace lumbrex::service {
 
-// A kernel handle; null and INVALID_HANDLE_VALUE both count as none.
-class HandleOwner {
- public:
-  HandleOwner() = default;
-  explicit HandleOwner(HANDLE h) : h_(h) {}
-  HandleOwner(HandleOwner&& o) noexcept : h_(o.release()) {}
-  HandleOwner& operator=(HandleOwner&& o) noexcept {
-    reset(o.release());
-    return *this;
-  }
-  HandleOwner(const HandleOwner&) = delete;
-  HandleOwner& operator=(const HandleOwner&) = delete;
-  ~HandleOwner() { reset(); }
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-  void reset(HANDLE h = INVALID_HANDLE_VALUE) {
-    HANDLE old = std::exchange(h_, h);
-    if (old != nullptr && old != INVALID_HANDLE_VALUE) CloseHandle(old);
-  }
-
- private:
-  HANDLE h_ = INVALID_HANDLE_VALUE;
-};
+// A kernel handle: the library's own owner (null and INVALID_HANDLE_VALUE
+// both count as none).
+using HandleOwner = ::lumbrex::UniqueHandle;
 
 // Memory from LocalAlloc (security descriptors from the SDDL converter).
 class LocalMemory {

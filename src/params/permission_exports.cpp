@@ -10,23 +10,36 @@
 
 using namespace lumbrex;
 
+namespace {
+struct PermissionEntry {
+  Text bundleName, portName, parameterText;
+  bool highBit = false, lowBit = false;
+};
+
+// Step 1 of both Part 4.3 exports. Bundle and port: the string member where
+// there is one; any other type is refused with 13 before anything is read
+// (docs/behaviour.md). Side 0 reads IN, any other side OUT; a failed read
+// stores its code.
+bool ReadPermissionEntry(const VARIANT& bundle, int side, const VARIANT& port, PermissionEntry* entry) {
+  if (!ReadStringMember(bundle, &entry->bundleName) || !ReadStringMember(port, &entry->portName)) {
+    SetLastErrorCode(kInvalidData);
+    return false;
+  }
+  const uint32_t status = ReadPortEntry(entry->bundleName, side, entry->portName, &entry->parameterText,
+                                        &entry->highBit, &entry->lowBit);
+  if (status != 0) {
+    SetLastErrorCode(status);
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
 extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT* result) {
   return RunExport([&] {
-    // Bundle and port: the string member where there is one; any other type
-    // is refused with 13 before anything is read (docs/behaviour.md).
-    Text bundleName, portName;
-    if (!ReadStringMember(bundle, &bundleName) || !ReadStringMember(port, &portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
-    // Step 1: side 0 reads IN, any other side OUT; a failed read is reported.
-    Text parameterText;
-    bool highBit = false, lowBit = false;
-    const uint32_t status = ReadPortEntry(bundleName, side, portName, &parameterText, &highBit, &lowBit);
-    if (status != 0) {
-      SetLastErrorCode(status);
-      return false;
-    }
+    PermissionEntry entry;
+    if (!ReadPermissionEntry(bundle, side, port, &entry)) return false;
+    const bool highBit = entry.highBit, lowBit = entry.lowBit;
     // Step 2: a null result address is allowed; nothing is written then.
     if (result != nullptr) {
       if (result->vt != VT_I4 && VariantClear(result) != S_OK) {
@@ -60,30 +73,16 @@ class MaskClearer {
 extern "C" int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT mask) {
   const MaskClearer maskClearer(&mask);
   return RunExport([&] {
-    // Bundle and port: the same choice as the getter (docs/behaviour.md): the
-    // string member where there is one, any other type refused with 13
-    // before anything is read or sent. The text read here (up to its first
-    // NUL) names the registry value and goes into the command (step 3).
-    Text bundleName, portName;
-    if (!ReadStringMember(bundle, &bundleName) || !ReadStringMember(port, &portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
-    // Step 1: side 0 reads IN, any other side OUT; a failed read stores its
-    // code and nothing is sent.
-    Text parameterText;
-    bool highBit = false, lowBit = false;
-    const uint32_t status = ReadPortEntry(bundleName, side, portName, &parameterText, &highBit, &lowBit);
-    if (status != 0) {
-      SetLastErrorCode(status);
-      return false;
-    }
+    // The text read (up to its first NUL) names the registry value and goes
+    // into the command (step 3); a failed read sends nothing.
+    PermissionEntry entry;
+    if (!ReadPermissionEntry(bundle, side, port, &entry)) return false;
     // Step 2: the stored text as read (lower case, possibly empty) with the
     // mask's two low bits, read from its 32-bit member without a type test.
     const int32_t value = mask.lVal;
-    const Text field = BuildParameterField(parameterText, ((value >> 1) & 1) != 0, (value & 1) != 0);
+    const Text field = BuildParameterField(entry.parameterText, ((value >> 1) & 1) != 0, (value & 1) != 0);
     // Step 4: "In" for side 0, "Out" for any other side. A failed command
     // stores no last-error code (Part 2.2).
-    return CmdSetRealPortParams(bundleName, side == 0, portName, field);
+    return CmdSetRealPortParams(entry.bundleName, side == 0, entry.portName, field);
   });
 }
