@@ -1,13 +1,64 @@
 /*
  * lumbrex.h - the C interface of lumbrex.dll, the client library of the
- * serial-port bundling service.
+ * Lumbrex serial-port bundling service (64-bit Windows).
  *
- * Every export returns a 32-bit result: 1 for success, 0 for failure. The
- * reason of a failure is read afterwards with QKGetLastError(), a Windows
- * error code shared by the whole process (never cleared, only stored by
- * failures). Arguments are OLE automation VARIANTs, plain 32-bit integers and
- * pointers; whatever the library places in an out-VARIANT belongs to the
- * caller, who frees it with VariantClear. See docs/ for the reference.
+ * Overview (docs/user-guide.md explains the concepts, docs/api-reference.md
+ * gives every export in detail, docs/behaviour.md our implementation's
+ * choices). 38 exports, plain undecorated names, WINAPI (x64) convention:
+ *   Part 1.1  QKGetLastError
+ *   Part 2.1  ConnectToLocalService, ConnectToRemoteService, DisconnectFromService
+ *   Part 2.3  AddBundle, DeleteBundle, GetBundleState, BundleAddPort,
+ *             BundleDeletePort, BundleGetPortState, BundleSetMainPortForSide,
+ *             BundleUpdateSettings
+ *   Part 3.2  GetBundlesNames, GetPortsNamesByBundleAndSide,
+ *             BundleGetMainPortForSide, GetRealPortsList, BundleGetPortType
+ *   Part 3.3  OptionGet... (5 getters), OptionSet... (5 setters)
+ *   Part 4.2  BundleRealPortAreParametersDynamic, BundleGetRealPortParameters,
+ *             BundleSetRealPortParameters, BundleSetDynamicParametersForRealPort
+ *   Part 4.3  BundlePortGetPermissions, BundlePortSetPermissions
+ *   Part 5.1  SharedPortSetPermissionsForApp, SharedSetDefaultPermissions,
+ *             SharedPortGetAppPermissions, SharedDelAllPermissions
+ *   Part 5.2  SharedGetPortApplications
+ *
+ * Two roads. Reading exports read the service's configuration straight from
+ * the local registry (HKLM\Software\OSTREL Software\Lumbrex and friends) or
+ * ask the port-sharing driver; they need no connection. Changing exports send
+ * one text command to the service's pipe \\.\pipe\TessaryControl2 (connect
+ * first) and return 1 exactly when the service replied "OK".
+ *
+ * Results. Every export returns 1 for success and 0 for failure. The reason
+ * is read afterwards with QKGetLastError(): one Windows error code for the
+ * whole process (not per thread), 0 at load, stored only by failures, never
+ * cleared. 13 (ERROR_INVALID_DATA) = a refused argument; registry, network
+ * and system codes pass through; 8 = out of memory. A command that the
+ * service refuses, or that cannot be sent, stores no code.
+ *
+ * Arguments. Strings are VARIANTs passed by value holding VT_BSTR (a
+ * VT_BYREF|VT_BSTR is converted in the library's copy: from C pass VT_BSTR).
+ * Sides are plain ints, 0 input and 1 output. Port types (1 real, 2 virtual,
+ * 4 shared, 8 switcher) and share permissions are integer VARIANTs (VT_I2,
+ * VT_I4, VT_I8, VT_UI2, VT_UI4, VT_UI8, VT_INT, VT_UINT; not by reference).
+ * The library never frees an argument you pass, except the mask of
+ * BundlePortSetPermissions (pass a VT_I4).
+ *
+ * Results in VARIANTs. Out-VARIANTs must point to an initialised VARIANT; the
+ * library clears it first. What it places there (BSTR, SAFEARRAY with lower
+ * bound 0) is yours: free it with VariantClear. An empty list is VT_EMPTY.
+ *
+ * Threads. Any thread. Commands are serialised by one link mutex with waits
+ * of 0 ms (GetBundleState, share-permission setters), 500 ms (option
+ * setters), 1024 ms (BundleGetPortState) or 1000 ms (the rest); a service
+ * that never answers blocks the calling thread.
+ *
+ * Example:
+ *   VARIANT names; VariantInit(&names);
+ *   if (!GetBundlesNames(&names))
+ *       printf("failed, error %u\n", QKGetLastError());  (2: no root key yet)
+ *   else if (names.vt == (VT_ARRAY | VT_BSTR))
+ *       ... walk names.parray from index 0 ...
+ *   else
+ *       ... VT_EMPTY: no bundle ...
+ *   VariantClear(&names);
  */
 #ifndef LUMBREX_H
 #define LUMBREX_H
@@ -220,6 +271,27 @@ LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, 
 
 /* ---- Part 5.1: shared port permissions ----------------------------------- */
 
+/* Sends SET_SHARE_PERMISSION bundle,In|Out,port,application,permission! (wait
+   for the service link: 0 ms, so it fails at once while another thread uses
+   the link). Nothing is read from the registry.
+   bundle, port, application: string arguments (BSTR or reference to one; any
+   application, the empty one included); side: 0 (In) or 1 (Out);
+   permission: integer VARIANT (VT_I2, VT_I4, VT_I8, VT_UI2, VT_UI4, VT_UI8,
+   VT_INT, VT_UINT, not by reference) whose value cut to 32 bits is 0 or has
+   one of the bits 1, 2, 4 set (8 refused, 9 sent as 9); sent as signed
+   decimal. port must pass the port-name rule (checked last).
+   In the application name "@", "!" and "," go out as "@3", "@1", "@2".
+   Returns 0 with 13 for a refused argument (nothing sent); otherwise 1 exactly
+   when the service answered OK, 0 with the last-error code unchanged when the
+   command failed or could not be sent (no connection, link busy). */
+LUMBREX_API int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int side, VARIANT port,
+                                                            VARIANT application, VARIANT permission);
+
+/* SharedPortSetPermissionsForApp with permission VT_I4 3 (the default):
+   same arguments, checks, command and result. */
+LUMBREX_API int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side, VARIANT port,
+                                                         VARIANT application);
+
 /* The applications and permission values stored for a shared port under
    HKLM\Software\OSTREL Software\Quillane2\<port>\Permissions (64-bit view;
    bundle and side are checked but do not select anything).
@@ -234,6 +306,17 @@ LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, 
    unchanged). */
 LUMBREX_API int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side, VARIANT port,
                                                          VARIANT* applications, VARIANT* permissions);
+
+/* Sends SET_SHARE_PERMISSION with permission 3 for every application listed
+   under the port's permissions key (the key above, read once before the
+   first command, in registry order); a failed command does not stop the loop.
+   bundle, port: string arguments; side: 0 or 1; the port-name rule is NOT
+   applied (the key of any port name is read).
+   Returns 0 with 13 only for a refused argument; otherwise 1: with the
+   registry's code when the key cannot be opened (2 when absent; nothing
+   sent), else with the last-error code unchanged, whatever the commands'
+   outcomes. */
+LUMBREX_API int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port);
 
 /* ---- Part 5.2: port applications query ----------------------------------- */
 

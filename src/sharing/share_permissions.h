@@ -13,6 +13,10 @@ namespace lumbrex {
 // KEY_READ | KEY_WOW64_64KEY: the 64-bit view also from a 32-bit process.
 constexpr REGSAM kSharePermissionsAccess = 0x20119;
 
+// `DefaultSharePermission`: what SharedSetDefaultPermissions and
+// SharedDelAllPermissions send (Part 5.1).
+constexpr int32_t kDefaultSharePermission = 3;
+
 // The shared-ports key path, "\", the port as given, "\Permissions".
 Text SharePermissionsKeyPath(const Text& port);
 

@@ -1,5 +1,5 @@
-// Part 5.1: SharedPortGetAppPermissions (the setters need the command
-// protocol of Part 2.2 and live elsewhere).
+// Part 5.1: SharedPortGetAppPermissions (the three senders are in
+// share_setters.cpp).
 #include "lumbrex.h"
 
 #include <string>

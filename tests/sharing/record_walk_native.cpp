@@ -19,8 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const TextView port(kName, data[0] % 8);
   const auto listed = lumbrex::WalkPortApplicationRecords(data + 1, size - 1, port);
-  // Every listed record needs at least its 44-byte fixed part in the bytes.
-  if (listed.size() * 44 > size - 1) __builtin_trap();
+  // A listed record needs its 44-byte fixed part in the bytes. Records may
+  // overlap (EntryLength below 44), so the count is not bounded by size / 44.
+  if (!listed.empty() && size - 1 < 44) __builtin_trap();
   return 0;
 }
 

@@ -190,6 +190,31 @@ TEST(Part5_2_RecordWalk, NamesMayPointBeforeOrIntoTheFixedPartOfLaterBytes) {
   EXPECT_EQ(Walk(rec, L"").size(), 1u);
 }
 
+TEST(Part5_2_RecordWalk, OverlappingRecordsAreEachListed) {
+  // EntryLength 12 (less than the 44-byte fixed part): the second record's
+  // fields overlap the first one's, and both are listed from 70 bytes, so
+  // listed rows can outnumber size / 44 (found while writing the record walk
+  // fuzzer; also a seed of fuzz/corpus/record_walk).
+  std::vector<uint8_t> bytes(56, 0);
+  PutU32(&bytes, 0, 12);       // record 0: EntryLength
+  PutU32(&bytes, 12, 56);      // record 0: PortNameOffset = record 12's EntryLength
+  PutU32(&bytes, 16, 66);      // record 0: AppNameOffset
+  PutU32(&bytes, 24, 56 - 12);  // record 12: PortNameOffset, the same name
+  PutU32(&bytes, 28, 66 - 12);  // record 12: AppNameOffset, the same name
+  PutU32(&bytes, 32, 7);       // record 0: Data0
+  PutU32(&bytes, 44, 9);       // record 12: Data0
+  for (char16_t c : std::u16string(u"COM3\0A\0", 7)) {
+    bytes.push_back(uint8_t(c));
+    bytes.push_back(0);
+  }
+  ASSERT_EQ(bytes.size(), 70u);
+  const auto listed = Walk(bytes, L"COM3");
+  EXPECT_EQ(Names(listed), (Names_t{L"A", L"A"}));
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].data0, 7u);
+  EXPECT_EQ(listed[1].data0, 9u);
+}
+
 // The request loop (Part 5.2 step 4), over a scripted request.
 namespace {
 struct Script {
