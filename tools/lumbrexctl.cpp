@@ -912,7 +912,6 @@ int VerbShare(const Globals& globals, const Args& args) {
   long long value = 0;
   if (verb == L"set" && !ParseNumber(args[6], &value))
     return Usage(key + L": VALUE is a number, not '" + args[6] + L"'", key);
-#ifdef LUMBREXCTL_SHARE_SENDERS
   Var bundle(args[2]), port(args[4]);
   if (int rc = Connect(globals)) return rc;
   if (verb == L"set") {
@@ -929,11 +928,6 @@ int VerbShare(const Globals& globals, const Args& args) {
   }
   return Call(L"SharedDelAllPermissions",
               [&] { return SharedDelAllPermissions(bundle.copy(), side, port.copy()); });
-#else
-  (void)globals;
-  Err(L"lumbrexctl: " + key + L": this lumbrex.dll has no share senders yet\n");
-  return kRefused;
-#endif
 }
 
 }  // namespace
