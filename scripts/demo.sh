@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 echo "== building (build/)"
-scripts/build.sh lumbrexctl lumbrex-service lumbrex-demo-driver fenwyck_standin >/dev/null
+scripts/build.sh --target lumbrexctl lumbrex-service lumbrex-demo-driver fenwyck_standin | tail -n 1
 source scripts/wine-env.sh
 wine_prefix_up
 
