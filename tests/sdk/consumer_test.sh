@@ -45,7 +45,7 @@ for f in bin/lumbrex.dll lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def in
 done
 [ -d "$sdk/docs" ] || die "no docs/"
 # Only the SDK: no test programs, stand-ins or build leftovers.
-extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex\.dll|lib/(liblumbrex\.dll\.a|lumbrex\.lib|lumbrex\.def|cmake/Lumbrex/[A-Za-z-]+\.cmake)|include/lumbrex\.h|docs/.*|examples/.*)$' || true)
+extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex\.dll|bin/lumbrexctl\.exe|lib/(liblumbrex\.dll\.a|lumbrex\.lib|lumbrex\.def|cmake/Lumbrex/[A-Za-z-]+\.cmake)|include/lumbrex\.h|docs/.*|examples/.*)$' || true)
 [ -z "$extra" ] || die "unexpected files in the zip: $extra"
 echo "layout OK"
 
