@@ -18,24 +18,6 @@ Text SideKeyPath(const Text& bundle, int32_t side) {
 const wchar_t* MainPortValueName(int32_t side) { return side == 0 ? L"InMain" : L"OutMain"; }
 
 namespace {
-// Part 3.4: open, enumerate, close. An enumeration that ends early (an answer
-// other than ERROR_NO_MORE_ITEMS) still gives the list read so far and 0.
-LONG ReadSubkeyNames(const Text& path, std::vector<Text>* names) {
-  RegistryKey key;
-  const LONG status = key.Open(path, kLayoutAccess);
-  if (status != ERROR_SUCCESS) return status;
-  key.EnumSubkeyNames(names);
-  return ERROR_SUCCESS;
-}
-
-LONG ReadValueNames(const Text& path, std::vector<Text>* names) {
-  RegistryKey key;
-  const LONG status = key.Open(path, kLayoutAccess);
-  if (status != ERROR_SUCCESS) return status;
-  key.EnumValueNames(names);
-  return ERROR_SUCCESS;
-}
-
 LONG ReadString(const Text& path, const Text& name, Text* text) {
   RegistryKey key;
   const LONG status = key.Open(path, kLayoutAccess);
@@ -44,10 +26,10 @@ LONG ReadString(const Text& path, const Text& name, Text* text) {
 }
 }  // namespace
 
-LONG ReadBundleNames(std::vector<Text>* names) { return ReadSubkeyNames(g_rootKeyPath, names); }
+LONG ReadBundleNames(std::vector<Text>* names) { return ReadSubkeyNameList(g_rootKeyPath, kLayoutAccess, names); }
 
 LONG ReadSidePortNames(const Text& bundle, int32_t side, std::vector<Text>* names) {
-  return ReadValueNames(SideKeyPath(bundle, side), names);
+  return ReadValueNameList(SideKeyPath(bundle, side), kLayoutAccess, names);
 }
 
 LONG ReadMainPort(const Text& bundle, int32_t side, Text* port) {

@@ -95,4 +95,20 @@ LONG RegistryKey::EnumValueNames(std::vector<Text>* names) const {
   }
 }
 
+LONG ReadSubkeyNameList(const Text& path, REGSAM access, std::vector<Text>* names) {
+  RegistryKey key;
+  const LONG status = key.Open(path, access);
+  if (status != ERROR_SUCCESS) return status;
+  key.EnumSubkeyNames(names);
+  return ERROR_SUCCESS;
+}
+
+LONG ReadValueNameList(const Text& path, REGSAM access, std::vector<Text>* names) {
+  RegistryKey key;
+  const LONG status = key.Open(path, access);
+  if (status != ERROR_SUCCESS) return status;
+  key.EnumValueNames(names);
+  return ERROR_SUCCESS;
+}
+
 }  // namespace lumbrex

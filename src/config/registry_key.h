@@ -47,4 +47,11 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
+// Part 3.4's list reader: open HKEY_LOCAL_MACHINE\path with `access`,
+// enumerate, close. An open failure is returned with the list empty;
+// otherwise 0 with the names read (all of them, or those read before an
+// enumeration cut short: see EnumSubkeyNames).
+LONG ReadSubkeyNameList(const Text& path, REGSAM access, std::vector<Text>* names);
+LONG ReadValueNameList(const Text& path, REGSAM access, std::vector<Text>* names);
+
 }  // namespace lumbrex

@@ -12,13 +12,7 @@ Text SharePermissionsKeyPath(const Text& port) {
 
 LONG ListPermissionApplications(const Text& port, std::vector<Text>* applications) {
   applications->clear();
-  RegistryKey key;
-  const LONG status = key.Open(SharePermissionsKeyPath(port), kSharePermissionsAccess);
-  if (status != ERROR_SUCCESS) return status;
-  // An enumeration cut short by an unexpected answer gives the names read so
-  // far (docs/behaviour.md, Part 3.4).
-  key.EnumValueNames(applications);
-  return ERROR_SUCCESS;
+  return ReadValueNameList(SharePermissionsKeyPath(port), kSharePermissionsAccess, applications);
 }
 
 LONG ReadSharePermission(const Text& port, const Text& application, uint32_t* value) {
