@@ -64,7 +64,15 @@ bool CRemoteControl::OpenPipe(const std::wstring& path) {
 void CRemoteControl::ReleaseConnection() {
   std::lock_guard<CriticalSection> guard(connectionLock_);
   if (!pipe_.valid()) return;
-  if (--connectionCount_ == 0) pipe_.reset();
+  if (--connectionCount_ == 0) ClosePipeLocked();
+}
+
+void CRemoteControl::ClosePipeLocked() {
+  if (users_ > 0) {
+    retired_.push_back(std::move(pipe_));
+  } else {
+    pipe_.reset();
+  }
 }
 
 uint32_t CRemoteControl::LogonRemote(const Text& server, const Text& user, const Text& password) {
@@ -90,22 +98,21 @@ bool CRemoteControl::IsPipeOpen() {
 }
 
 CRemoteControl::PipeUse CRemoteControl::UsePipe() {
-  PipeUse use;
   std::lock_guard<CriticalSection> guard(connectionLock_);
-  if (!pipe_.valid()) return use;
-  HANDLE copy = INVALID_HANDLE_VALUE;
-  if (DuplicateHandle(GetCurrentProcess(), pipe_.get(), GetCurrentProcess(), &copy, 0, FALSE,
-                      DUPLICATE_SAME_ACCESS)) {
-    use.handle.reset(copy);
-    use.generation = generation_;
-  }
-  return use;
+  if (!pipe_.valid()) return PipeUse(this, INVALID_HANDLE_VALUE, 0);
+  ++users_;
+  return PipeUse(this, pipe_.get(), generation_);
+}
+
+void CRemoteControl::EndUse() {
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  if (--users_ == 0) retired_.clear();
 }
 
 void CRemoteControl::DropAfterWriteFailure(uint64_t generation) {
   std::lock_guard<CriticalSection> guard(connectionLock_);
   // Part 2.1: a failed write closes the pipe without changing the count.
-  if (pipe_.valid() && generation_ == generation) pipe_.reset();
+  if (pipe_.valid() && generation_ == generation) ClosePipeLocked();
 }
 
 bool CRemoteControl::Transact(std::string message, uint32_t timeoutMs) {
@@ -115,15 +122,15 @@ bool CRemoteControl::Transact(std::string message, uint32_t timeoutMs) {
   // (signalled or abandoned) is paired with a release.
   LinkMutexHold hold(linkMutex_, wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
 
-  PipeUse use = UsePipe();
-  if (!use.handle.valid()) return false;  // no pipe open: the write cannot be made
+  const PipeUse use = UsePipe();
+  if (use.handle() == INVALID_HANDLE_VALUE) return false;  // no pipe open: the write cannot be made
   DWORD written = 0;
-  const BOOL wrote = WriteFile(use.handle.get(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
+  const BOOL wrote = WriteFile(use.handle(), message.data(), static_cast<DWORD>(message.size()), &written, nullptr);
   if (!wrote) {
-    DropAfterWriteFailure(use.generation);
+    DropAfterWriteFailure(use.generation());
     return false;
   }
-  return ReadReply(use.handle.get());
+  return ReadReply(use.handle());
 }
 
 bool CRemoteControl::ReadReply(HANDLE pipe) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "api/raii.h"
 #include "common/text.h"
@@ -43,14 +44,32 @@ class CRemoteControl {
   bool IsPipeOpen();
 
  private:
-  // The transaction's own reference to the pipe (a duplicate of the handle,
-  // taken under the critical section), so that a disconnect on another thread
-  // never closes the handle under a write or read (docs/behaviour.md).
-  struct PipeUse {
-    UniqueHandle handle;
-    uint64_t generation = 0;
+  // The transaction's use of the pipe, counted under the critical section: a
+  // disconnect on another thread never closes the handle under a write or
+  // read; the close is left to the last user (docs/behaviour.md). Counting
+  // costs no wineserver round trip, unlike a duplicate handle.
+  class PipeUse {
+   public:
+    PipeUse(CRemoteControl* owner, HANDLE handle, uint64_t generation)
+        : owner_(owner), handle_(handle), generation_(generation) {}
+    ~PipeUse() {
+      if (handle_ != INVALID_HANDLE_VALUE) owner_->EndUse();
+    }
+    PipeUse(const PipeUse&) = delete;
+    PipeUse& operator=(const PipeUse&) = delete;
+    HANDLE handle() const { return handle_; }
+    uint64_t generation() const { return generation_; }
+   private:
+    CRemoteControl* owner_;
+    HANDLE handle_;
+    uint64_t generation_;
   };
+  // INVALID_HANDLE_VALUE in the use when no pipe is open.
   PipeUse UsePipe();
+  void EndUse();
+  // Closes the open pipe now, or hands it to the last user when a
+  // transaction is using it. Called under the critical section.
+  void ClosePipeLocked();
   // After a failed write: closes the pipe and marks it closed, count unchanged,
   // unless it has meanwhile been closed or reopened.
   void DropAfterWriteFailure(uint64_t generation);
@@ -61,6 +80,10 @@ class CRemoteControl {
   CriticalSection connectionLock_;
   int32_t connectionCount_ = 0;
   uint64_t generation_ = 0;  // bumped at every open, so a stale use is recognised
+  int32_t users_ = 0;        // transactions using a pipe handle right now
+  // Pipes closed while in use, closed by the last user. Transactions run one
+  // at a time under the link mutex, so this holds at most one in practice.
+  std::vector<UniqueHandle> retired_;
 };
 
 // The one instance, defined in api/library_objects.cpp after the three strings
