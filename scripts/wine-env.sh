@@ -4,10 +4,14 @@ export WINEPREFIX="${LUMBREX_WINEPREFIX:-$repo_root/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
+# A second prefix, with a wineserver of its own, for the half of the leak
+# tests that ctest runs beside the rest of the suite (tests/reliability:
+# one wineserver is single-threaded, two use both cores).
+export LUMBREX_LEAK_WINEPREFIX="${LUMBREX_LEAK_WINEPREFIX:-$repo_root/build/wineprefix-leak}"
 
 # Creates the prefix on first use, and keeps one wineserver alive (a cold Wine
 # start costs seconds, a warm one a fraction of a second).
-wine_prefix_up() {
+one_prefix_up() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the private prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -19,6 +23,14 @@ wine_prefix_up() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
+# Creates the prefixes on first use, and keeps one wineserver alive in each
+# (a cold Wine start costs seconds, a warm one a fraction of a second).
+wine_prefix_up() {
+  one_prefix_up
+  (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; one_prefix_up)
+}
+
 wine_prefix_down() {
   wineserver -k >/dev/null 2>&1 || true
+  (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; wineserver -k >/dev/null 2>&1 || true)
 }

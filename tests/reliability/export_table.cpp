@@ -55,18 +55,6 @@ const std::vector<ExportInfo>& AllExports() {
   return table;
 }
 
-const std::set<std::string>& PendingSetters() {
-  static const std::set<std::string> names = {
-      "OptionSetOnlyMainPortCanSend",   "OptionSetIgnoreErrors",
-      "OptionSetAutoOpenPort",          "OptionSetBaudrateEmulation",
-      "OptionSetPortToPrint",           "BundleSetRealPortParameters",
-      "BundleSetDynamicParametersForRealPort", "BundlePortSetPermissions",
-      "SharedPortSetPermissionsForApp", "SharedSetDefaultPermissions",
-      "SharedDelAllPermissions",
-  };
-  return names;
-}
-
 FARPROC Resolve(const char* name) {
   HMODULE dll = GetModuleHandleW(L"lumbrex.dll");
   if (!dll) dll = LoadLibraryW(L"lumbrex.dll");

@@ -29,8 +29,6 @@ struct ExportInfo {
 
 // All 38, in the order of Part 1.1's table.
 const std::vector<ExportInfo>& AllExports();
-// The 11 setters still being written when this sweep was made (wave 2).
-const std::set<std::string>& PendingSetters();
 
 // The export's address in the loaded lumbrex.dll, or null if not exported.
 FARPROC Resolve(const char* name);

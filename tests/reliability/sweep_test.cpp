@@ -135,8 +135,6 @@ class SweepTest : public ::testing::TestWithParam<const char*> {
       if (std::string(e.name) == GetParam()) info_ = &e;
     ASSERT_NE(info_, nullptr);
     fn_ = Resolve(info_->name);
-    if (!fn_ && PendingSetters().count(info_->name))
-      GTEST_SKIP() << info_->name << " is not exported yet (one of the 11 wave-2 setters)";
     ASSERT_NE(fn_, nullptr) << info_->name << " is not exported";
     kinds_ = info_->kinds;
     strings_.reserve(64);
@@ -296,23 +294,11 @@ TEST_P(SweepTest, NoCrashResultZeroOrOneAllowedCode) {
 INSTANTIATE_TEST_SUITE_P(Issue9_BadInput, SweepTest, ::testing::ValuesIn(AllNames()),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
-// Marked: the 11 setters of wave 2 (PendingSetters) are being added on other
-// branches. Until all 38 names are in src/lumbrex.def this test checks the
-// others and is skipped naming the missing ones; once they are (CMake sets
-// LUMBREX_DEF_HAS_ALL_38), it requires every one of the 38 to resolve.
+// The table covers the whole of Part 1.1: every one of the 38 names resolves.
 TEST(Issue9_Exports, All38ResolveByName) {
   ASSERT_EQ(AllExports().size(), 38u);
   std::vector<std::string> missing;
   for (const auto& e : AllExports())
     if (!Resolve(e.name)) missing.push_back(e.name);
-#if LUMBREX_DEF_HAS_ALL_38
   EXPECT_TRUE(missing.empty()) << missing.size() << " exports do not resolve, first: " << missing.front();
-#else
-  std::string list;
-  for (const auto& m : missing) {
-    EXPECT_TRUE(PendingSetters().count(m)) << m << " does not resolve";
-    list += " " + m;
-  }
-  if (!missing.empty()) GTEST_SKIP() << "not exported yet (wave-2 setters):" << list;
-#endif
 }
