@@ -111,15 +111,11 @@ sections=$(x86_64-w64-mingw32-objdump -h "$out/stripped/lumbrex.dll" | awk '/^ *
   one (not profiled further). SafeArrayCopy (Part 1.2's CopyTo, which these two exports use) copies
   every string once more and costs little.
 - Commands: per command the library makes the baseline's WriteFile and one ReadFile per reply byte (Part 2.2),
-  plus the link mutex's WaitForSingleObject and ReleaseMutex (Parts 2.1, 2.2) and a DuplicateHandle and
-  CloseHandle of the pipe handle (src/link/remote_control.cpp takes a private copy of the handle under the
-  connection lock so that a disconnect on another thread cannot close it mid-transaction: Part 2.2 leaves that
-  to the implementer). Under Wine each of these four is a wineserver round trip, costing about as much as the
-  WriteFile (see the profile table).
-  The mutex is specified; the handle copy is not: docs/behaviour.md (Parts 2.1 to 2.3) chose it so that connect
-  and disconnect never wait for a slow service. Holding the connection critical section around the write and the
-  read instead (Part 2.2's own example) would save two of the four round trips per command at the price of a
-  disconnect waiting for the reply in progress. Not changed here: the benchmark only measures.
+  plus the link mutex's WaitForSingleObject and ReleaseMutex (Parts 2.1, 2.2): under Wine each is a wineserver
+  round trip, costing about as much as the WriteFile (see the profile table). The transaction's use of the pipe
+  handle is counted under the connection critical section (src/link/remote_control.cpp), which costs no round
+  trip; it replaced a DuplicateHandle/CloseHandle pair per command (two round trips), so that a disconnect on
+  another thread still never closes the handle mid-transaction (docs/behaviour.md, Parts 2.1 to 2.3).
 - Load: the DLL as built (RelWithDebInfo) carries its DWARF debug sections, about 2.8 MB, and Wine reads them in
   on every LoadLibrary; stripped, as cpack ships it, it loads about as fast as an empty DLL (section 4).
 - Noise: the Wine figures are wall time on a shared machine. Where the ratio of the medians and the median of
