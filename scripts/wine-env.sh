@@ -23,14 +23,22 @@ one_prefix_up() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Creates the prefixes on first use, and keeps one wineserver alive in each
-# (a cold Wine start costs seconds, a warm one a fraction of a second).
+# Creates the prefix on first use, and keeps one wineserver alive in it (a
+# cold Wine start costs seconds, a warm one a fraction of a second).
 wine_prefix_up() {
+  one_prefix_up
+}
+
+# The test run's two prefixes (scripts/test.sh).
+wine_test_prefixes_up() {
   one_prefix_up
   (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; one_prefix_up)
 }
 
+# Stops the wineservers of both (the second is not running outside tests).
 wine_prefix_down() {
   wineserver -k >/dev/null 2>&1 || true
-  (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; wineserver -k >/dev/null 2>&1 || true)
+  if [ -f "$LUMBREX_LEAK_WINEPREFIX/system.reg" ]; then
+    (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; wineserver -k >/dev/null 2>&1 || true)
+  fi
 }
