@@ -9,9 +9,9 @@ export WINEARCH=win64
 # one wineserver is single-threaded, two use both cores).
 export LUMBREX_LEAK_WINEPREFIX="${LUMBREX_LEAK_WINEPREFIX:-$repo_root/build/wineprefix-leak}"
 
-# Creates the prefix on first use, and keeps one wineserver alive (a cold Wine
-# start costs seconds, a warm one a fraction of a second).
-one_prefix_up() {
+# Creates the prefix on first use, and keeps one wineserver alive in it (a
+# cold Wine start costs seconds, a warm one a fraction of a second).
+wine_prefix_up() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the private prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -23,16 +23,10 @@ one_prefix_up() {
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Creates the prefix on first use, and keeps one wineserver alive in it (a
-# cold Wine start costs seconds, a warm one a fraction of a second).
-wine_prefix_up() {
-  one_prefix_up
-}
-
 # The test run's two prefixes (scripts/test.sh).
 wine_test_prefixes_up() {
-  one_prefix_up
-  (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; one_prefix_up)
+  wine_prefix_up
+  (export WINEPREFIX="$LUMBREX_LEAK_WINEPREFIX"; wine_prefix_up)
 }
 
 # Stops the wineservers of both (the second is not running outside tests).

@@ -14,6 +14,8 @@
 
 #include <cstddef>
 
+#include "api/raii.h"
+
 namespace reliability {
 
 class AnswerAheadServer {
@@ -28,15 +30,15 @@ class AnswerAheadServer {
   AnswerAheadServer(const AnswerAheadServer&) = delete;
   AnswerAheadServer& operator=(const AnswerAheadServer&) = delete;
 
-  bool listening() const { return listening_; }
+  bool listening() const;
   // Commands received so far (counted by their "!"), over all clients.
   size_t Commands() const;
 
  private:
   struct Instance {
     AnswerAheadServer* server = nullptr;
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    HANDLE thread = nullptr;
+    lumbrex::UniqueHandle pipe;
+    lumbrex::UniqueHandle thread;
   };
   static constexpr int kInstances = 2;
   static DWORD WINAPI ThreadMain(void* instance);
@@ -44,14 +46,13 @@ class AnswerAheadServer {
   // Waits for a started overlapped operation or for the stop event; false
   // when stopped or failed.
   bool Finish(HANDLE pipe, BOOL started, OVERLAPPED* ov, DWORD* bytes);
-  bool WriteReplies(HANDLE pipe, size_t count);
+  bool WriteReplies(HANDLE pipe, OVERLAPPED* ov, size_t count);
 
   size_t lead_;
-  bool listening_ = false;
-  HANDLE stop_ = nullptr;
-  Instance instances_[kInstances];
-  mutable CRITICAL_SECTION lock_;
+  lumbrex::UniqueHandle stop_;
+  mutable lumbrex::CriticalSection lock_;  // before the instances: their threads use it
   size_t commands_ = 0;
+  Instance instances_[kInstances];
 };
 
 }  // namespace reliability

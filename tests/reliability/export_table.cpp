@@ -3,6 +3,7 @@
 
 #include <psapi.h>
 
+#include <set>
 #include <sstream>
 
 namespace reliability {

@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <set>
 #include <string>
 #include <vector>
 

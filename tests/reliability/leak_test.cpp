@@ -28,6 +28,7 @@
 #include "sharing/answer_builder.h"
 #include "sharing/standin_driver.h"
 #include "small_config.h"
+#include "support/test_pipe_server.h"
 
 using namespace reliability;
 
@@ -89,7 +90,7 @@ TEST_P(LeakTest, HandlesAndPrivateBytesStayFlat) {
     for (long i = 0; i < n; ++i) {
       // Each connect closes the pipe and opens it afresh (Part 2.1): wait
       // until the server listens again, so that the open is what is measured.
-      if (connects) WaitNamedPipeW(L"\\\\.\\pipe\\TessaryControl2", 5000);
+      if (connects) WaitNamedPipeW(testsupport::TestPipeServer::kDefaultPipePath, 5000);
       const int r = CallExport(fn, kinds, good.Args());
       good.ClearOuts();
       ones += r == 1;
