@@ -1,15 +1,77 @@
 #!/bin/bash
-# Installs what the build and the tests need on Debian 12, only what is
-# missing (idempotent, quiet).
+# Makes a Debian 12 machine ready to build, demo and test: installs the
+# packages below that are missing, then checks that every tool the scripts
+# call answers. Idempotent: a machine that has everything installs nothing.
+# Recommended packages are never relied on: Debian's wine64 only recommends
+# `wine`, the package that holds /usr/bin/wine, so it is named here.
 set -euo pipefail
-packages=(cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest binutils clang-14 llvm-14 libclang-rt-14-dev zip)
+
+# package -> what needs it
+packages=(
+  cmake                       # configure, build, ctest, cpack
+  ninja-build                 # the generator of the preset
+  gcc-mingw-w64-x86-64-posix  # the cross C compiler, posix threads (std::mutex)
+  g++-mingw-w64-x86-64-posix  # the cross C++ compiler, posix threads
+  binutils-mingw-w64-x86-64   # windres, dlltool, objdump, strip for the DLL
+  wine                        # /usr/bin/wine, wineboot, the launchers
+  wine64                      # the 64-bit loader
+  googletest                  # GoogleTest sources, built with the cross compiler
+  clang-14                    # native builds of the plain code (fuzzers, sanitizers)
+  llvm-14                     # llvm-nm, llvm-readobj, llvm-dlltool for the binary check
+  libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
+  binutils                    # nm, objdump, strings
+  zip unzip                   # the SDK zip and its consumer check
+  python3                     # the fuzzers' seed maker
+  file                        # the binary check
+)
+
+say() { echo "setup: $*"; }
+
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+for entry in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$entry" 2>/dev/null | grep -q "install ok installed" || missing+=("$entry")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "setup: installing ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { say "FAILED: need root (or sudo) to install: ${missing[*]}"; exit 1; }
+    SUDO="sudo"
+  fi
+  say "installing ${#missing[@]} missing packages: ${missing[*]}"
+  say "updating the package lists"
+  $SUDO apt-get update -qq || { say "FAILED: apt-get update"; exit 1; }
+  say "downloading and installing (a first run takes a few minutes)"
+  if ! DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/tmp/lumbrex-setup-apt.log 2>&1; then
+    tail -n 5 /tmp/lumbrex-setup-apt.log
+    say "FAILED: apt-get install ${missing[*]} (log: /tmp/lumbrex-setup-apt.log)"
+    exit 1
+  fi
+  say "packages installed"
 fi
+
+# tool -> the package that brings it
+tools=(
+  cmake:cmake ctest:cmake cpack:cmake ninja:ninja-build
+  x86_64-w64-mingw32-gcc-posix:gcc-mingw-w64-x86-64-posix
+  x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
+  x86_64-w64-mingw32-windres:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-dlltool:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-objdump:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-strip:binutils-mingw-w64-x86-64
+  wine:wine wineboot:wine wineserver:wine
+  clang++-14:clang-14 llvm-nm-14:llvm-14 llvm-readobj-14:llvm-14
+  nm:binutils objdump:binutils strings:binutils
+  zip:zip unzip:unzip python3:python3 file:file
+)
+for entry in "${tools[@]}"; do
+  tool=${entry%%:*} package=${entry#*:}
+  if ! command -v "$tool" >/dev/null; then
+    say "FAILED: $tool is missing; install it with: apt-get install $package"
+    exit 1
+  fi
+done
+[ -d /usr/src/googletest/googletest ] || { say "FAILED: /usr/src/googletest is missing; install it with: apt-get install googletest"; exit 1; }
+[ -n "$(find /usr/lib/llvm-14/lib/clang -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] \
+  || { say "FAILED: libFuzzer is missing; install it with: apt-get install libclang-rt-14-dev"; exit 1; }
+say "every package and tool is there"
