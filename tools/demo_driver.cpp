@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sharing/answer_builder.h"
-#include "sharing/standin_driver.h"
+#include "answer_builder.h"
+#include "standin_driver.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {

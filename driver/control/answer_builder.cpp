@@ -1,4 +1,4 @@
-#include "sharing/answer_builder.h"
+#include "answer_builder.h"
 
 namespace sharingtest {
 

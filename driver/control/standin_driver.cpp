@@ -1,4 +1,4 @@
-#include "sharing/standin_driver.h"
+#include "standin_driver.h"
 
 namespace sharingtest {
 

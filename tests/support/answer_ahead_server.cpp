@@ -1,4 +1,4 @@
-#include "answer_ahead_server.h"
+#include "support/answer_ahead_server.h"
 
 #include <algorithm>
 #include <mutex>

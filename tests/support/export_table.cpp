@@ -1,5 +1,5 @@
 // Issue 9: the export table of Part 1.1 and a generic caller.
-#include "export_table.h"
+#include "support/export_table.h"
 
 #include <psapi.h>
 

@@ -1,4 +1,4 @@
-#include "service/pipe_client.h"
+#include "support/pipe_client.h"
 
 #include "support/service_process.h"
 

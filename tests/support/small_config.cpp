@@ -1,4 +1,4 @@
-#include "small_config.h"
+#include "support/small_config.h"
 
 namespace reliability {
 
