@@ -1,16 +1,12 @@
 #!/bin/bash
-# The main job in one command (issue 8): sets up this machine as the test
-# command does, builds, starts the stand-in service (and the stand-in
+# The main job in one command: sets up this machine as the test command
+# does, builds, starts the stand-in service (and the stand-in
 # port-sharing driver) in the private Wine prefix, runs a short scenario
 # through lumbrexctl.exe, prints the whole configuration and stops the service.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-echo "== building (build/)"
-scripts/build.sh --target lumbrexctl lumbrex-service lumbrex-demo-driver fenwyck_standin | tail -n 1
-source scripts/wine-env.sh
-wine_prefix_up
-
+start=$SECONDS
+result=FAILED
 bin=build/bin
 log=build/demo-service.log
 service_pid=
@@ -24,8 +20,22 @@ stop_service() {
   fi
   service_pid=
 }
-finish() { stop_service; wine_prefix_down; }
+finish() {
+  stop_service
+  wine_prefix_down 2>/dev/null || true
+  if [ "$result" = done ]; then
+    echo "demo.sh: done in $((SECONDS - start)) s; the configuration above is what the library reads back"
+  else
+    echo "demo.sh: FAILED after $((SECONDS - start)) s"
+  fi
+}
 trap finish EXIT
+
+scripts/setup.sh
+echo "== building (build/)"
+scripts/build.sh --target lumbrexctl lumbrex-service lumbrex-demo-driver fenwyck_standin
+source scripts/wine-env.sh
+wine_prefix_up
 
 ctl() {
   echo "\$ lumbrexctl $*"
@@ -74,3 +84,4 @@ echo "\$ lumbrexctl bundle add Demo    (again: refused)"
 build/wine-run.sh "$bin/lumbrexctl.exe" bundle add Demo 2>&1 | tr -d '\r' || true
 echo "== the whole configuration"
 ctl show
+result=done
