@@ -1,4 +1,4 @@
-// lumbrex-bench.exe (issue 10): the library against the raw Win32 calls it is
+// lumbrex-bench.exe: the library against the raw Win32 calls it is
 // made of, side by side in one process under Wine. Prints the Markdown
 // sections of docs/benchmarks.md on stdout (scripts/bench.sh assembles them)
 // and one "GOAL|..." line per goal for the summary.
@@ -359,7 +359,7 @@ Profile ProfileOnce(HMODULE module, const std::function<void()>& call) {
   return p;
 }
 
-// ---- Part 1: registry queries ----------------------------------------------------
+// ---- 1. Registry queries -------------------------------------------------------
 
 struct Settings {
   bool smoke = false;
@@ -422,8 +422,8 @@ void ListGoals(const char* exportName, const std::vector<ListRow>& rows) {
   if (ratio > 1.10) {
     const double extra = at1000->time.library - at1000->time.baseline;
     why = "library " + Duration(extra) + " slower: " + Duration(at1000->profile.redimSeconds) + " in " +
-          std::to_string(at1000->profile.redimCalls) + " SafeArrayRedim calls (Part 1.2 grows by one), " +
-          Duration(at1000->profile.copySeconds) + " in SafeArrayCopy (Part 1.2 CopyTo), " +
+          std::to_string(at1000->profile.redimCalls) + " SafeArrayRedim calls (the array grows by one), " +
+          Duration(at1000->profile.copySeconds) + " in SafeArrayCopy (ResultArray::CopyTo), " +
           std::to_string(at1000->profile.registryCalls) + " registry calls against " +
           std::to_string(at1000->baselineRegistryCalls);
   }
@@ -446,11 +446,11 @@ void ListGoals(const char* exportName, const std::vector<ListRow>& rows) {
 }
 
 // The array's own cost, without the registry: a VT_BSTR array grown from 0 to
-// N one element at a time as Part 1.2 does it (unlock, SafeArrayRedim, lock)
+// N one element at a time as ResultArray does it (unlock, SafeArrayRedim, lock)
 // against one SafeArrayCreate of N (the slots stay null: no strings).
 void ArrayAlone(const Settings& settings) {
   Out("\n### The array alone: growing by one element against one SafeArrayCreate\n\n");
-  Out("A VT_BSTR array (slots left null, no strings, no registry) grown from 0 to N elements as Part 1.2 grows it "
+  Out("A VT_BSTR array (slots left null, no strings, no registry) grown from 0 to N elements as the library's result array grows it "
       "(SafeArrayUnlock, SafeArrayRedim to count + 1, SafeArrayLock), against one SafeArrayCreate of N elements; "
       "medians. Wine's SafeArrayRedim allocates a block of the new size, copies the old elements into it and frees the "
       "old block on every growth (dlls/oleaut32/safearray.c), so N growths copy 8·N·(N−1)/2 bytes.\n\n");
@@ -596,7 +596,7 @@ void RegistryQueries(const Library& lib, const Settings& settings) {
   WipeRoot();
 }
 
-// ---- Part 2: commands ---------------------------------------------------------------
+// ---- 2. Commands ------------------------------------------------------------------
 
 // The baseline client: the same bytes on a raw pipe handle, the reply read one
 // byte at a time up to "!".
@@ -718,14 +718,14 @@ void Commands(const Library& lib, const Settings& settings) {
     why = "median batches " + Duration(t.library) + " against " + Duration(t.baseline) + " (ratio of the medians " +
           Number(t.library / t.baseline) + "). The library makes wineserver round trips per command that the "
           "baseline does not, " + Duration(extraSeconds) + " per command in the profile, " + Duration(mutexSeconds) +
-          " of it the link mutex's WaitForSingleObject + ReleaseMutex (fixed by Parts 2.1 and 2.2). The rest of "
+          " of it the link mutex's WaitForSingleObject + ReleaseMutex (the mutex that serialises the process's commands). The rest of "
           "the gap is time in ReadFile waiting for the service's reply, which on a loaded machine swings widely "
           "from batch to batch (compare the two ratios)";
   Goal("`GetBundleState` ratio (time per command)", Number(t.Ratio()), "≤ 1.10", t.Ratio() <= 1.10, why);
   WipeRoot();
 }
 
-// ---- Part 4: load ------------------------------------------------------------------------
+// ---- 4. Load ---------------------------------------------------------------------------
 
 Pair LoadTimes(const wchar_t* dll, int loads, double* cold, double* loadOnly, double* freeOnly) {
   std::vector<double> both, load, release;

@@ -1,7 +1,7 @@
 /*
- * Stand-in for the port-sharing driver (Part 5.2, "Left to the implementer":
- * whatever takes the driver's place is bound by the device path, the control
- * code, the input and the answer layout). It answers IOCTL 0x002A010C with a
+ * Stand-in for the port-sharing driver. It keeps what the library relies on:
+ * the device path, the control code, the input and the answer layout; nothing
+ * of the real driver's inner working. It answers IOCTL 0x002A010C with a
  * buffer the tests load, and records every query. docs/driver.md.
  */
 #include <ntddk.h>
@@ -46,8 +46,8 @@ static void ResetState(void) {
   KeReleaseSpinLock(&g_lock, irql);
 }
 
-/* Part 5.2's query: the loaded answer if it fits, STATUS_BUFFER_TOO_SMALL if
-   not, or the planned failure. */
+/* The library's query: the loaded answer if it fits, STATUS_BUFFER_TOO_SMALL
+   if not, or the planned failure. */
 static NTSTATUS AnswerQuery(PVOID buffer, ULONG inputLength, ULONG outputLength, ULONG_PTR* returned) {
   KIRQL irql;
   NTSTATUS status;

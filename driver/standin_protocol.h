@@ -1,7 +1,7 @@
 /*
  * The stand-in port-sharing driver's interface (docs/driver.md): the query it
- * answers for the library (Part 5.2) and the control requests of our own with
- * which tests set its answer, make it fail and read what it saw.
+ * answers for SharedGetPortApplications and the control requests of our own
+ * with which tests set its answer, make it fail and read what it saw.
  * Plain C, shared by the kernel-mode driver and the user-mode tests.
  */
 #ifndef LUMBREX_STANDIN_PROTOCOL_H
@@ -9,7 +9,7 @@
 
 #include <stdint.h>
 
-/* Part 5.2: IOCTL_GET_PORT_APPLICATIONS (type 0x2A, function 0x43, buffered). */
+/* The library's IOCTL_GET_PORT_APPLICATIONS (type 0x2A, function 0x43, buffered). */
 #define STANDIN_IOCTL_GET_PORT_APPLICATIONS 0x002A010Cu
 
 /* Our control requests: device type 0x8000 (customer range), functions
@@ -33,8 +33,8 @@
 #define STANDIN_MAX_ANSWER 65536u
 #define STANDIN_MAX_LOGGED 64u
 
-/* Names: the query device and link of Part 5.2, plus a control link of ours
-   that stays while the query link is hidden. */
+/* Names: the query device and link the library opens, plus a control link of
+   ours that stays while the query link is hidden. */
 #define STANDIN_DEVICE_NAME L"\\Device\\FenwyckControl2"
 #define STANDIN_QUERY_LINK L"\\DosDevices\\FenwyckControl2"
 #define STANDIN_CONTROL_LINK L"\\DosDevices\\FenwyckStandinControl"

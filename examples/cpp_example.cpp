@@ -147,7 +147,8 @@ void Check(int result, const char* exportName)
     if (!result) throw LumbrexError(exportName, QKGetLastError());
 }
 
-// Connected for the object's lifetime (connections are counted, Part 2.1).
+// Connected for the object's lifetime: the library counts connections, so
+// each connect is paired with exactly one DisconnectFromService.
 class ServiceConnection {
 public:
     ServiceConnection()
@@ -303,7 +304,7 @@ void ChangeABundle()
     Check(BundleAddPort(bundle.get(), 1, port.get(), real.get()), "BundleAddPort");
     Check(BundleSetMainPortForSide(bundle.get(), 1, port.get()), "BundleSetMainPortForSide");
     Check(BundleSetRealPortParameters(bundle.get(), 1, port.get(), 115200, 0, 8, 0, 2), "BundleSetRealPortParameters");
-    // The mask VARIANT is cleared by the export (Part 4.3); a VT_I4 has nothing to free.
+    // The mask VARIANT is cleared by the export; a VT_I4 has nothing to free.
     Variant newMask(2);
     Check(BundlePortSetPermissions(bundle.get(), 1, port.get(), newMask.get()), "BundlePortSetPermissions");
 

@@ -3,22 +3,25 @@
  * Lumbrex serial-port bundling service (64-bit Windows).
  *
  * Overview (docs/user-guide.md explains the concepts, docs/api-reference.md
- * gives every export in detail, docs/behaviour.md our implementation's
- * choices). 38 exports, plain undecorated names, WINAPI (x64) convention:
- *   Part 1.1  QKGetLastError
- *   Part 2.1  ConnectToLocalService, ConnectToRemoteService, DisconnectFromService
- *   Part 2.3  AddBundle, DeleteBundle, GetBundleState, BundleAddPort,
- *             BundleDeletePort, BundleGetPortState, BundleSetMainPortForSide,
- *             BundleUpdateSettings
- *   Part 3.2  GetBundlesNames, GetPortsNamesByBundleAndSide,
- *             BundleGetMainPortForSide, GetRealPortsList, BundleGetPortType
- *   Part 3.3  OptionGet... (5 getters), OptionSet... (5 setters)
- *   Part 4.2  BundleRealPortAreParametersDynamic, BundleGetRealPortParameters,
- *             BundleSetRealPortParameters, BundleSetDynamicParametersForRealPort
- *   Part 4.3  BundlePortGetPermissions, BundlePortSetPermissions
- *   Part 5.1  SharedPortSetPermissionsForApp, SharedSetDefaultPermissions,
- *             SharedPortGetAppPermissions, SharedDelAllPermissions
- *   Part 5.2  SharedGetPortApplications
+ * gives every export in detail, docs/behaviour-details.md the behaviour at
+ * the edges). 38 exports, plain undecorated names, WINAPI (x64) convention:
+ *   last error         QKGetLastError
+ *   connection         ConnectToLocalService, ConnectToRemoteService,
+ *                      DisconnectFromService
+ *   editing            AddBundle, DeleteBundle, GetBundleState, BundleAddPort,
+ *                      BundleDeletePort, BundleGetPortState,
+ *                      BundleSetMainPortForSide, BundleUpdateSettings
+ *   queries            GetBundlesNames, GetPortsNamesByBundleAndSide,
+ *                      BundleGetMainPortForSide, GetRealPortsList,
+ *                      BundleGetPortType
+ *   global options     OptionGet... (5 getters), OptionSet... (5 setters)
+ *   real port params   BundleRealPortAreParametersDynamic,
+ *                      BundleGetRealPortParameters, BundleSetRealPortParameters,
+ *                      BundleSetDynamicParametersForRealPort
+ *   port permissions   BundlePortGetPermissions, BundlePortSetPermissions
+ *   share permissions  SharedPortSetPermissionsForApp, SharedSetDefaultPermissions,
+ *                      SharedPortGetAppPermissions, SharedDelAllPermissions
+ *   port applications  SharedGetPortApplications
  *
  * Two roads. Reading exports read the service's configuration straight from
  * the local registry (HKLM\Software\OSTREL Software\Lumbrex and friends) or
@@ -77,14 +80,14 @@ extern "C" {
 #endif
 #define LUMBREX_CALL WINAPI
 
-/* ---- Part 1.1: last-error code ------------------------------------------ */
+/* ---- Last-error code ----------------------------------------------------- */
 
 /* The last-error code: 0 after load; set by failing exports only.
    13 (ERROR_INVALID_DATA) = a refused argument; registry, network and system
    codes are passed through unchanged. */
 LUMBREX_API unsigned int LUMBREX_CALL QKGetLastError(void);
 
-/* ---- Part 2.1: service connection ---------------------------------------- */
+/* ---- Service connection -------------------------------------------------- */
 
 /* Opens \\.\pipe\TessaryControl2 after dropping one reference of the current
    connection (reconnecting at count 1 reopens the pipe; the count stays 1).
@@ -99,7 +102,7 @@ LUMBREX_API int LUMBREX_CALL ConnectToRemoteService(VARIANT server, VARIANT user
 /* Drops one connection reference; the pipe closes when none is left. Always 1. */
 LUMBREX_API int LUMBREX_CALL DisconnectFromService(void);
 
-/* ---- Part 2.3: bundle and port editing ----------------------------------- */
+/* ---- Bundle and port editing --------------------------------------------- */
 
 /* Each sends one command to the service and returns 1 exactly when it replied
    "OK" (either case); 0 without a connection, when the link stays busy beyond
@@ -126,7 +129,7 @@ LUMBREX_API int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, 
 /* Takes no parameters, does nothing, always returns 1. */
 LUMBREX_API int LUMBREX_CALL BundleUpdateSettings(void);
 
-/* ---- Part 3.2: bundle and port queries ----------------------------------- */
+/* ---- Bundle and port queries --------------------------------------------- */
 
 /* The queries read the configuration from the registry; they need no
    connection. Out-VARIANT pointers must be valid: a null one is refused with
@@ -161,7 +164,7 @@ LUMBREX_API int LUMBREX_CALL GetRealPortsList(VARIANT *ports);
    type untouched; otherwise it is cleared before the read. */
 LUMBREX_API int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT port, VARIANT *type);
 
-/* ---- Part 3.3: global options -------------------------------------------- */
+/* ---- Global options ------------------------------------------------------ */
 
 /* Getters: value (out, must be valid: null is refused with 0 and 13)
    receives the option as stored, any 32-bit number (0 off, non-zero on). On
@@ -200,7 +203,7 @@ LUMBREX_API int LUMBREX_CALL OptionSetOnlyMainPortCanSend(int value);
 /* "StrictBaudrate" of the virtual-serial driver (position 5). */
 LUMBREX_API int LUMBREX_CALL OptionSetBaudrateEmulation(int value);
 
-/* ---- Part 4.2: real port parameters -------------------------------------- */
+/* ---- Real port parameters ------------------------------------------------ */
 
 /* 1 when the port has dynamic parameters: its stored parameter text is empty,
    or the port, its side key or its bundle has no readable entry; else 0.
@@ -242,7 +245,7 @@ LUMBREX_API int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int sid
    BundleSetRealPortParameters (no range checks). */
 LUMBREX_API int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle, int side, VARIANT port);
 
-/* ---- Part 4.3: per-port permissions -------------------------------------- */
+/* ---- Per-port permissions ------------------------------------------------ */
 
 /* Reads the port permission mask (2 = high bit, 1 = low bit; 3 for an entry
    without flag fields) into *result as VT_I4. bundle, port: VT_BSTR (or
@@ -269,7 +272,7 @@ LUMBREX_API int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, 
    unchanged when there is no connection or the answer is not OK. */
 LUMBREX_API int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT mask);
 
-/* ---- Part 5.1: shared port permissions ----------------------------------- */
+/* ---- Shared port permissions --------------------------------------------- */
 
 /* Sends SET_SHARE_PERMISSION bundle,In|Out,port,application,permission! (wait
    for the service link: 0 ms, so it fails at once while another thread uses
@@ -318,7 +321,7 @@ LUMBREX_API int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int sid
    outcomes. */
 LUMBREX_API int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port);
 
-/* ---- Part 5.2: port applications query ----------------------------------- */
+/* ---- Port applications query --------------------------------------------- */
 
 /* Which applications hold a shared port open, asked of the port-sharing
    driver's control device \\.\FenwyckControl2 (IOCTL 0x002A010C).

@@ -10,7 +10,7 @@ struct WordEntry {
   CommandWord word;
 };
 
-// Part 2.2's command word table, in its order.
+// The command word table, in the protocol's order.
 constexpr WordEntry kWords[] = {
     {"ADD_BUNDLE", CommandWord::AddBundle},         {"DEL_BUNDLE", CommandWord::DelBundle},
     {"ADD_PORT", CommandWord::AddPort},             {"DEL_PORT", CommandWord::DelPort},
@@ -43,13 +43,13 @@ std::vector<TextView> SplitFields(TextView text) {
   }
 }
 
-// A bundle is exactly one subkey of the root key (Part 3.1): a "\" would
-// reach into another key, so it is refused like an empty name.
+// A bundle is exactly one subkey of the root key: a "\" would reach into
+// another key, so it is refused like an empty name.
 bool IsBundleName(TextView name) {
   return !name.empty() && name.size() <= kMaxBundleName && name.find(Char16('\\')) == TextView::npos;
 }
 
-// A port name is a value name and, for sharing, one key name (Part 5.1).
+// A port name is a value name and, for sharing, one key name.
 bool IsPortName(TextView name) {
   return !name.empty() && name.size() <= kMaxPortName && name.find(Char16('\\')) == TextView::npos;
 }
@@ -168,7 +168,7 @@ const char* ParseCommand(TextView text, Request& out) {
 
   switch (out.word) {
     case CommandWord::AddBundle: {
-      // Part 2.4 leaves the number's meaning open: any non-negative number.
+      // The library always sends 4 and gives it no meaning: any non-negative number.
       int64_t number = 0;
       if (!ParseDecimal(fields[0], false, 0, INT32_MAX, number)) return "bad number";
       if (!IsBundleName(fields[1])) return "bad bundle name";
@@ -203,7 +203,7 @@ const char* ParseCommand(TextView text, Request& out) {
     case CommandWord::SetRportParams: {
       if (const char* reason = ParsePortAddress(fields, out)) return reason;
       if (!IsPortName(out.port)) return "bad port name";
-      // Part 4.1: parameter text, then "|high|low".
+      // Parameter text, then "|high|low".
       const TextView field = fields[3];
       const size_t bar = field.find(Char16('|'));
       if (bar == TextView::npos || field.find(Char16('|'), bar + 1) == TextView::npos)
@@ -213,7 +213,7 @@ const char* ParseCommand(TextView text, Request& out) {
       return nullptr;
     }
     case CommandWord::UpdateSettings:
-      // Part 2.2: five unsigned 8-bit values.
+      // Five unsigned 8-bit values.
       for (size_t i = 0; i < 5; ++i) {
         int64_t value = 0;
         if (!ParseDecimal(fields[i], false, 0, 255, value)) return "bad option value";
@@ -229,7 +229,7 @@ const char* ParseCommand(TextView text, Request& out) {
       int64_t value = 0;
       if (!ParseDecimal(fields[4], true, INT32_MIN, INT32_MAX, value)) return "bad permission value";
       out.permission = static_cast<uint32_t>(static_cast<int32_t>(value));
-      // Part 5.1's accepted values: 0, or at least one of the bits 1, 2, 4.
+      // The values the library accepts: 0, or at least one of the bits 1, 2, 4.
       if (out.permission != 0 && (out.permission & 7u) == 0) return "permission value refused";
       return nullptr;
     }

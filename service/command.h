@@ -1,6 +1,6 @@
-// The service's reading of the command protocol (Parts 2.2, 2.4): framing of
-// the byte stream into commands, and parsing of one command's UTF-16 text
-// into a request. Plain code: no windows.h, compiles natively for fuzzing.
+// The service's reading of the command protocol: framing of the byte stream
+// into commands, and parsing of one command's UTF-16 text into a request. Plain
+// code: no windows.h, compiles natively for fuzzing.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 namespace lumbrex::service {
 
-// The command word table of Part 2.2, in its order, plus Unknown.
+// The command word table, in the protocol's order, plus Unknown.
 enum class CommandWord {
   AddBundle, DelBundle, AddPort, DelPort, SetRportParams, SetMain, Ok, Error, RenameBundle,
   GetBundleState, GetPortState, UpdateSettings, SetSharePermission, Unknown
@@ -18,11 +18,12 @@ enum class CommandWord {
 
 enum class Side { In, Out };
 
-// The port type words of Part 2.2 ("KOLM" is the table's fifth word).
+// The port type words of ADD_PORT ("KOLM" is the table's fifth word).
 enum class PortKind { Real, Virtual, Shared, Switcher, Kolm };
 
 // Longest names the service accepts: a registry key name (bundles), and what
-// the library's value-name buffer of 128 units can list (Parts 3.1, 5.1).
+// the library's value-name buffer of 128 units can list (ports are value
+// names of a side key, applications of a port's permissions key).
 constexpr size_t kMaxBundleName = 255;
 constexpr size_t kMaxPortName = 127;
 constexpr size_t kMaxApplicationName = 127;
@@ -37,7 +38,7 @@ struct Request {
   PortKind kind = PortKind::Real;  // ADD_PORT
   Text parameterText;     // SET_RPORT_PARAMS: "-" turned back into ","
   Text bitFields;         // SET_RPORT_PARAMS: "|h|l..." exactly as received
-  uint32_t options[5] = {};  // UPDATE_SETTINGS, in the wire order of Part 3.3
+  uint32_t options[5] = {};  // UPDATE_SETTINGS, in wire order
   Text application;       // SET_SHARE_PERMISSION, unescaped
   uint32_t permission = 0;   // SET_SHARE_PERMISSION, the 32-bit pattern
 };
@@ -50,10 +51,11 @@ CommandWord LookUpCommandWord(TextView word);
 const char* CommandWordText(CommandWord word);
 const char* PortKindWord(PortKind kind);
 
-// Part 4.1: the library writes "," as "-" inside the parameter field.
+// The library writes "," as "-" inside the parameter field.
 Text DecodeParameterText(TextView text);
 
-// Part 2.2: "@1" -> "!", "@2" -> ",", "@3" -> "@", in one left-to-right pass.
+// The library's escaping undone: "@1" -> "!", "@2" -> ",", "@3" -> "@", in one
+// left-to-right pass.
 // False for an "@" followed by anything else or by nothing.
 bool UnescapeApplicationName(TextView text, Text& out);
 
@@ -61,8 +63,8 @@ bool UnescapeApplicationName(TextView text, Text& out);
 // white space; false on anything else or when outside [min, max].
 bool ParseDecimal(TextView text, bool allowMinus, int64_t min, int64_t max, int64_t& out);
 
-// Splits a client's byte stream into commands at each "!" (Part 2.2: nothing
-// follows the "!"). Bytes after a "!" wait for the next command.
+// Splits a client's byte stream into commands at each "!" (the library
+// sends nothing after the "!"). Bytes after a "!" wait for the next command.
 class CommandFramer {
  public:
   explicit CommandFramer(size_t limit) : limit_(limit) {}

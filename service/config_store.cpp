@@ -8,7 +8,7 @@ namespace lumbrex::service {
 namespace {
 
 // Bundles, ports and share permissions live in the 64-bit view, the four
-// root-key options in the 32-bit view (Part 3.1).
+// root-key options in the 32-bit view, where the library reads them.
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
 
@@ -66,8 +66,8 @@ bool ValueExists(HKEY key, const wchar_t* name) {
   return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-// Part 4.1 step 6: the kind word follows any run of leading "|" and runs to
-// the next "|".
+// As the library reads it, the kind word follows any run of leading "|" and
+// runs to the next "|".
 std::wstring KindWordOf(const std::wstring& entry) {
   const size_t start = entry.find_first_not_of(L'|');
   if (start == std::wstring::npos) return {};
@@ -126,7 +126,7 @@ Outcome ConfigStore::AddBundle(const Request& r) {
                            bundle.out(), &disposition);
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be created", status);
   if (disposition != REG_CREATED_NEW_KEY) return Refused("bundle exists already");
-  // Part 3.1: the side keys and the two main-port values, empty.
+  // The side keys and the two main-port values, empty.
   for (const wchar_t* side : {L"IN", L"OUT"}) {
     Key sideKey;
     status = RegCreateKeyExW(bundle.get(), side, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, sideKey.out(),
@@ -203,7 +203,7 @@ Outcome ConfigStore::AddPort(const Request& r) {
                            side.out(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("side key cannot be created", status);
   if (ValueExists(side.get(), r.port.c_str())) return Refused("port exists already on that side");
-  // Part 4.1: kind word, empty parameter text (dynamic), both permission bits.
+  // Kind word, empty parameter text (dynamic), both permission bits.
   std::wstring entry;
   for (const char* p = PortKindWord(r.kind); *p; ++p) entry.push_back(wchar_t(*p));
   entry += L"||1|1";
@@ -263,7 +263,7 @@ Outcome ConfigStore::SetRportParams(const Request& r) {
 }
 
 Outcome ConfigStore::UpdateSettings(const Request& r) {
-  // Part 3.3: four options in the root key's 32-bit view, in wire order.
+  // Four options in the root key's 32-bit view, in wire order.
   static const wchar_t* const kRootOptions[] = {L"AutoOpen", L"IgnoreError", L"Prints", L"SendDataOnlyMainPort"};
   Key root;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRootKeyPath, 0, nullptr, 0, KEY_SET_VALUE | kView32, nullptr,
@@ -286,7 +286,7 @@ Outcome ConfigStore::SetSharePermission(const Request& r) {
   Key side;
   Outcome outcome = OpenPort(r, KEY_READ, side);
   if (!outcome.ok) return outcome;
-  // Part 5.1: permissions belong to the port alone.
+  // Permissions belong to the port alone, whatever the bundle and side.
   const std::wstring path = std::wstring(kSharedPortsKeyPath) + L"\\" + r.port + L"\\Permissions";
   Key permissions;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kView64, nullptr,

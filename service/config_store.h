@@ -1,5 +1,5 @@
 // The service's configuration: applies parsed commands to the registry in the
-// layout of Parts 3.1, 3.3, 4.1 and 5.1, one command at a time.
+// layout that the library reads, one command at a time.
 #pragma once
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 
 namespace lumbrex::service {
 
-// Key paths under HKEY_LOCAL_MACHINE (Parts 3.1, 3.3, 5.1).
+// Key paths under HKEY_LOCAL_MACHINE.
 constexpr const wchar_t kRootKeyPath[] = L"Software\\OSTREL Software\\Lumbrex";
 constexpr const wchar_t kSharedPortsKeyPath[] = L"Software\\OSTREL Software\\Quillane2";
 constexpr const wchar_t kDriverKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";
@@ -24,7 +24,7 @@ class ConfigStore {
  public:
   // Carries out one request. Every request holds the store's lock from its
   // first registry read to its last write, so concurrent clients see each
-  // command whole (Part 2.4 leaves the inner working to the service).
+  // command whole.
   Outcome Apply(const Request& request);
 
  private:

@@ -1,5 +1,5 @@
-// lumbrex-service.exe: the stand-in for the bundling service (Part 2.4), run
-// in the foreground or by the Service Control Manager. docs/service.md.
+// lumbrex-service.exe: the stand-in for the bundling service, run in the
+// foreground or by the Service Control Manager. docs/service.md.
 #include <windows.h>
 
 #include <cstdio>

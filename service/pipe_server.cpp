@@ -13,20 +13,20 @@ namespace lumbrex::service {
 namespace {
 
 // Instances kept listening at once: the library opens the pipe once, with no
-// retry on ERROR_PIPE_BUSY (Part 2.1), so a burst of clients must find one.
+// retry on ERROR_PIPE_BUSY, so a burst of clients must find one.
 constexpr int kListening = 4;
 constexpr DWORD kPipeBufferBytes = 4096;
 
 // Who may use the pipe: the system, administrators and the pipe's owner in
-// full; any authenticated user (local, or remote after the IPC$ logon of
-// Part 2.1) may read and write but not create instances of the pipe.
+// full; any authenticated user (local, or remote after the library's IPC$
+// logon) may read and write but not create instances of the pipe.
 constexpr const wchar_t kPipeSddl[] =
     L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)(A;;0x12019b;;;AU)";
 
 std::wstring FromAnsi(const std::string& ansi) {
   if (ansi.empty()) return {};
-  // Part 2.2: commands are ANSI text of the client's code page; ours is the
-  // machine's ANSI code page as well.
+  // Commands are ANSI text of the client's code page; ours is the machine's
+  // ANSI code page as well.
   std::wstring wide(ansi.size(), L'\0');
   const int size = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(),
                                        static_cast<int>(wide.size()));

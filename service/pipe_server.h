@@ -1,6 +1,5 @@
-// The control pipe \\.\pipe\TessaryControl2 (Parts 2.1, 2.4): byte mode,
-// unlimited instances, one thread per client, overlapped I/O so that a stop
-// request ends every wait.
+// The control pipe \\.\pipe\TessaryControl2: byte mode, unlimited instances,
+// one thread per client, overlapped I/O so that a stop request ends every wait.
 #pragma once
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 // lumbrexctl.exe: shows and changes the bundling service's configuration
-// through lumbrex.dll (issue 8, point 2). Every read and every change goes
-// through an export of include/lumbrex.h; the tool has no knowledge of the
-// registry layout or the command protocol of its own. docs/lumbrexctl.md.
+// through lumbrex.dll. Every read and every change goes through an export of
+// include/lumbrex.h; the tool has no knowledge of the registry layout or the
+// command protocol of its own. docs/lumbrexctl.md.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -591,7 +591,7 @@ Configuration ReadConfiguration() {
 }
 
 // "driver not available (code 2)" when the driver's device does not open
-// (Part 5.2: the open's error code); other failures with their code.
+// (the export reports the open's error code); other failures with their code.
 std::wstring AppsProblem(unsigned int code) {
   if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
     return L"driver not available (code " + Num(code) + L")";
@@ -835,7 +835,7 @@ int VerbPort(const Globals& globals, const Args& args) {
     long long mask = 0;
     if (!ParseNumber(args[5], &mask)) return Usage(key + L": MASK is a number, not '" + args[5] + L"'", key);
     if (int rc = Connect(globals)) return rc;
-    // The mask VARIANT belongs to the export (Part 4.3): hand it a copy.
+    // The export clears its mask VARIANT: hand it a copy.
     Var value = Var::Int(static_cast<LONG>(mask));
     return Call(L"BundlePortSetPermissions",
                 [&] { return BundlePortSetPermissions(bundle.copy(), side, port.copy(), value.copy()); });

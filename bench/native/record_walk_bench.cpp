@@ -1,4 +1,4 @@
-// Native benchmark of the record walk of Part 5.2 (WalkPortApplicationRecords,
+// Native benchmark of SharedGetPortApplications' record walk (WalkPortApplicationRecords,
 // src/sharing/record_walk.h: plain code) over synthetic driver answers of 10 to
 // 100,000 records. Built with the host compiler at -O2 by scripts/bench.sh and
 // printed as the Markdown section 3 of docs/benchmarks.md, plus "GOAL|..." lines.
@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
   for (const Row& r : rows)
     if (r.records >= 1000) worst = std::max(worst, r.PerRecord() / per1000);
 
-  std::printf("\n## 3. The record walk of Part 5.2 (native)\n\n");
+  std::printf("\n## 3. The record walk of `SharedGetPortApplications` (native)\n\n");
   std::printf("`WalkPortApplicationRecords` (src/sharing/record_walk.cpp) built natively with %s -O2, over "
               "synthetic answers: records for COM1 to COM4 in turn (a quarter of them listed for the query `com3`), "
               "application names `app<n>.exe`, %.0f bytes per record on average. Each sample walks the answer "

@@ -1,5 +1,5 @@
 // Test helper: hand-made answer buffers of the port-sharing driver in the
-// record layout of Part 5.2 (plain code, little-endian bytes).
+// record layout the library walks (plain code, little-endian bytes).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-// Part 1.1: the rules by which exports accept their arguments.
+// The rules by which exports accept their arguments.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -11,9 +11,9 @@ namespace lumbrex {
 
 // String argument rule: a VT_BYREF|VT_BSTR argument is converted in place
 // (VariantChangeType, flags 0); then only VT_BSTR passes. The text ends at the
-// first NUL; a null BSTR is the empty text. False means: refuse with 13.
-// The in-place conversion leaves a BSTR of ours in the caller's by-value copy;
-// like any [in] VARIANT it is the caller's to clear (docs/behaviour.md).
+// first NUL; a null BSTR is the empty text. False means: refuse with 13. The
+// in-place conversion leaves a BSTR of ours in the caller's by-value copy; like
+// any [in] VARIANT it is the caller's to clear (docs/behaviour-details.md).
 bool TakeStringArgument(VARIANT* arg, Text* text);
 
 // Converted-to-text rule (AddBundle, DeleteBundle, GetBundleState): any value
@@ -25,13 +25,13 @@ bool ConvertToText(const VARIANT* arg, Text* text);
 // to 32 bits. False for every other type.
 bool ReadIntegerArgument(const VARIANT& arg, int32_t* value);
 
-// The shared checks. Part 1.1 has them clear the VARIANT they are given so
-// that callers pass copies; ours only read it, which is the same to callers.
+// The shared checks. They only read the VARIANT they are given, so callers
+// need not hand them copies; the caller's argument is never touched.
 bool IsSideValue(const VARIANT& arg);
 bool IsPortTypeValue(const VARIANT& arg);
 bool IsPermissionValue(const VARIANT& arg);
 
-// Exports pass their plain side argument as a VT_I4 VARIANT (Part 1.1).
+// Exports check their plain side argument as a VT_I4 VARIANT: 0 or 1.
 bool IsSideValue(int32_t side);
 
 }  // namespace lumbrex

@@ -1,4 +1,4 @@
-// Part 1.1: no exception leaves an export.
+// No exception leaves an export: a C caller or a scripting host cannot catch it.
 #pragma once
 #include <cstdint>
 #include <new>

@@ -1,4 +1,4 @@
-// Part 1.1: QKGetLastError.
+// QKGetLastError: the reason of the most recent failure that stored one.
 #include "lumbrex.h"
 
 #include "api/last_error.h"

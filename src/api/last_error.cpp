@@ -4,8 +4,8 @@
 
 namespace lumbrex {
 namespace {
-// One plain 32-bit variable shared by all threads (Part 1.1, Concurrency);
-// atomic only so that concurrent stores are not a data race in C++ terms.
+// One plain 32-bit variable shared by all threads, not per thread; atomic only
+// so that concurrent stores are not a data race in C++ terms.
 std::atomic<uint32_t> g_lastError{0};
 }  // namespace
 

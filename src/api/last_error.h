@@ -1,17 +1,17 @@
-// Part 1.1: the library's one process-wide last-error code.
+// The library's one process-wide last-error code, read by QKGetLastError.
 #pragma once
 #include <cstdint>
 
 namespace lumbrex {
 
-// Stored only by failing paths, never cleared; 0 at load (Part 1.1).
+// Stored only by failing paths, never cleared; 0 at load.
 void SetLastErrorCode(uint32_t code);
 uint32_t LastErrorCode();
 
-// Result of a failure the spec leaves to us: out of memory (Part 1.2, Left to
-// the implementer) is reported as ERROR_NOT_ENOUGH_MEMORY.
+// Out of memory (a string, an array, a command message) is reported as
+// ERROR_NOT_ENOUGH_MEMORY, never as an exception.
 constexpr uint32_t kOutOfMemoryCode = 8;
-// ERROR_INVALID_DATA: the argument-check failure code (Part 1.1).
+// ERROR_INVALID_DATA: the code of every refused argument.
 constexpr uint32_t kInvalidData = 13;
 
 }  // namespace lumbrex

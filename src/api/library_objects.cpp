@@ -4,12 +4,12 @@
 
 namespace lumbrex {
 
-// Order matters (Part 1.1): root path, shared-ports path, logon name, then the
-// connection object, which is therefore destroyed first at unload.
+// Order matters: root path, shared-ports path, logon name, then the connection
+// object, which is therefore destroyed first at unload.
 const std::wstring g_rootKeyPath = L"Software\\OSTREL Software\\Lumbrex";
 const std::wstring g_sharedPortsKeyPath = L"Software\\OSTREL Software\\Quillane2";
 std::wstring g_remoteLogonName;
-// Part 2.1: its destructor releases one connection reference at unload.
+// Its destructor releases one connection reference at unload.
 CRemoteControl g_remoteControl;
 
 }  // namespace lumbrex

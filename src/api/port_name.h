@@ -1,4 +1,4 @@
-// Part 1.1: IsValidPortName. Plain code.
+// IsValidPortName: the port-name check that several exports apply. Plain code.
 #pragma once
 #include "common/text.h"
 

@@ -1,4 +1,4 @@
-// Part 1.2: the builder of the lists that exports return.
+// The builder of the arrays in which exports return their lists.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -32,7 +32,8 @@ class ResultArray {
   SAFEARRAY* array() const { return array_; }
 
  private:
-  // Steps 1 to 3 of Add: make room for one more element, give its index.
+  // Add's first half: create the array if needed, make room for one more
+  // element, give its index.
   HRESULT Grow(LONG* index);
   void* Slot(LONG index) const;
 

@@ -18,12 +18,12 @@ using Char16 = char16_t;
 using Text = std::basic_string<Char16>;
 using TextView = std::basic_string_view<Char16>;
 
-// Text up to the first NUL unit (Part 1.1: a string argument ends at its first NUL).
+// Text up to the first NUL unit: a string argument ends at its first NUL.
 TextView UpToFirstNul(TextView text);
 
 // Case folding of the ASCII letters only. Port entries, kind words and port
-// names are ASCII; other letters are left as they are (Part 4.1, Left to the
-// implementer: documented in docs/behaviour.md).
+// names are ASCII; other letters are left as they are, whatever the locale
+// (docs/behaviour-details.md).
 Char16 AsciiLower(Char16 c);
 Char16 AsciiUpper(Char16 c);
 Text AsciiLowered(TextView text);

@@ -46,8 +46,8 @@ LONG ReadRealPorts(std::vector<Text>* ports) {
   if (openStatus != ERROR_SUCCESS) return openStatus;
   std::vector<Text> kernelNames;
   key.EnumValueNames(&kernelNames);
-  // Steps 3 to 5: drivers' devices skipped; every other value appended
-  // whatever its read status, and the status of the last one is the result.
+  // Drivers' devices skipped; every other value appended whatever its read
+  // status, and the status of the last one is the result.
   LONG status = ERROR_SUCCESS;
   for (const Text& kernelName : kernelNames) {
     if (IsDriverDeviceName(kernelName)) continue;

@@ -1,4 +1,4 @@
-// Part 3.1: where the configuration lies in the registry, and its readers.
+// Where the service keeps the configuration in the registry, and its readers.
 // Every reader opens its own RegistryKey, reads, and closes it on every path;
 // it returns a Windows error code (0 on success) and fills its output.
 #pragma once
@@ -11,38 +11,39 @@
 
 namespace lumbrex {
 
-// Access masks of Part 3.1's table; each also fixes the registry view.
+// Access masks of the readers; each also fixes the registry view.
 constexpr REGSAM kLayoutAccess = KEY_READ;                        // root, bundle, side keys: native 64-bit view
 constexpr REGSAM kRootOptionAccess = KEY_READ | KEY_WOW64_32KEY;  // the four root options: 32-bit view
 constexpr REGSAM kDriverOptionAccess = KEY_READ;                  // "StrictBaudrate": native view
 constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;         // serial-device map: write access too
 static_assert(kLayoutAccess == 0x20019 && kRootOptionAccess == 0x20219 && kSerialMapAccess == 0x2001F,
-              "Part 3.1 access masks");
+              "registry access masks");
 
-// HKEY_LOCAL_MACHINE-relative paths outside the configuration root (Part 3.1).
+// HKEY_LOCAL_MACHINE-relative paths outside the configuration root.
 extern const wchar_t kDriverServiceKeyPath[];  // "SYSTEM\CurrentControlSet\Services\korrin9"
 extern const wchar_t kSerialMapKeyPath[];      // "HARDWARE\DEVICEMAP\SERIALCOMM"
 
-// The one place where key paths are composed (Part 3.1): names are inserted
-// unchanged, without escaping or change of case. Side 0 is the input side;
-// any other value the output side (the query exports admit only 0 and 1;
-// Part 4.3 maps every non-zero side to the output side).
+// The one place where key paths are composed: names are inserted unchanged,
+// without escaping or change of case. Side 0 is the input side; any other value
+// the output side (the query exports admit only 0 and 1; the per-port
+// permission exports map every non-zero side to the output side).
 Text BundleKeyPath(const Text& bundle);              // root + "\" + bundle
 Text SideKeyPath(const Text& bundle, int32_t side);  // bundle key + "\IN" or "\OUT"
 const wchar_t* MainPortValueName(int32_t side);      // "InMain" or "OutMain"
 
-// Subkey names of the root key, in enumeration order (Part 3.2).
+// Subkey names of the root key (the bundles), in enumeration order.
 LONG ReadBundleNames(std::vector<Text>* names);
-// Value names of the side key, in enumeration order (Part 3.2).
+// Value names of the side key (the ports), in enumeration order.
 LONG ReadSidePortNames(const Text& bundle, int32_t side, std::vector<Text>* names);
-// The "InMain" / "OutMain" string of the bundle key (Part 3.2).
+// The "InMain" / "OutMain" string of the bundle key: the side's main port.
 LONG ReadMainPort(const Text& bundle, int32_t side, Text* port);
 // The port entry (the value named by the port in the side key) as one string
-// (Parts 3.2, 4.1). Codes of Part 3.4's string read.
+// (port type and parameters). Codes of RegistryKey::QueryString.
 LONG ReadPortEntryText(const Text& bundle, int32_t side, const Text& port, Text* entry);
-// Port names of the real serial devices (Part 3.2, GetRealPortsList steps
-// 2 to 5): the status remembered from the last appended value, 0 when none;
-// on a non-zero status the list holds what was read and callers discard it.
+// Port names of the real serial devices in the serial-device map, drivers'
+// devices skipped: the status remembered from the last appended value, 0 when
+// none; on a non-zero status the list holds what was read and callers discard
+// it.
 LONG ReadRealPorts(std::vector<Text>* ports);
 
 }  // namespace lumbrex

@@ -9,7 +9,7 @@ int32_t PortTypeOfEntry(TextView entry) {
     const Char16* letters;
     int32_t type;
   };
-  // Part 3.2 step 4: this order; "KOLM" is recognised by its first two letters.
+  // This order, a later match winning; "KOLM" is recognised by its first two letters.
   static const Test kTests[] = {
       {LUMBREX_U16("R"), kPortTypeReal},      {LUMBREX_U16("V"), kPortTypeVirtual},
       {LUMBREX_U16("SH"), kPortTypeShared},   {LUMBREX_U16("SW"), kPortTypeSwitcher},

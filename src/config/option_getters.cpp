@@ -1,4 +1,4 @@
-// Part 3.3: the five option getters.
+// The five option getters.
 #include "lumbrex.h"
 
 #include "api/export_guard.h"
@@ -8,8 +8,8 @@
 using namespace lumbrex;
 
 namespace {
-// Part 3.3, Getter: the stored value passed on unchanged (not reduced to 0 or
-// 1); on failure the caller's integer keeps its content.
+// The stored value passed on unchanged (not reduced to 0 or 1); on failure the
+// caller's integer keeps its content.
 int GetOption(Option which, unsigned int* value) {
   return RunExport([&] {
     if (value == nullptr) {

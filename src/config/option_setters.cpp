@@ -1,6 +1,6 @@
-// Part 3.3: the five option setters. Each reads all five options, puts its own
-// argument in place of its option, reduces every option to 0 or 1 and sends
-// them in one UPDATE_SETTINGS (500 ms wait for the link, Part 2.2).
+// The five option setters. Each reads all five options, puts its own argument
+// in place of its option, reduces every option to 0 or 1 and sends them in one
+// UPDATE_SETTINGS (500 ms wait for the link mutex).
 #include "lumbrex.h"
 
 #include <cstddef>
@@ -14,15 +14,16 @@ using namespace lumbrex;
 
 namespace {
 
-// Part 3.3, Setter steps 1 to 4. The last-error code is never touched: read
-// failures are not failures, and a failed transaction stores nothing (Part 1.1).
+// The service takes all five options in one command. The last-error code is
+// never touched: read failures are not failures, and a failed transaction
+// stores nothing, as for every command.
 bool SetOption(Option which, int32_t value) {
   static_assert(sizeof(kAllOptions) / sizeof(kAllOptions[0]) == 5, "UPDATE_SETTINGS carries five options");
   uint8_t flags[5] = {};
   for (size_t i = 0; i < 5; ++i) {
     const Option option = kAllOptions[i];
-    // Read even the setter's own option, in the spec's order; an option that
-    // cannot be read counts as 0 (a root-key reader leaves its output alone on
+    // Read even the setter's own option, in wire order; an option that cannot
+    // be read counts as 0 (a root-key reader leaves its output alone on
     // failure, so start from 0 and reset it).
     uint32_t stored = 0;
     if (ReadOption(option, &stored) != ERROR_SUCCESS) stored = 0;

@@ -28,7 +28,7 @@ LONG ReadDword(const Text& path, REGSAM access, Option which, uint32_t* value) {
 
 LONG ReadOption(Option which, uint32_t* value) {
   if (which != Option::StrictBaudrate) return ReadDword(g_rootKeyPath, kRootOptionAccess, which, value);
-  // Part 3.3: the driver's option reads as 0 on any failure.
+  // The driver's option reads as 0 on any failure.
   const LONG status = ReadDword(kDriverServiceKeyPath, kDriverOptionAccess, which, value);
   if (status != ERROR_SUCCESS) *value = 0;
   return status;

@@ -1,5 +1,5 @@
-// Part 3.3: the five global options and their readers. The getters (Part 3.3)
-// and the setters (which send all five back with UPDATE_SETTINGS) read them here.
+// The five global options and their readers. The getters and the setters
+// (which send all five back with UPDATE_SETTINGS) read them here.
 #pragma once
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 namespace lumbrex {
 
 // In the order in which the setters read them and UPDATE_SETTINGS carries
-// them (positions 1 to 5, Part 3.3).
+// them (positions 1 to 5).
 enum class Option { AutoOpen, IgnoreError, Prints, SendDataOnlyMainPort, StrictBaudrate };
 constexpr Option kAllOptions[] = {Option::AutoOpen, Option::IgnoreError, Option::Prints,
                                   Option::SendDataOnlyMainPort, Option::StrictBaudrate};
@@ -17,13 +17,13 @@ constexpr Option kAllOptions[] = {Option::AutoOpen, Option::IgnoreError, Option:
 // "SendDataOnlyMainPort", "StrictBaudrate".
 const wchar_t* OptionValueName(Option which);
 
-// The option reader of Part 3.3: opens the configuration root key with
-// 0x20219 (32-bit view), or for StrictBaudrate the virtual-serial driver's
-// service key with 0x20019, and reads the REG_DWORD with Part 3.4's 32-bit
-// read. Returns 0, the open's code, 2 (missing value), 13 (not REG_DWORD) or
-// 234 (longer than four bytes). *value is the stored value, unchanged, on
-// success; on failure it is 0 for StrictBaudrate and left untouched for the
-// four root options, so callers start from 0.
+// The option reader: opens the configuration root key with 0x20219 (32-bit
+// view), or for StrictBaudrate the virtual-serial driver's service key with
+// 0x20019, and reads the REG_DWORD with RegistryKey::QueryDword. Returns 0, the
+// open's code, 2 (missing value), 13 (not REG_DWORD) or 234 (longer than four
+// bytes). *value is the stored value, unchanged, on success; on failure it is 0
+// for StrictBaudrate and left untouched for the four root options, so callers
+// start from 0.
 LONG ReadOption(Option which, uint32_t* value);
 
 }  // namespace lumbrex

@@ -1,4 +1,4 @@
-// Part 3.2: the five bundle and port queries, read straight from the registry.
+// The five bundle and port queries, read straight from the registry.
 #include "lumbrex.h"
 
 #include <vector>
@@ -15,7 +15,7 @@ using namespace lumbrex;
 
 namespace {
 
-// Conventions: out-VARIANTs are cleared before they are filled. One that
+// Out-VARIANTs are cleared before they are filled, as in every export. One that
 // VariantClear refuses (a type it does not know, a locked array) is set to
 // VT_EMPTY all the same, so the output is always well defined.
 void ClearOutput(VARIANT* output) {
@@ -28,10 +28,9 @@ bool Fail(uint32_t code) {
   return false;
 }
 
-// Part 1.2: one BSTR per entry, in list order; the HRESULT of Add is ignored
-// (a failed element is missing or a null string). When no array at all could
-// be made, the output stays VT_EMPTY and the call fails with
-// ERROR_NOT_ENOUGH_MEMORY (Part 1.2, Left to the implementer).
+// One BSTR per entry, in list order; the HRESULT of Add is ignored (a failed
+// element is missing or a null string). When no array at all could be made, the
+// output stays VT_EMPTY and the call fails with ERROR_NOT_ENOUGH_MEMORY.
 void FillArray(const std::vector<Text>& list, ResultArray* array) {
   for (const Text& entry : list) array->Add(entry.c_str());
 }
@@ -116,7 +115,7 @@ extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
 
 extern "C" int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT port, VARIANT* type) {
   return RunExport([&] {
-    // Step 1: the arguments first; a refused one leaves the output untouched.
+    // The arguments first; a refused one leaves the output untouched.
     if (type == nullptr) return Fail(kInvalidData);
     Text bundleName, portName;
     if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName))
@@ -125,8 +124,8 @@ extern "C" int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT 
     Text entry;
     const LONG status = ReadPortEntryText(bundleName, side, portName, &entry);
     if (status != ERROR_SUCCESS) return Fail(status);
-    // An entry that starts with none of the letters gives VT_INT 0 (Part 3.2,
-    // Left to the implementer: docs/behaviour.md).
+    // An entry that starts with none of the kind letters gives VT_INT 0, which
+    // is no port type (docs/behaviour-details.md).
     type->vt = VT_INT;
     type->intVal = PortTypeOfEntry(entry);
     return true;

@@ -1,5 +1,5 @@
-// Part 3.4: the one read-only registry key class. The only code that calls the
-// registry functions.
+// The one read-only registry key class. The only code that calls the registry
+// functions.
 #pragma once
 #include <windows.h>
 
@@ -26,7 +26,7 @@ class RegistryKey {
   // String read: REG_SZ or REG_EXPAND_SZ (unexpanded), must end with NUL.
   // 2 missing, 13 wrong type / no final NUL / odd returned size, 234 odd size.
   LONG QueryString(const Text& name, Text* text) const;
-  // The serial-device map's string read (Part 3.2, GetRealPortsList step 4):
+  // The serial-device map's string read, for GetRealPortsList:
   // a failed first query or a non-string type sizes the text to 0 characters,
   // and the second query always runs. Returns 0, the second query's code (234
   // when the sized text is too short), or 13 for a wrong type, an odd returned
@@ -38,8 +38,8 @@ class RegistryKey {
 
   // Append names in enumeration order until ERROR_NO_MORE_ITEMS. A name longer
   // than the buffer (ERROR_MORE_DATA) is skipped; any other answer ends the
-  // enumeration and is returned (Part 3.4, Left to the implementer). 0 for a
-  // normal end.
+  // enumeration and is returned, so an enumeration always ends. 0 for a normal
+  // end.
   LONG EnumSubkeyNames(std::vector<Text>* names) const;  // 1024-character buffer
   LONG EnumValueNames(std::vector<Text>* names) const;   // 128-character buffer
 
@@ -47,10 +47,10 @@ class RegistryKey {
   HKEY key_ = nullptr;
 };
 
-// Part 3.4's list reader: open HKEY_LOCAL_MACHINE\path with `access`,
-// enumerate, close. An open failure is returned with the list empty;
-// otherwise 0 with the names read (all of them, or those read before an
-// enumeration cut short: see EnumSubkeyNames).
+// The list readers: open HKEY_LOCAL_MACHINE\path with `access`, enumerate,
+// close. An open failure is returned with the list empty; otherwise 0 with the
+// names read (all of them, or those read before an enumeration cut short: see
+// EnumSubkeyNames).
 LONG ReadSubkeyNameList(const Text& path, REGSAM access, std::vector<Text>* names);
 LONG ReadValueNameList(const Text& path, REGSAM access, std::vector<Text>* names);
 

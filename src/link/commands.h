@@ -1,10 +1,10 @@
-// Part 2.2: the command operations, for every subsystem that changes the
-// configuration. Each converts its text fields to the thread's ANSI code page,
-// builds its message (link/protocol.h), hands it to the connection's
-// Transact with the command's time-out and returns Transact's result: true
-// exactly when the service's reply began with "OK" (either case). None checks
-// its arguments or touches the last-error code. Without a connection every one
-// returns false at once (after the link mutex wait).
+// The command operations, for every subsystem that changes the configuration.
+// Each converts its text fields to the thread's ANSI code page, builds its
+// message (link/protocol.h), hands it to the connection's Transact with the
+// command's time-out and returns Transact's result: true exactly when the
+// service's reply began with "OK" (either case). None checks its arguments or
+// touches the last-error code. Without a connection every one returns false at
+// once (after the link mutex wait).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,7 +21,7 @@ bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIn
 bool CmdDeletePort(const Text& bundle, bool inputSide, const Text& port);      // 1000 ms
 bool CmdSetMain(const Text& bundle, bool inputSide, const Text& port);         // 1000 ms
 bool CmdGetPortState(const Text& bundle, bool inputSide, const Text& port);    // 1024 ms
-// parameterText is Part 4.1's parameter field; its "," go out as "-".
+// parameterText is the port entry's parameter field; its "," go out as "-".
 bool CmdSetRealPortParams(const Text& bundle, bool inputSide, const Text& port, const Text& parameterText);  // 1000 ms
 bool CmdUpdateSettings(uint8_t autoOpen, uint8_t ignoreError, uint8_t prints, uint8_t sendDataOnlyMainPort,
                        uint8_t strictBaudrate);                                 // 500 ms

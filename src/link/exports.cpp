@@ -1,4 +1,4 @@
-// Parts 2.1 and 2.3: the connection and editing exports.
+// The connection and editing exports.
 #include "lumbrex.h"
 
 #include "api/arguments.h"
@@ -16,13 +16,13 @@ using lumbrex::Text;
 
 namespace {
 
-// Part 1.1: a refused argument ends the call with 13.
+// A refused argument ends the call with 13 (ERROR_INVALID_DATA).
 bool Refuse() {
   SetLastErrorCode(kInvalidData);
   return false;
 }
 
-// Part 2.3: port type value to the index of CmdAddPort's word table.
+// Port type value (1, 2, 4, 8) to the index of CmdAddPort's word table.
 int PortTypeIndex(int32_t value) {
   switch (value) {
     case 1: return 0;
@@ -32,7 +32,7 @@ int PortTypeIndex(int32_t value) {
   }
 }
 
-// Steps 1 to 3 shared by the port exports: bundle string, side, port string.
+// The checks shared by the port exports, in order: bundle string, side, port string.
 bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleText, Text* portText) {
   return lumbrex::TakeStringArgument(bundle, bundleText) && lumbrex::IsSideValue(side) &&
          lumbrex::TakeStringArgument(port, portText);
@@ -40,7 +40,7 @@ bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleTe
 
 }  // namespace
 
-// ---- Part 2.1 -------------------------------------------------------------
+// ---- Service connection ----------------------------------------------------
 
 extern "C" int LUMBREX_CALL ConnectToLocalService(void) {
   return RunExport([] {
@@ -77,7 +77,7 @@ extern "C" int LUMBREX_CALL DisconnectFromService(void) {
   return 1;
 }
 
-// ---- Part 2.3 -------------------------------------------------------------
+// ---- Bundle and port editing ----------------------------------------------
 
 extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
   return RunExport([&] {
@@ -107,7 +107,7 @@ extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port
   return RunExport([&] {
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
-    // Step 4: the check reads its own copy; a by-reference integer is refused.
+    // The check reads its own copy; a by-reference integer is refused.
     const VARIANT typeCopy = portType;
     if (!lumbrex::IsPortTypeValue(typeCopy)) return Refuse();
     if (!lumbrex::IsValidPortName(portText)) return Refuse();
@@ -121,7 +121,7 @@ extern "C" int LUMBREX_CALL BundleDeletePort(VARIANT bundle, int side, VARIANT p
   return RunExport([&] {
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
-    // Any port text is sent, valid or not (Part 2.3).
+    // Any port text is sent, valid or not: the service judges it.
     return lumbrex::CmdDeletePort(bundleText, side == 0, portText);
   });
 }
@@ -144,6 +144,6 @@ extern "C" int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, V
 }
 
 extern "C" int LUMBREX_CALL BundleUpdateSettings(void) {
-  // Part 2.3: reads nothing, does nothing, returns 1.
+  // Takes nothing, sends nothing, always succeeds: returns 1.
   return 1;
 }

@@ -72,8 +72,8 @@ const char* PortTypeWord(int index) {
 }
 
 std::string EscapeAppName(std::string_view application) {
-  // Three replace-alls in this order (Part 2.2): "@" first, so that the "@" of
-  // "@1" and "@2" is not escaped again.
+  // Three replace-alls in this order: "@" first, so that the "@" of "@1" and
+  // "@2" is not escaped again.
   std::string text = ReplaceAll(application, '@', "@3");
   text = ReplaceAll(text, '!', "@1");
   return ReplaceAll(text, ',', "@2");
@@ -82,7 +82,7 @@ std::string EscapeAppName(std::string_view application) {
 std::string CommasToDashes(std::string_view parameterText) { return ReplaceAll(parameterText, ',', "-"); }
 
 std::string AddBundleMessage(std::string_view bundle) {
-  // The number 4 is always sent (Part 2.2).
+  // The number 4 is always sent, whatever the bundle.
   return Format("%s %d,%s%c", CommandWordText(CommandWord::kAddBundle), 4, Field(bundle).c_str(), kEnd);
 }
 
@@ -136,7 +136,7 @@ ReplyReader::State ReplyReader::Feed(char byte, size_t delivered) {
     buffer_[count_] = byte;
     ++count_;
   }
-  // Part 2.2: look at the last byte held (position 0 while nothing is held).
+  // Look at the last byte held (position 0 while nothing is held).
   const char last = buffer_[count_ == 0 ? 0 : count_ - 1];
   if (count_ > 0 && last == kEnd) {
     state_ = State::kComplete;

@@ -1,7 +1,7 @@
-// Part 2.2: the command protocol's plain part (no windows.h; built natively
-// too): the word tables, the message texts and the reply reader. Every field
-// here is already 8-bit ANSI text; the conversion from UTF-16 is the Win32
-// edge's (commands.cpp).
+// The command protocol's plain part (no windows.h; built natively too): the
+// word tables, the message texts and the reply reader. Every field here is
+// already 8-bit ANSI text; the conversion from UTF-16 is the Win32 edge's
+// (commands.cpp).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -10,7 +10,7 @@
 
 namespace lumbrex {
 
-// Command word table, in the order of Part 2.2.
+// The command words the service knows, in the order of its table.
 enum class CommandWord {
   kAddBundle, kDelBundle, kAddPort, kDelPort, kSetRportParams, kSetMain, kOk, kError,
   kRenameBundle, kGetBundleState, kGetPortState, kUpdateSettings, kSetSharePermission,
@@ -23,7 +23,7 @@ const char* SideWord(bool inputSide);
 // any other index gives the empty word.
 const char* PortTypeWord(int index);
 
-// Time-outs of the link mutex wait, in ms (Part 2.2's table).
+// Time-outs of the link mutex wait, in ms; 0 sends only if the link is free.
 constexpr uint32_t kTimeoutAddBundle = 1000;
 constexpr uint32_t kTimeoutDelBundle = 1000;
 constexpr uint32_t kTimeoutGetBundleState = 0;
@@ -42,8 +42,8 @@ std::string EscapeAppName(std::string_view application);
 std::string CommasToDashes(std::string_view parameterText);
 
 // The ten messages, each ending in "!" with nothing after it, built with the
-// exact printf formats of Part 2.2. Text arguments are ANSI; an embedded NUL
-// ends a field (as "%s" does).
+// exact printf formats the service parses. Text arguments are ANSI; an embedded
+// NUL ends a field (as "%s" does).
 std::string AddBundleMessage(std::string_view bundle);
 std::string DeleteBundleMessage(std::string_view bundle);
 std::string GetBundleStateMessage(std::string_view bundle);
@@ -60,10 +60,10 @@ std::string UpdateSettingsMessage(uint8_t autoOpen, uint8_t ignoreError, uint8_t
 std::string SetSharePermissionMessage(std::string_view bundle, bool inputSide, std::string_view port,
                                       std::string_view application, int32_t permission);
 
-// ReadReply's byte-by-byte logic (Part 2.2), fed with what each one-byte read
-// delivered. The reply buffer is 256 bytes and keeps room for a NUL, so at
-// most 255 bytes are taken: a reply that reaches 255 bytes without "!" ends the
-// read as kOverflow and the command fails (docs/behaviour.md); nothing beyond
+// ReadReply's byte-by-byte logic, fed with what each one-byte read delivered.
+// The reply buffer is 256 bytes and keeps room for a NUL, so at most 255 bytes
+// are taken: a reply that reaches 255 bytes without "!" ends the read as
+// kOverflow and the command fails (docs/behaviour-details.md); nothing beyond
 // those 255 bytes is read from the pipe.
 class ReplyReader {
  public:
@@ -72,7 +72,7 @@ class ReplyReader {
   enum class State { kNeedMore, kComplete, kOverflow };
 
   // Hands in the result of one read: `delivered` bytes (0 or 1) at `byte`. A
-  // read that delivered nothing asks for another read, as Part 2.2's loop does.
+  // read that delivered nothing is not counted and asks for another read.
   State Feed(char byte, size_t delivered = 1);
   State state() const { return state_; }
   // True when the reply is complete and begins with "OK" in either case.

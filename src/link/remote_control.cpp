@@ -43,7 +43,7 @@ CRemoteControl::~CRemoteControl() { ReleaseConnection(); }
 bool CRemoteControl::OpenPipe(const std::wstring& path) {
   std::lock_guard<CriticalSection> guard(connectionLock_);
   if (pipe_.valid()) {
-    // The open pipe is shared whatever path was asked for (Part 2.1).
+    // The open pipe is shared whatever path was asked for, local or remote.
     ++connectionCount_;
     return true;
   }
@@ -51,8 +51,8 @@ bool CRemoteControl::OpenPipe(const std::wstring& path) {
   if (!opened.valid()) return false;
   DWORD mode = PIPE_READMODE_BYTE | PIPE_WAIT;  // 0: byte stream, blocking
   if (!SetNamedPipeHandleState(opened.get(), &mode, nullptr, nullptr)) {
-    // Left to the implementer (Part 2.1): the handle just opened is closed
-    // again, so a failed connect leaves no pipe behind (docs/behaviour.md).
+    // The handle just opened is closed again (by `opened`), so a failed
+    // connect leaves no pipe behind (docs/behaviour-details.md).
     return false;
   }
   pipe_ = std::move(opened);
@@ -111,15 +111,16 @@ void CRemoteControl::EndUse() {
 
 void CRemoteControl::DropAfterWriteFailure(uint64_t generation) {
   std::lock_guard<CriticalSection> guard(connectionLock_);
-  // Part 2.1: a failed write closes the pipe without changing the count.
+  // A failed write closes the pipe without changing the count, so later
+  // commands fail at once until the caller connects again.
   if (pipe_.valid() && generation_ == generation) ClosePipeLocked();
 }
 
 bool CRemoteControl::Transact(std::string message, uint32_t timeoutMs) {
   const DWORD wait = WaitForSingleObject(linkMutex_, timeoutMs);
   if (wait == WAIT_TIMEOUT) return false;  // nothing written, mutex not held
-  // Any other outcome proceeds (Part 2.2); only a wait that gave us the mutex
-  // (signalled or abandoned) is paired with a release.
+  // Any other outcome proceeds; only a wait that gave us the mutex (signalled
+  // or abandoned) is paired with a release.
   LinkMutexHold hold(linkMutex_, wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
 
   const PipeUse use = UsePipe();

@@ -1,4 +1,4 @@
-// Part 2.1: the process-wide connection to the service's control pipe.
+// The process-wide connection to the service's control pipe.
 #pragma once
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 
 namespace lumbrex {
 
-// "TessaryControl2" on this machine and on a remote one (Part 2.1).
+// "TessaryControl2" on this machine and on a remote one.
 extern const wchar_t kServicePipeName[];
 std::wstring LocalPipePath();                      // \\.\pipe\TessaryControl2
 std::wstring RemotePipePath(const Text& server);   // \\server\pipe\TessaryControl2
@@ -20,7 +20,7 @@ class CRemoteControl {
  public:
   CRemoteControl();
   // At unload: one ReleaseConnection; the link mutex stays open until the
-  // process ends (Part 2.1).
+  // process ends.
   virtual ~CRemoteControl();
   CRemoteControl(const CRemoteControl&) = delete;
   CRemoteControl& operator=(const CRemoteControl&) = delete;
@@ -34,9 +34,9 @@ class CRemoteControl {
   // Logs on to \\server\IPC$ with WNetAddConnection2W; its result unchanged.
   uint32_t LogonRemote(const Text& server, const Text& user, const Text& password);
 
-  // Part 2.2: waits for the link mutex (at most timeoutMs), writes message in
-  // one write and reads the reply to its "!". True exactly when the message was
-  // written and the reply begins with "OK" in either case.
+  // Waits for the link mutex (at most timeoutMs), writes message in one write
+  // and reads the reply to its "!". True exactly when the message was written
+  // and the reply begins with "OK" in either case.
   bool Transact(std::string message, uint32_t timeoutMs);
 
   // For tests: the state under the connection critical section.
@@ -45,8 +45,8 @@ class CRemoteControl {
 
  private:
   // The transaction's use of the pipe, counted under the critical section: a
-  // disconnect on another thread never closes the handle under a write or
-  // read; the close is left to the last user (docs/behaviour.md). Counting
+  // disconnect on another thread never closes the handle under a write or read;
+  // the close is left to the last user (docs/behaviour-details.md). Counting
   // costs no wineserver round trip, unlike a duplicate handle.
   class PipeUse {
    public:
@@ -76,7 +76,7 @@ class CRemoteControl {
   bool ReadReply(HANDLE pipe);
 
   UniqueHandle pipe_;        // INVALID_HANDLE_VALUE when closed
-  HANDLE linkMutex_;         // unnamed, not owned; never closed (Part 2.1)
+  HANDLE linkMutex_;         // unnamed, not owned; never closed
   CriticalSection connectionLock_;
   int32_t connectionCount_ = 0;
   uint64_t generation_ = 0;  // bumped at every open, so a stale use is recognised
@@ -87,7 +87,7 @@ class CRemoteControl {
 };
 
 // The one instance, defined in api/library_objects.cpp after the three strings
-// (made last at load, destroyed first at unload: Part 1.1).
+// (made last at load, destroyed first at unload).
 extern CRemoteControl g_remoteControl;
 
 }  // namespace lumbrex

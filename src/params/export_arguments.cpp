@@ -21,7 +21,7 @@ bool ReadStringMember(const VARIANT& arg, Text* text) {
   } else if (arg.vt == (VT_BYREF | VT_BSTR) && arg.pbstrVal != nullptr) {
     string = *arg.pbstrVal;
   } else {
-    // Part 4.3 would read a foreign member here; we refuse instead.
+    // Any other type holds no string to read: refused, never read as one.
     return false;
   }
   if (string == nullptr) {

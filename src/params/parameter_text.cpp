@@ -58,10 +58,10 @@ int32_t ParseDecimalNumber(TextView text) {
 bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int32_t* dataBits,
                          int32_t* stopBits, int32_t* flowControl) {
   TextView field, rest;
-  // Step 1: baudrate.
+  // Baudrate.
   if (text.empty() || !SplitAtComma(text, &field, &rest)) return false;
   Write(baudrate, ParseDecimalNumber(field));
-  // Step 2: parity letter, compared upper-cased and exactly; unknown: unwritten.
+  // Parity letter, compared upper-cased and exactly; unknown: unwritten.
   if (rest.empty() || !SplitAtComma(rest, &field, &rest)) return false;
   static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
   if (field.size() == 1) {
@@ -69,16 +69,16 @@ bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int3
     for (int32_t code = 0; code < 5; ++code)
       if (letter == kParityLetters[code]) Write(parity, code);
   }
-  // Step 3: data bits.
+  // Data bits.
   if (rest.empty() || !SplitAtComma(rest, &field, &rest)) return false;
   Write(dataBits, ParseDecimalNumber(field));
-  // Step 4: stop bits alone; the flow output stays unwritten.
+  // Stop bits alone; the flow output stays unwritten.
   TextView flow;
   if (!SplitAtComma(rest, &field, &flow)) {
     Write(stopBits, ParseDecimalNumber(rest));
     return true;
   }
-  // Step 5: stop bits, then the whole rest as the flow letter.
+  // Stop bits, then the whole rest as the flow letter.
   Write(stopBits, ParseDecimalNumber(field));
   int32_t flowCode = 0;
   if (flow.size() == 1 && AsciiUpper(flow[0]) == 'X') flowCode = 1;
@@ -112,7 +112,7 @@ Text FormatPortParameters(const RealPortParameters& p) {
 }
 
 Text BuildParameterField(TextView parameterText, bool highBit, bool lowBit) {
-  // Commas separate the command's own arguments (Part 2.2), so they travel as "-".
+  // Commas separate the command's own arguments, so they travel as "-".
   Text field(parameterText);
   for (auto& c : field)
     if (c == kComma) c = '-';

@@ -1,5 +1,5 @@
-// Part 4.1: the parameter text and the parameter field. Plain code: no Win32
-// types, compiled natively too (fuzzers).
+// The parameter text and the parameter field of a port entry. Plain code: no
+// Win32 types, compiled natively too (fuzzers).
 #pragma once
 #include <cstdint>
 
@@ -7,7 +7,7 @@
 
 namespace lumbrex {
 
-// Part 4.1: the five codes of a real port's communication parameters.
+// The five codes of a real port's communication parameters.
 struct RealPortParameters {
   int32_t baudrate = 0;
   int32_t parity = 0;       // 0 N, 1 O, 2 E, 3 M, 4 S
@@ -22,25 +22,25 @@ struct RealPortParameters {
 // other character. No digits gives 0. Overlong numbers wrap around modulo 2^32.
 int32_t ParseDecimalNumber(TextView text);
 
-// Part 4.1 ParsePortParameters: "baud,parity,data,stop[,flow]" into the five
-// outputs. Each output is written only when its field is reached; the parity
-// output stays unwritten for a letter other than N, O, E, M, S (either case),
-// the flow output when there is no fifth field. False for text that ends
-// before the stop-bits field. A null output is never written (the exports
-// refuse null outputs before calling this).
+// "baud,parity,data,stop[,flow]" into the five outputs. Each output is written
+// only when its field is reached; the parity output stays unwritten for a
+// letter other than N, O, E, M, S (either case), the flow output when there is
+// no fifth field. False for text that ends before the stop-bits field. A null
+// output is never written (the exports refuse null outputs before calling
+// this).
 bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int32_t* dataBits,
                          int32_t* stopBits, int32_t* flowControl);
 bool ParsePortParameters(TextView text, RealPortParameters* parameters);
 
-// Part 4.1 FormatPortParameters: "%d,%c,%d,%d" plus ",X" for flow 1 or ",P"
-// for flow 2; parity letters written in capitals. Callers pass parity 0 to 4;
-// any other parity is written as "?" (docs/behaviour.md).
+// "%d,%c,%d,%d" plus ",X" for flow 1 or ",P" for flow 2; parity letters written
+// in capitals. Callers pass parity 0 to 4; any other parity is written as "?"
+// (docs/behaviour-details.md).
 Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, int32_t stopBits,
                           int32_t flowControl);
 Text FormatPortParameters(const RealPortParameters& parameters);
 
-// Part 4.1 BuildParameterField: every "," becomes "-", then "|%d|%d" with the
-// high bit and the low bit. Empty text gives "|h|l".
+// The field SET_RPORT_PARAMS carries: every "," becomes "-", then "|%d|%d" with
+// the high bit and the low bit. Empty text gives "|h|l".
 Text BuildParameterField(TextView parameterText, bool highBit, bool lowBit);
 
 }  // namespace lumbrex

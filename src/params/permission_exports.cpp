@@ -1,4 +1,4 @@
-// Part 4.3: the exports of the per-port permission mask (getter and setter).
+// The exports of the per-port permission mask (getter and setter).
 #include "lumbrex.h"
 
 #include "api/export_guard.h"
@@ -16,10 +16,10 @@ struct PermissionEntry {
   bool highBit = false, lowBit = false;
 };
 
-// Step 1 of both Part 4.3 exports. Bundle and port: the string member where
+// The first step of both exports. Bundle and port: the string member where
 // there is one; any other type is refused with 13 before anything is read
-// (docs/behaviour.md). Side 0 reads IN, any other side OUT; a failed read
-// stores its code.
+// (docs/behaviour-details.md). Side 0 reads IN, any other side OUT; a failed
+// read stores its code.
 bool ReadPermissionEntry(const VARIANT& bundle, int side, const VARIANT& port, PermissionEntry* entry) {
   if (!ReadStringMember(bundle, &entry->bundleName) || !ReadStringMember(port, &entry->portName)) {
     SetLastErrorCode(kInvalidData);
@@ -40,10 +40,10 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
     PermissionEntry entry;
     if (!ReadPermissionEntry(bundle, side, port, &entry)) return false;
     const bool highBit = entry.highBit, lowBit = entry.lowBit;
-    // Step 2: a null result address is allowed; nothing is written then.
+    // A null result address is allowed; nothing is written then.
     if (result != nullptr) {
       if (result->vt != VT_I4 && VariantClear(result) != S_OK) {
-        // What we cannot release we do not overwrite (docs/behaviour.md).
+        // What we cannot release we do not overwrite (docs/behaviour-details.md).
         SetLastErrorCode(kInvalidData);
         return false;
       }
@@ -55,9 +55,9 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
 }
 
 namespace {
-// Part 4.3: the setter owns its by-value mask VARIANT and clears it before it
-// returns, on every path (refusals and exceptions included). On x64 the
-// by-value VARIANT is the caller's copy, passed by hidden pointer.
+// The setter owns its by-value mask VARIANT and clears it before it returns, on
+// every path (refusals and exceptions included). On x64 the by-value VARIANT is
+// the caller's copy, passed by hidden pointer.
 class MaskClearer {
  public:
   explicit MaskClearer(VARIANT* mask) : mask_(mask) {}
@@ -74,15 +74,15 @@ extern "C" int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, V
   const MaskClearer maskClearer(&mask);
   return RunExport([&] {
     // The text read (up to its first NUL) names the registry value and goes
-    // into the command (step 3); a failed read sends nothing.
+    // into the command; a failed read sends nothing.
     PermissionEntry entry;
     if (!ReadPermissionEntry(bundle, side, port, &entry)) return false;
-    // Step 2: the stored text as read (lower case, possibly empty) with the
-    // mask's two low bits, read from its 32-bit member without a type test.
+    // The stored text as read (lower case, possibly empty) with the mask's two
+    // low bits, read from its 32-bit member without a type test.
     const int32_t value = mask.lVal;
     const Text field = BuildParameterField(entry.parameterText, ((value >> 1) & 1) != 0, (value & 1) != 0);
-    // Step 4: "In" for side 0, "Out" for any other side. A failed command
-    // stores no last-error code (Part 2.2).
+    // "In" for side 0, "Out" for any other side. A failed command stores no
+    // last-error code, as for every command.
     return CmdSetRealPortParams(entry.bundleName, side == 0, entry.portName, field);
   });
 }

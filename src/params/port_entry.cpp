@@ -4,17 +4,17 @@ namespace lumbrex {
 
 void SplitPortEntry(TextView entry, Text* parameterText, bool* highBit, bool* lowBit) {
   constexpr Char16 kBar = '|';
-  // Step 5: the whole entry lower-cased, so the parameter text is lower case.
+  // The whole entry lower-cased, so the parameter text is lower case.
   const Text lowered = AsciiLowered(entry);
   const TextView text(lowered);
-  // Step 6: skip the run of "|" at the start, then the kind word and its "|".
+  // Skip the run of "|" at the start, then the kind word and its "|".
   const size_t kindStart = text.find_first_not_of(kBar);
   TextView remainder;
   if (kindStart != TextView::npos) {
     const size_t kindEnd = text.find(kBar, kindStart);
     if (kindEnd != TextView::npos) remainder = text.substr(kindEnd + 1);
   }
-  // Step 7 and step 9: no "|" after the parameter text: empty text, both bits set.
+  // No "|" after the parameter text: empty text, both bits set.
   const size_t i = remainder.find(kBar);
   if (i == TextView::npos) {
     parameterText->clear();
@@ -22,7 +22,7 @@ void SplitPortEntry(TextView entry, Text* parameterText, bool* highBit, bool* lo
     *lowBit = true;
     return;
   }
-  // Step 8: only "1" as the first character of a flag field sets its bit.
+  // Only "1" as the first character of a flag field sets its bit.
   parameterText->assign(remainder.substr(0, i));
   *highBit = i + 1 < remainder.size() && remainder[i + 1] == '1';
   if (i + 1 < remainder.size()) {

@@ -1,4 +1,4 @@
-// Part 4.1 ReadPortEntry: the registry edge of the port entry.
+// ReadPortEntry: the registry edge of the port entry.
 #include <windows.h>
 
 #include "api/library_objects.h"
@@ -9,23 +9,21 @@ namespace lumbrex {
 
 uint32_t ReadPortEntry(TextView bundleName, int32_t side, TextView portName, Text* parameterText, bool* highBit,
                        bool* lowBit) {
-  // Step 1: root\bundle\IN for side 0, \OUT for any other side.
+  // root\bundle\IN for side 0, \OUT for any other side.
   Text path = g_rootKeyPath;
   path += L"\\";
   path += bundleName;
   path += side == 0 ? L"\\IN" : L"\\OUT";
-  // Step 2.
   RegistryKey key;
   const LONG openStatus = key.Open(path, KEY_READ);
   if (openStatus != ERROR_SUCCESS) return static_cast<uint32_t>(openStatus);
-  // Step 3.
   Text entry;
   const LONG readStatus = key.QueryString(Text(portName), &entry);
-  // Step 4: the close's code counts only when the read succeeded.
+  // The close's code counts only when the read succeeded.
   const LONG closeStatus = key.Close();
   if (readStatus != ERROR_SUCCESS) return static_cast<uint32_t>(readStatus);
   if (closeStatus != ERROR_SUCCESS) return static_cast<uint32_t>(closeStatus);
-  // Steps 5 to 9: the split never fails once the data has been read.
+  // The split never fails once the data has been read.
   SplitPortEntry(entry, parameterText, highBit, lowBit);
   return ERROR_SUCCESS;
 }

@@ -1,4 +1,4 @@
-// Part 4.2: the exports of the real port parameters (two readers, two setters).
+// The exports of the real port parameters (two readers, two setters).
 #include "lumbrex.h"
 
 #include "api/export_guard.h"
@@ -34,8 +34,8 @@ extern "C" int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int side
   return RunExport([&] {
     Text bundleName, portName;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
-    // The five outputs must be valid (Part 4.2): a null one is refused like a
-    // bad argument, before anything is read or written.
+    // The five outputs must be valid: a null one is refused like a bad
+    // argument, before anything is read or written.
     if (baudrate == nullptr || parity == nullptr || dataBits == nullptr || stopBits == nullptr ||
         flowControl == nullptr) {
       SetLastErrorCode(kInvalidData);
@@ -51,9 +51,9 @@ extern "C" int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int side
   });
 }
 
-// Part 4.2 step 3 of both setters: the stored permission bits, preset clear;
-// the status is not looked at, so a missing or unreadable entry gives both
-// bits clear (ReadPortEntry writes nothing on failure).
+// Both setters send the stored permission bits back unchanged, preset clear;
+// the status is not looked at, so a missing or unreadable entry gives both bits
+// clear (ReadPortEntry writes nothing on failure).
 static void ReadStoredPermissionBits(const Text& bundleName, int side, const Text& portName, bool* highBit,
                                      bool* lowBit) {
   *highBit = false;
@@ -67,8 +67,8 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
   return RunExport([&] {
     Text bundleName, portName;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
-    // Step 2: compared as unsigned, so that negative values fail too; the
-    // baudrate is not checked. Nothing is read or sent on a failure.
+    // Compared as unsigned, so that negative values fail too; the baudrate is
+    // not checked. Nothing is read or sent on a failure.
     const auto u = [](int v) { return static_cast<uint32_t>(v); };
     if (u(parity) > 4 || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 || u(flowControl) > 2) {
       SetLastErrorCode(kInvalidData);
@@ -78,7 +78,7 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
     ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
     const Text field =
         BuildParameterField(FormatPortParameters(baudrate, parity, dataBits, stopBits, flowControl), highBit, lowBit);
-    // Step 6: a failed command stores no last-error code (Part 2.2).
+    // A failed command stores no last-error code, as for every command.
     return CmdSetRealPortParams(bundleName, side == 0, portName, field);
   });
 }

@@ -16,7 +16,7 @@ uint32_t QuerySharingDriver(bool* answered, std::vector<uint8_t>* answer) {
     return error != 0 ? error : ERROR_GEN_FAILURE;
   }
   const AnswerRequest request = [&device](std::vector<uint8_t>& buffer, size_t* bytesReturned) -> uint32_t {
-    DWORD input = 1;  // the 32-bit input value 1 (Part 5.2)
+    DWORD input = 1;  // the 32-bit input value 1 that the driver expects
     DWORD returned = 0;
     if (DeviceIoControl(device.get(), kIoctlGetPortApplications, &input, sizeof input, buffer.data(),
                         static_cast<DWORD>(buffer.size()), &returned, nullptr)) {
@@ -27,7 +27,7 @@ uint32_t QuerySharingDriver(bool* answered, std::vector<uint8_t>* answer) {
     return error != 0 ? error : ERROR_GEN_FAILURE;
   };
   *answered = RunAnswerRequests(request, [](unsigned ms) { Sleep(ms); }, answer);
-  return 0;  // the device handle is closed here, before the walk (Part 5.2 step 5)
+  return 0;  // the device handle is closed here, before the walk
 }
 
 }  // namespace lumbrex

@@ -1,4 +1,4 @@
-// Part 5.2: the device query on the port-sharing driver's control device.
+// The device query on the port-sharing driver's control device.
 #pragma once
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 
 namespace lumbrex {
 
-// "\\.\" followed by "FenwyckControl2" (Part 5.2, Data model).
+// "\\.\" followed by "FenwyckControl2": the driver's control device.
 constexpr wchar_t kSharingControlDevice[] = L"\\\\.\\FenwyckControl2";
 // IOCTL_GET_PORT_APPLICATIONS: type 0x2A, function 0x43, METHOD_BUFFERED,
 // FILE_ANY_ACCESS.

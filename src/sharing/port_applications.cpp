@@ -1,4 +1,4 @@
-// Part 5.2: SharedGetPortApplications.
+// SharedGetPortApplications: which applications hold a shared port open.
 #include "lumbrex.h"
 
 #include "api/arguments.h"
@@ -30,7 +30,7 @@ void AddRow(ResultArray* outer, const PortApplication& app) {
   UniqueVariant rowValue;
   row.CopyTo(rowValue.get());
   outer->Add(rowValue.get());
-}  // the row builder is destroyed before the next row (Part 1.2)
+}  // the row builder is destroyed before the next row
 
 }  // namespace
 }  // namespace lumbrex
@@ -38,14 +38,14 @@ void AddRow(ResultArray* outer, const PortApplication& app) {
 extern "C" int LUMBREX_CALL SharedGetPortApplications(VARIANT port, VARIANT* result) {
   using namespace lumbrex;
   return RunExport([&]() -> bool {
-    // The result must be valid (Part 5.2); a null pointer is refused with
-    // nothing written (docs/behaviour.md).
+    // The result must be a valid VARIANT; a null pointer is refused with
+    // nothing written (docs/behaviour-details.md).
     if (result == nullptr) {
       SetLastErrorCode(kInvalidData);
       return false;
     }
-    // Step 1: cleared before anything else. A VARIANT that cannot be cleared
-    // (locked array, bad type) is not a valid VARIANT: refused with 13.
+    // Cleared before anything else. A VARIANT that cannot be cleared (locked
+    // array, bad type) is not a valid VARIANT: refused with 13.
     if (VariantClear(result) != S_OK) {
       SetLastErrorCode(kInvalidData);
       return false;

@@ -5,7 +5,7 @@ namespace lumbrex {
 namespace {
 
 uint32_t ReadU32(const uint8_t* p) {
-  // Little-endian whatever the host (Part 5.2: all fields are little-endian).
+  // Little-endian whatever the host: the driver's fields are little-endian.
   return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 

@@ -1,4 +1,4 @@
-// Part 5.2: the record walk over the port-sharing driver's answer, and the
+// The record walk over the port-sharing driver's answer, and the
 // request loop's buffer policy. Plain code (no windows.h): it is built
 // natively too and fuzzed with any byte buffer.
 #pragma once
@@ -11,7 +11,7 @@
 
 namespace lumbrex {
 
-// One listed record of the answer (Part 5.2, PortApplicationRecord).
+// One listed record of the answer: an application that holds the port open.
 struct PortApplication {
   Text name;       // the application name, up to its 0 unit
   uint32_t data0;  // record offset 32
@@ -34,13 +34,14 @@ constexpr size_t kRecordHeaderSize = 44;
 //   walk goes on with the next record).
 std::vector<PortApplication> WalkPortApplicationRecords(const uint8_t* data, size_t size, TextView portName);
 
-// The request loop (Part 5.2, Algorithms step 4) over an abstract request, so
-// that its policy is plain and testable.
+// The request loop over an abstract request, so that its policy is plain and
+// testable.
 constexpr size_t kFirstAnswerBufferSize = 1024;
-// Upper bound of the doubling (Part 5.2 leaves it open): 1 MiB, i.e. eleven
-// requests 1024 ... 1048576. A driver that still answers "too small" at the
-// bound is treated as a query that never succeeded (true, VT_EMPTY, last-error
-// code unchanged), with no further request and no wait.
+// Upper bound of the doubling, so a driver that always answers "too small"
+// cannot exhaust memory: 1 MiB, i.e. eleven requests 1024 ... 1048576. A driver
+// that still answers "too small" at the bound is treated as a query that never
+// succeeded (true, VT_EMPTY, last-error code unchanged), with no further
+// request and no wait.
 constexpr size_t kMaxAnswerBufferSize = size_t(1) << 20;
 constexpr unsigned kCountedAttempts = 2;
 constexpr unsigned kRetryWaitMs = 50;

@@ -6,7 +6,7 @@
 namespace lumbrex {
 
 Text SharePermissionsKeyPath(const Text& port) {
-  // Bundle and side play no part: permissions belong to the port (Part 5.1).
+  // Bundle and side play no part: the service keeps permissions per port.
   return g_sharedPortsKeyPath + L"\\" + port + L"\\Permissions";
 }
 

@@ -1,5 +1,5 @@
-// Part 5.1: reading the share permissions that the service keeps under the
-// shared-ports key.
+// Reading the share permissions that the service keeps under the shared-ports
+// key.
 #pragma once
 #include <windows.h>
 
@@ -14,7 +14,7 @@ namespace lumbrex {
 constexpr REGSAM kSharePermissionsAccess = 0x20119;
 
 // `DefaultSharePermission`: what SharedSetDefaultPermissions and
-// SharedDelAllPermissions send (Part 5.1).
+// SharedDelAllPermissions send: bits 1 and 2.
 constexpr int32_t kDefaultSharePermission = 3;
 
 // The shared-ports key path, "\", the port as given, "\Permissions".

@@ -1,5 +1,4 @@
-// Part 5.1: SharedPortGetAppPermissions (the three senders are in
-// share_setters.cpp).
+// SharedPortGetAppPermissions (the three senders are in share_setters.cpp).
 #include "lumbrex.h"
 
 #include <string>
@@ -15,20 +14,20 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
                                                         VARIANT* applications, VARIANT* permissions) {
   using namespace lumbrex;
   return RunExport([&]() -> bool {
-    // Step 1: bundle, side, port, port name; neither out argument touched.
+    // Bundle, side, port, port name; neither out argument touched.
     Text bundleName, portName;
     if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName) ||
         !IsValidPortName(portName)) {
       SetLastErrorCode(kInvalidData);
       return false;
     }
-    // Out arguments must be valid VARIANTs (docs/behaviour.md): refused with
-    // 13, nothing written.
+    // Out arguments must be valid VARIANTs (docs/behaviour-details.md): refused
+    // with 13, nothing written.
     if (applications == nullptr || permissions == nullptr) {
       SetLastErrorCode(kInvalidData);
       return false;
     }
-    // Step 2: the applications argument is VT_EMPTY from here on.
+    // The applications argument is VT_EMPTY from here on.
     if (VariantClear(applications) != S_OK) {
       SetLastErrorCode(kInvalidData);
       return false;
@@ -37,17 +36,17 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
     LONG status = ListPermissionApplications(portName, &names);
     if (status != ERROR_SUCCESS) {
       SetLastErrorCode(static_cast<uint32_t>(status));
-      return true;  // step 3: true, no arrays
+      return true;  // key not opened: true, no arrays, its code stored
     }
     std::vector<uint32_t> values(names.size());
     for (size_t i = 0; i < names.size(); ++i) {
       status = ReadSharePermission(portName, names[i], &values[i]);
       if (status != ERROR_SUCCESS) {
         SetLastErrorCode(static_cast<uint32_t>(status));
-        return true;  // step 4: first failure, no arrays
+        return true;  // the first failed value: true, no arrays
       }
     }
-    if (names.empty()) return true;  // step 5: nothing set, code unchanged
+    if (names.empty()) return true;  // no values: nothing set, code unchanged
 
     ResultArray appArray(VT_BSTR);
     ResultArray valueArray(VT_BSTR);
@@ -57,8 +56,8 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
       valueArray.Add(std::to_wstring(static_cast<int32_t>(values[i])).c_str());
     }
     appArray.CopyTo(applications);
-    // Out-VARIANTs are cleared before they are filled (Overview, Conventions);
-    // one that cannot be cleared is overwritten.
+    // Out-VARIANTs are cleared before they are filled, as in every export; one
+    // that cannot be cleared is overwritten.
     VariantClear(permissions);
     valueArray.CopyTo(permissions);
     return true;

@@ -1,4 +1,4 @@
-// Part 5.1: the three exports that send SET_SHARE_PERMISSION (Part 2.2):
+// The three exports that send SET_SHARE_PERMISSION:
 // SharedPortSetPermissionsForApp, SharedSetDefaultPermissions and
 // SharedDelAllPermissions.
 #include "lumbrex.h"
@@ -17,8 +17,8 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
                                                            VARIANT application, VARIANT permission) {
   using namespace lumbrex;
   return RunExport([&]() -> bool {
-    // Steps 1 to 7, in this order: bundle, side, port, application,
-    // permission, port name. The first refusal sets 13 and nothing is sent.
+    // In this order: bundle, side, port, application, permission, port name.
+    // The first refusal sets 13 and nothing is sent.
     Text bundleName, portName, applicationName;
     int32_t value = 0;
     if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName) ||
@@ -27,15 +27,15 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
       SetLastErrorCode(kInvalidData);
       return false;
     }
-    // Steps 8 and 9: the value goes out as the signed 32-bit value read (Part
-    // 1.1's cut to 32 bits); the registry is not looked at. A failed command
-    // stores no code (Part 1.1).
+    // The value goes out as the signed 32-bit value read (the integer
+    // VARIANT cut to 32 bits); the registry is not looked at. A failed command
+    // stores no code, as for every command.
     return CmdSetSharePermission(bundleName, side == 0, portName, applicationName, value);
   });
 }
 
 extern "C" int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side, VARIANT port, VARIANT application) {
-  // The same call with a VT_I4 3, its result unchanged (Part 5.1).
+  // The same call with a VT_I4 3 (bits 1 and 2), its result unchanged.
   VARIANT permission;
   VariantInit(&permission);
   permission.vt = VT_I4;
@@ -46,27 +46,27 @@ extern "C" int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side
 extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port) {
   using namespace lumbrex;
   return RunExport([&]() -> bool {
-    // Step 1: bundle, side, port; IsValidPortName is not applied here, so a
-    // port such as COM-1 has its key read.
+    // Bundle, side, port; IsValidPortName is not applied here, so a port such
+    // as COM-1 has its key read.
     Text bundleName, portName;
     if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName)) {
       SetLastErrorCode(kInvalidData);
       return false;
     }
-    // Step 2: the list is read once, before the first command, so values that
-    // the service adds or removes meanwhile do not change the loop.
+    // The list is read once, before the first command, so values that the
+    // service adds or removes meanwhile do not change the loop.
     std::vector<Text> applications;
     const LONG status = ListPermissionApplications(portName, &applications);
     if (status != ERROR_SUCCESS) {
       SetLastErrorCode(static_cast<uint32_t>(status));
       return true;
     }
-    // Step 3: every application gets the default; a failed command does not
-    // stop the loop and, like every failed command, stores no code, so the
-    // last-error code is left as it was (docs/behaviour.md).
+    // Every application gets the default; a failed command does not stop the
+    // loop and, like every failed command, stores no code, so the last-error
+    // code is left as it was (docs/behaviour-details.md).
     for (const Text& name : applications) {
       CmdSetSharePermission(bundleName, side == 0, portName, name, kDefaultSharePermission);
     }
-    return true;  // step 4, whatever the commands' outcomes
+    return true;  // whatever the commands' outcomes
   });
 }
