@@ -67,7 +67,8 @@ tools=(
 for entry in "${tools[@]}"; do
   tool=${entry%%:*} package=${entry#*:}
   if ! command -v "$tool" >/dev/null; then
-    say "FAILED: $tool is missing; install it with: apt-get install $package"
+    # Installed but the file is gone (removed by hand): only a reinstall brings it back.
+    say "FAILED: $tool is missing; install it with: apt-get install --reinstall $package"
     exit 1
   fi
 done
