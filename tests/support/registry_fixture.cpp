@@ -1,88 +1,79 @@
 #include "support/registry_fixture.h"
 
-#include <cstring>
+#include <memory>
+#include <type_traits>
 
 namespace testsupport {
 namespace {
-struct Key {
-  HKEY h = nullptr;
-  ~Key() { if (h) RegCloseKey(h); }
-};
+
+// The one owner of the keys the helpers open.
+using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
+
+OwnedKey OpenKey(const std::wstring& path, REGSAM view, bool create, LONG* status, DWORD options = 0) {
+  HKEY key = nullptr;
+  *status = create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | view,
+                                     nullptr, &key, nullptr)
+                   : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
+  return OwnedKey(*status == ERROR_SUCCESS ? key : nullptr, &RegCloseKey);
+}
+
+// Where the serial-device map's own values wait while a test replaces them.
+const std::wstring kSavedMapKey = L"Software\\Lumbrex tests: saved serial map";
+
 }  // namespace
 
-LONG CreateKey(const std::wstring& path, REGSAM view) {
-  Key k;
-  return RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &k.h, nullptr);
+LONG Write(const std::vector<RegItem>& items) {
+  for (const RegItem& item : items) {
+    LONG status = ERROR_SUCCESS;
+    if (item.type == kRemoved) {
+      DeleteTree(item.key, item.view);
+    } else if (const OwnedKey key = OpenKey(item.key, item.view, true, &status); key && item.type != kKeyOnly) {
+      const std::string data = item.bytes + "\x7F\x7F";
+      status = RegSetValueExW(key.get(), item.name.empty() ? nullptr : item.name.c_str(), 0, item.type,
+                              reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(item.bytes.size()));
+    }
+    if (status != ERROR_SUCCESS) return status;
+  }
+  return ERROR_SUCCESS;
 }
 
 LONG DeleteTree(const std::wstring& path, REGSAM view) {
-  Key k;
-  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &k.h);
-  if (status != ERROR_SUCCESS) return status;
-  status = RegDeleteTreeW(k.h, nullptr);
-  if (status != ERROR_SUCCESS) return status;
-  return RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+  LONG status;
+  const OwnedKey key = OpenKey(path, view, false, &status);
+  if (status == ERROR_SUCCESS) status = RegDeleteTreeW(key.get(), nullptr);
+  return status != ERROR_SUCCESS ? status : RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
 }
 
-LONG SetRaw(const std::wstring& path, const std::wstring& name, DWORD type, const void* data, DWORD size,
-            REGSAM view) {
-  Key k;
-  LONG status =
-      RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &k.h, nullptr);
-  if (status != ERROR_SUCCESS) return status;
-  return RegSetValueExW(k.h, name.empty() ? nullptr : name.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+RegistryFixture::RegistryFixture(const std::vector<RegItem>& items) {
+  LONG status;
+  DeleteTree(kSavedMapKey);
+  if (const OwnedKey map = OpenKey(kSerialMapKey, kView64, false, &status))
+    mapExisted_ = RegCopyTreeW(map.get(), nullptr, OpenKey(kSavedMapKey, kView64, true, &status).get()) == 0;
+  DeleteTree(kSerialMapKey);
+  // Its parent is volatile, and a volatile key takes only volatile subkeys.
+  OpenKey(kSerialMapKey, kView64, true, &status, REG_OPTION_VOLATILE);
+  status_ = status != ERROR_SUCCESS ? status : Write(items);
 }
 
-LONG SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type,
-               REGSAM view) {
-  return SetRaw(path, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);
+RegistryFixture::~RegistryFixture() {
+  LONG status;
+  DeleteTree(kSerialMapKey);
+  if (mapExisted_)
+    RegCopyTreeW(OpenKey(kSavedMapKey, kView64, false, &status).get(), nullptr,
+                 OpenKey(kSerialMapKey, kView64, true, &status, REG_OPTION_VOLATILE).get());
+  DeleteTree(kSavedMapKey);
 }
 
-LONG SetStringWithoutNul(const std::wstring& path, const std::wstring& name, const std::wstring& text,
-                         REGSAM view) {
-  std::vector<wchar_t> buffer(text.begin(), text.end());
-  buffer.push_back(L'\x7F7F');  // non-zero bytes right after the data
-  return SetRaw(path, name, REG_SZ, buffer.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), view);
-}
-
-LONG SetDword(const std::wstring& path, const std::wstring& name, uint32_t value, REGSAM view) {
-  return SetRaw(path, name, REG_DWORD, &value, sizeof(value), view);
-}
-
-LONG DeleteValue(const std::wstring& path, const std::wstring& name, REGSAM view) {
-  Key k;
-  LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &k.h);
-  if (status != ERROR_SUCCESS) return status;
-  return RegDeleteValueW(k.h, name.c_str());
-}
-
-ScopedTree::ScopedTree(std::wstring path, REGSAM view) : path_(std::move(path)), view_(view) {
-  DeleteTree(path_, view_);
-}
-ScopedTree::~ScopedTree() { DeleteTree(path_, view_); }
-
-std::vector<std::wstring> EnumValueNamesDirect(const std::wstring& path, REGSAM view) {
+std::vector<std::wstring> EnumNamesDirect(const std::wstring& path, REGSAM view, bool values) {
   std::vector<std::wstring> names;
-  Key k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &k.h) != ERROR_SUCCESS) return names;
-  for (DWORD i = 0;; ++i) {
+  LONG status;
+  const OwnedKey key = OpenKey(path, view, false, &status);
+  for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
     wchar_t name[16384];
     DWORD length = 16384;
-    if (RegEnumValueW(k.h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
-  }
-  return names;
-}
-
-std::vector<std::wstring> EnumSubkeyNamesDirect(const std::wstring& path, REGSAM view) {
-  std::vector<std::wstring> names;
-  Key k;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, &k.h) != ERROR_SUCCESS) return names;
-  for (DWORD i = 0;; ++i) {
-    wchar_t name[1024];
-    DWORD length = 1024;
-    if (RegEnumKeyExW(k.h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, length);
+    status = values ? RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr)
+                    : RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_SUCCESS) names.emplace_back(name, length);
   }
   return names;
 }

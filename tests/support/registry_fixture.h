@@ -1,5 +1,5 @@
-// Test helpers: write registry fixtures straight into the private prefix
-// (HKEY_LOCAL_MACHINE). Only tests write; the library never does.
+// Test helpers: registry configurations written straight into the private
+// prefix (HKEY_LOCAL_MACHINE) and removed again; the library itself never writes.
 #pragma once
 #include <windows.h>
 
@@ -9,30 +9,45 @@
 
 namespace testsupport {
 
-// View flags for the fixture writers: KEY_WOW64_64KEY (native) or KEY_WOW64_32KEY.
-constexpr REGSAM kView64 = KEY_WOW64_64KEY;
-constexpr REGSAM kView32 = KEY_WOW64_32KEY;
+constexpr REGSAM kView64 = KEY_WOW64_64KEY, kView32 = KEY_WOW64_32KEY;  // the registry views
 
-LONG CreateKey(const std::wstring& path, REGSAM view = kView64);
+// The keys the library reads.
+inline const std::wstring kVendorKey = L"Software\\OSTREL Software";
+inline const std::wstring kRootKey = kVendorKey + L"\\Lumbrex";           // bundles, the four root options
+inline const std::wstring kSharedPortsKey = kVendorKey + L"\\Quillane2";  // <port>\Permissions
+inline const std::wstring kDriverKey = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";  // "StrictBaudrate"
+inline const std::wstring kSerialMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+
+// One line of a configuration: a value with its type and exact data bytes, a
+// key alone (kKeyOnly) or a key removed with its subtree (kRemoved).
+constexpr DWORD kKeyOnly = 0xFFFFFFF0, kRemoved = 0xFFFFFFF1;
+struct RegItem { std::wstring key, name; DWORD type; std::string bytes; REGSAM view = kView64; };
+inline std::string Bytes(const void* data, size_t size) { return std::string(static_cast<const char*>(data), size); }
+inline RegItem Sz(const std::wstring& key, const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ,
+                  REGSAM view = kView64) {  // with its final NUL
+  return {key, name, type, Bytes(text.c_str(), (text.size() + 1) * sizeof(wchar_t)), view};
+}
+inline RegItem NoNul(const std::wstring& key, const std::wstring& name, const std::wstring& text) {  // REG_SZ
+  return {key, name, REG_SZ, Bytes(text.data(), text.size() * sizeof(wchar_t))};
+}
+inline RegItem Dw(const std::wstring& key, const std::wstring& name, uint32_t value, REGSAM view = kView64) {
+  return {key, name, REG_DWORD, Bytes(&value, sizeof(value)), view};
+}
+inline RegItem KeyOnly(const std::wstring& key, REGSAM view = kView64) { return {key, L"", kKeyOnly, "", view}; }
+inline RegItem Removed(const std::wstring& key) { return {key, L"", kRemoved, ""}; }
+
+// Writes the items in order; 0, or the first failure. Each value is stored exactly as given
+// (Wine adds a NUL to string data followed by a zero character: non-zero bytes follow).
+LONG Write(const std::vector<RegItem>& items);
 LONG DeleteTree(const std::wstring& path, REGSAM view = kView64);
-LONG SetRaw(const std::wstring& path, const std::wstring& name, DWORD type, const void* data, DWORD size,
-            REGSAM view = kView64);
-// Stores the text with its final NUL.
-LONG SetString(const std::wstring& path, const std::wstring& name, const std::wstring& text, DWORD type = REG_SZ,
-               REGSAM view = kView64);
-// Stores the text without a final NUL (Wine adds one when the byte after the
-// data is 0, so the data is followed by a non-zero byte in memory).
-LONG SetStringWithoutNul(const std::wstring& path, const std::wstring& name, const std::wstring& text,
-                         REGSAM view = kView64);
-LONG SetDword(const std::wstring& path, const std::wstring& name, uint32_t value, REGSAM view = kView64);
-LONG DeleteValue(const std::wstring& path, const std::wstring& name, REGSAM view = kView64);
 
-// Deletes the tree when made and again when gone, so each test starts and
-// leaves the prefix clean.
+// Deletes the tree when made and again when gone.
 class ScopedTree {
  public:
-  explicit ScopedTree(std::wstring path, REGSAM view = kView64);
-  ~ScopedTree();
+  explicit ScopedTree(std::wstring path, REGSAM view = kView64) : path_(std::move(path)), view_(view) {
+    DeleteTree(path_, view_);
+  }
+  ~ScopedTree() { DeleteTree(path_, view_); }
   ScopedTree(const ScopedTree&) = delete;
   ScopedTree& operator=(const ScopedTree&) = delete;
  private:
@@ -40,9 +55,24 @@ class ScopedTree {
   REGSAM view_;
 };
 
+// A whole configuration for one test: the vendor key (both views) and the driver's service
+// key are deleted before and after; the serial-device map, a volatile key as the system
+// keeps it, is emptied before and gets its own values back after.
+class RegistryFixture {
+ public:
+  explicit RegistryFixture(const std::vector<RegItem>& items = {});
+  ~RegistryFixture();
+  LONG status() const { return status_; }  // of writing the items
+ private:
+  ScopedTree vendor64_{kVendorKey, kView64}, vendor32_{kVendorKey, kView32}, driver_{kDriverKey, kView64};
+  bool mapExisted_ = false;
+  LONG status_ = ERROR_SUCCESS;
+};
+
 // The registry's own enumeration order of a key's value or subkey names, read
 // with plain Win32 calls: tests compare lists against it, never a sorted one.
-std::vector<std::wstring> EnumValueNamesDirect(const std::wstring& path, REGSAM view = kView64);
-std::vector<std::wstring> EnumSubkeyNamesDirect(const std::wstring& path, REGSAM view = kView64);
+std::vector<std::wstring> EnumNamesDirect(const std::wstring& path, REGSAM view, bool values);
+inline auto EnumValueNamesDirect(const std::wstring& p, REGSAM view = kView64) { return EnumNamesDirect(p, view, 1); }
+inline auto EnumSubkeyNamesDirect(const std::wstring& p, REGSAM view = kView64) { return EnumNamesDirect(p, view, 0); }
 
 }  // namespace testsupport

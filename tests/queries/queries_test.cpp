@@ -1,0 +1,208 @@
+// The reading exports against registry configurations: their answers for a well-formed
+// one, each value read from its own key and view, and what each reports for every fault.
+#include <gtest/gtest.h>
+
+#include <list>
+#include <map>
+#include <memory>
+
+#include "lumbrex.h"
+#include "support/registry_fixture.h"
+#include "support/variants.h"
+
+using namespace testsupport;
+
+namespace {
+
+const std::wstring kB1 = kRootKey + L"\\B1", kIn = kB1 + L"\\IN", kOut = kB1 + L"\\OUT", kMap = kSerialMapKey;
+const std::wstring kPerms = kSharedPortsKey + L"\\COM7\\Permissions";
+constexpr int kUnwritten = 0x5EED5EED;  // an integer output the export has not written
+constexpr unsigned kKept = ~0u;         // the reader stores no last-error code
+
+enum class R { Bundles, Ports, MainPort, RealPorts, PortType, Dynamic, Parameters, Mask, AppPermissions,
+               AutoOpen, IgnoreError, Prints, SendToMain, Baudrate };  // the option getters last, in this order
+struct Call { R reader; const wchar_t* bundle = L"B1"; int side = 0; const wchar_t* port = L"COM1"; };
+struct Case { Call call; int result; std::wstring shown; unsigned code = kKept; std::vector<RegItem> config = {}; };
+
+struct Old : IUnknown {  // what a caller left in an output VARIANT, counting its releases
+  int releases = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
+} g_old;
+
+VARIANT S(const wchar_t* text) {  // a string argument that lives as long as the program
+  static std::list<Var> kept;
+  *kept.emplace_back() = Bstr(text);
+  return kept.back().copy();
+}
+
+std::wstring List(const std::vector<std::wstring>& items) {
+  std::wstring text = L"{";
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? L"," : L"") + items[i];
+  return text + L"}";
+}
+
+std::wstring Num(int64_t value) { return value == kUnwritten ? L"_" : std::to_wstring(value); }
+
+// "old" (untouched), "<empty>", a text, "int n" (VT_INT), n (VT_I4), or
+// "{a,b}" for a string array of the shape the caller may rely on.
+std::wstring Show(const VARIANT& v) {
+  if (v.vt == VT_UNKNOWN && v.punkVal == &g_old) return L"old";
+  if (v.vt == VT_EMPTY) return L"<empty>";
+  if (v.vt == VT_BSTR) return v.bstrVal ? TextOf(v) : L"<null>";
+  if (v.vt == VT_INT || v.vt == VT_I4) return (v.vt == VT_INT ? L"int " : L"") + std::to_wstring(v.lVal);
+  if (v.vt != (VT_ARRAY | VT_BSTR)) return L"<vt " + std::to_wstring(v.vt) + L">";
+  LONG lower = -1, upper = -2;
+  SafeArrayGetLBound(v.parray, 1, &lower);
+  SafeArrayGetUBound(v.parray, 1, &upper);
+  EXPECT_TRUE(SafeArrayGetDim(v.parray) == 1 && v.parray->cLocks == 0 && lower == 0 && upper >= 0)
+      << "one dimension, lower bound 0, unlocked, never of no element";
+  std::vector<std::wstring> items;
+  const BSTR* item = static_cast<const BSTR*>(v.parray->pvData);
+  for (LONG i = 0; i <= upper; ++i) items.push_back(item[i] ? std::wstring(item[i], SysStringLen(item[i])) : L"?");
+  return List(items);
+}
+
+// Runs one reader and shows what it left in its outputs: the share permissions
+// as "<applications> <permissions>", the port parameters as five numbers, an
+// integer left unwritten as "_". An output it replaced must have released,
+// once, what the caller left there.
+std::wstring Read(const Call& c, int* result) {
+  static int(WINAPI* const options[])(unsigned int*) = {OptionGetPortsAutoOpen, OptionGetIgnoreErrorsOnPortCreation,
+                                                        OptionGetPortToPrint, OptionGetIfSendToMainSet,
+                                                        OptionGetBaudrateEmulation};
+  Var out, out2;
+  out->vt = out2->vt = VT_UNKNOWN;
+  out->punkVal = out2->punkVal = &g_old;
+  g_old.releases = 0;
+  int n[5] = {kUnwritten, kUnwritten, kUnwritten, kUnwritten, kUnwritten};
+  unsigned int option = kUnwritten;
+  switch (c.reader) {
+    case R::Bundles: *result = GetBundlesNames(&out); break;
+    case R::Ports: *result = GetPortsNamesByBundleAndSide(S(c.bundle), c.side, &out); break;
+    case R::MainPort: *result = BundleGetMainPortForSide(S(c.bundle), c.side, &out); break;
+    case R::RealPorts: *result = GetRealPortsList(&out); break;
+    case R::PortType: *result = BundleGetPortType(S(c.bundle), c.side, S(c.port), &out); break;
+    case R::Mask: *result = BundlePortGetPermissions(S(c.bundle), c.side, S(c.port), &out); break;
+    case R::AppPermissions: *result = SharedPortGetAppPermissions(S(c.bundle), c.side, S(c.port), &out, &out2); break;
+    case R::Dynamic: *result = BundleRealPortAreParametersDynamic(S(c.bundle), c.side, S(c.port)); return L"";
+    case R::Parameters:
+      *result = BundleGetRealPortParameters(S(c.bundle), c.side, S(c.port), &n[0], &n[1], &n[2], &n[3], &n[4]);
+      return Num(n[0]) + L"," + Num(n[1]) + L"," + Num(n[2]) + L"," + Num(n[3]) + L"," + Num(n[4]);
+    default: *result = options[static_cast<int>(c.reader) - static_cast<int>(R::AutoOpen)](&option); return Num(option);
+  }
+  const bool apps = c.reader == R::AppPermissions;
+  EXPECT_EQ(g_old.releases, (out->vt != VT_UNKNOWN) + (apps && out2->vt != VT_UNKNOWN)) << "outputs released";
+  return Show(*out) + (apps ? L" " + Show(*out2) : L"");
+}
+
+// Runs each case twice, after 2 and after 13 as the last-error code, to tell a
+// code the reader stores from one it leaves; in its own configuration if asked.
+void CheckAll(const std::vector<Case>& cases, bool ownConfig = false) {
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "row " << &c - cases.data());
+    const auto reg = ownConfig ? std::make_unique<RegistryFixture>(c.config) : nullptr;
+    ASSERT_EQ(reg ? reg->status() : 0, ERROR_SUCCESS);
+    for (unsigned before : {2u, 13u}) {
+      Var names;
+      GetPortsNamesByBundleAndSide(S(L"NoSuchBundle"), before == 2 ? 0 : 2, &names);
+      ASSERT_EQ(QKGetLastError(), before);
+      int result = -1;
+      EXPECT_EQ(Read(c.call, &result), c.shown);
+      EXPECT_EQ(result, c.result);
+      EXPECT_EQ(QKGetLastError(), c.code == kKept ? before : c.code);
+    }
+  }
+}
+
+}  // namespace
+
+TEST(Queries, EachReaderAnswersForAWellFormedConfiguration) {
+  const std::map<std::wstring, std::wstring> realDevices = {
+      {L"\\Device\\Serial0", L"COM1"}, {L"\\Device\\Serial1", L"COM1"}, {L"\\Device\\Dunval", L"COM9"}};
+  std::vector<RegItem> config = {
+      Sz(kB1, L"InMain", L"%COM1%", REG_EXPAND_SZ), Sz(kB1, L"OutMain", std::wstring(L"COM3\0old", 8)),
+      Sz(kIn, L"COM2", L"sh|19200,e,7,1,x|0|1"), Sz(kIn, L"COM1", L"R|9600,N,8,0|1|0"), Sz(kIn, L"", L"v"),
+      Dw(kIn, L"Extra", 1), KeyOnly(kIn + L"\\Sub"),  // a value the service added is a port; a subkey is not
+      Sz(kOut, L"COM3", L"v"), Sz(kOut, L"K1", L"KOLM|9600,n|"), KeyOnly(kRootKey + L"\\B2\\IN"),
+      // Each application is named after its permission's text.
+      Dw(kPerms, L"3", 3), Dw(kPerms, L"1", 1), Dw(kPerms, L"-1", 0xFFFFFFFF), Dw(kDriverKey, L"StrictBaudrate", 2),
+      // The four root options are read in the 32-bit view; bundles, never.
+      KeyOnly(kRootKey + L"\\Ghost32", kView32), Dw(kRootKey, L"AutoOpen", 5, kView32),
+      Dw(kRootKey, L"IgnoreError", 0, kView32), Dw(kRootKey, L"Prints", 0xFFFFFFFF, kView32),
+      Dw(kRootKey, L"SendDataOnlyMainPort", 1, kView32), Dw(kRootKey, L"StrictBaudrate", 9, kView32),
+      Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0"), Sz(kMap, L"\\DEVICE\\MARROWBY1", L"CNCB1"),  // drivers' devices
+      Sz(kMap, L"\\Device\\VCP1", std::wstring(L"%COM7%\0x", 8), REG_EXPAND_SZ)};
+  for (const auto& [kernel, port] : realDevices) config.push_back(Sz(kMap, kernel, port));
+  RegistryFixture reg(config);
+  ASSERT_EQ(reg.status(), ERROR_SUCCESS);
+  std::vector<std::wstring> realPorts;
+  for (const std::wstring& kernel : EnumValueNamesDirect(kMap))
+    if (kernel == L"\\Device\\VCP1") realPorts.push_back(L"%COM7%");  // unexpanded, up to its NUL
+    else if (realDevices.count(kernel)) realPorts.push_back(realDevices.at(kernel));
+  const std::wstring apps = List(EnumValueNamesDirect(kPerms));
+  CheckAll({{{R::Bundles}, 1, List(EnumSubkeyNamesDirect(kRootKey))},  // the 64-bit view: no Ghost32
+            {{R::Ports, L"B1", 0}, 1, List(EnumValueNamesDirect(kIn))},
+            {{R::Ports, L"b1", 1}, 1, List(EnumValueNamesDirect(kOut))},
+            {{R::Ports, L"B2", 0}, 1, L"<empty>"},
+            {{R::MainPort, L"B1", 0}, 1, L"%COM1%"},  // unexpanded
+            {{R::MainPort, L"B1", 1}, 1, L"COM3"},    // up to the first NUL
+            {{R::RealPorts}, 1, List(realPorts)},  // duplicates kept
+            {{R::PortType, L"B1", 0, L"com1"}, 1, L"int 1"},
+            {{R::PortType, L"B1", 0, L"COM2"}, 1, L"int 4"},
+            {{R::PortType, L"B1", 1, L"K1"}, 1, L"int 2"},
+            {{R::Dynamic, L"B1", 0, L"COM1"}, 0, L""},
+            {{R::Dynamic, L"B1", 1, L"COM3"}, 1, L""},
+            {{R::Parameters, L"B1", 0, L"COM1"}, 1, L"9600,0,8,0,_"},  // read lower-cased; no flow field
+            {{R::Parameters, L"B1", 0, L"COM2"}, 1, L"19200,2,7,1,1"},
+            {{R::Parameters, L"B1", 1, L"K1"}, 0, L"9600,_,_,_,_"},  // what the parser reached is written
+            {{R::Parameters, L"B1", 1, L"COM3"}, 0, L"_,_,_,_,_"},
+            {{R::Mask, L"B1", 0, L"COM1"}, 1, L"2"},
+            {{R::Mask, L"B1", 0, L"COM2"}, 1, L"1"},
+            {{R::Mask, L"B1", 7, L"COM3"}, 1, L"3"},  // any side but 0 is the output side
+            {{R::Mask, L"B1", 1, L"K1"}, 1, L"0"},
+            {{R::AppPermissions, L"B2", 1, L"COM7"}, 1, apps + L" " + apps},
+            {{R::AutoOpen}, 1, L"5"},
+            {{R::IgnoreError}, 1, L"0"},
+            {{R::Prints}, 1, L"4294967295"},
+            {{R::SendToMain}, 1, L"1"},
+            {{R::Baudrate}, 1, L"2"}});
+}
+
+TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
+  const std::string odd("C\0O\0M", 5), four("\1\0\0\0", 4), qword("\7\0\0\0\0\0\0\0", 8);
+  const Call apps{R::AppPermissions, L"B1", 0, L"COM7"};
+  const RegItem noNul = NoNul(kIn, L"COM1", L"r|9600,n,8,0|1|0");
+  CheckAll({// Keys and string values; an empty list leaves the output VT_EMPTY.
+            {{R::Bundles}, 0, L"<empty>", 2, {}},
+            {{R::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, L"AutoOpen", 1)}},
+            {{R::Ports, L"B1", 0}, 0, L"<empty>", 2, {KeyOnly(kOut)}},
+            {{R::MainPort, L"B1", 1}, 0, L"<empty>", 2, {KeyOnly(kB1)}},
+            {{R::MainPort}, 0, L"<empty>", 13, {Dw(kB1, L"InMain", 1)}},
+            {{R::MainPort}, 0, L"<empty>", 234, {{kB1, L"InMain", REG_SZ, odd}}},
+            {{R::MainPort}, 1, L"", kKept, {{kB1, L"InMain", REG_SZ, ""}}},
+            {{R::PortType}, 0, L"<empty>", 2, {KeyOnly(kIn)}},
+            {{R::Mask}, 0, L"old", 2, {KeyOnly(kRootKey)}},
+            {{R::Mask}, 0, L"old", 13, {noNul}},
+            {{R::Mask}, 1, L"3", kKept, {{kIn, L"COM1", REG_SZ, ""}}},
+            // The parameter readers ignore the read's status: unreadable is dynamic.
+            {{R::Dynamic}, 1, L"", kKept, {Dw(kIn, L"COM1", 1)}},
+            {{R::Parameters}, 0, L"_,_,_,_,_", kKept, {noNul}},
+            // Options and share permissions: a 4-byte REG_DWORD read.
+            {{R::AutoOpen}, 0, L"_", 2, {Dw(kRootKey, L"AutoOpen", 1)}},  // present in the 64-bit view only
+            {{R::Prints}, 0, L"_", 13, {{kRootKey, L"Prints", REG_BINARY, four, kView32}}},
+            {{R::SendToMain}, 0, L"_", 234, {{kRootKey, L"SendDataOnlyMainPort", REG_QWORD, qword, kView32}}},
+            {{R::Baudrate}, 0, L"_", 2, {}},
+            {apps, 1, L"<empty> old", 2, {KeyOnly(kSharedPortsKey)}},
+            {apps, 1, L"<empty> old", kKept, {KeyOnly(kPerms)}},
+            {apps, 1, L"<empty> old", 13, {Dw(kPerms, L"app1", 3), Sz(kPerms, L"app2", L"1")}},
+            // The serial-device map: the read status of the last device listed decides.
+            {{R::RealPorts}, 0, L"<empty>", 2, {Removed(kMap)}},
+            {{R::RealPorts}, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
+            {{R::RealPorts}, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"COM1"), Dw(kMap, L"\\Device\\A2", 3)}},
+            {{R::RealPorts}, 1, L"{,COM2}", kKept, {Dw(kMap, L"\\Device\\A1", 3), Sz(kMap, L"\\Device\\A2", L"COM2")}},
+            {{R::RealPorts}, 0, L"<empty>", 13, {Sz(kMap, L"\\Device\\A1", L"C"), NoNul(kMap, L"\\Device\\A2", L"D")}},
+            {{R::RealPorts}, 1, L"{C,D}", kKept, {NoNul(kMap, L"\\Device\\A1", L"C"), Sz(kMap, L"\\Device\\A2", L"D")}},
+           }, true);
+}
