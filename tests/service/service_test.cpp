@@ -1,0 +1,123 @@
+// lumbrex-service.exe as the library meets it: command bytes over the pipe,
+// the reply, and what the registry holds afterwards, read straight back; and
+// the service under the Service Control Manager.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/pipe_client.h"
+#include "support/registry_fixture.h"
+
+namespace {
+
+using namespace testsupport;
+
+const std::wstring kRoot = L"Software\\OSTREL Software\\Lumbrex", kB1 = kRoot + L"\\B1", kIn = kB1 + L"\\IN",
+                   kOut = kB1 + L"\\OUT", kDriver = L"SYSTEM\\CurrentControlSet\\Services\\korrin9",
+                   kPerms = L"Software\\OSTREL Software\\Quillane2\\COM7\\Permissions";
+constexpr DWORD k64 = 0x10000, k32 = 0x20000;  // RRF_SUBKEY_WOW6464KEY, RRF_SUBKEY_WOW6432KEY
+
+// A value as text: the string, "dword N", or "-" when it or its key is missing.
+std::wstring Stored(const std::wstring& key, const wchar_t* name, DWORD view = k64) {
+  wchar_t data[256] = {};
+  DWORD type = 0, size = sizeof data - sizeof(wchar_t);
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND | view, &type, data, &size))
+    return L"-";
+  return type == REG_DWORD ? L"dword " + std::to_wstring(data[0] | DWORD(data[1]) << 16) : std::wstring(data);
+}
+
+struct Check { std::wstring key; const wchar_t* name; const wchar_t* want; DWORD view = k64; };
+
+class Service : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(service_.Ready()) << service_.Problem();
+    ASSERT_TRUE(client_.Connect());
+  }
+  ScopedTree vendor64_{L"Software\\OSTREL Software", kView64}, vendor32_{L"Software\\OSTREL Software", kView32},
+      driver_{kDriver};
+  ServiceProcess service_;
+  PipeClient client_;
+};
+
+// One story on one connection: each command after the ones above it.
+TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
+  const struct { std::string command; const char* reply; std::vector<Check> after; } steps[] = {
+      {"ADD_BUNDLE 4,B1!", "OK!", {{kB1, L"InMain", L""}, {kB1, L"OutMain", L""}}},
+      {"add_bundle 7,b1!", "ERROR!", {}},  // the registry matches names without regard to case
+      {"ADD_BUNDLE 4,Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", L"OutMain", L""}}},  // ANSI text
+      {"DEL_BUNDLE Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", L"OutMain", L"-"}, {kB1, L"OutMain", L""}}},
+      {"GET_BUNDLE_STATE B1!", "OK!", {}},
+      {"GET_BUNDLE_STATE B2!", "ERROR!", {}},
+      {"ADD_PORT B1,In,COM3,Real!", "OK!", {{kIn, L"COM3", L"Real||1|1"}}},
+      {"ADD_PORT B1,Out,COM7,Switcher!", "OK!", {{kOut, L"COM7", L"Switcher||1|1"}}},
+      {"ADD_PORT B1,In,com3,Virtual!", "ERROR!", {{kIn, L"COM3", L"Real||1|1"}}},
+      {"ADD_PORT B2,In,COM1,Real!", "ERROR!", {{kRoot + L"\\B2", L"InMain", L"-"}}},
+      {"GET_PORT_STATE B1,In,com3!", "OK!", {}},
+      {"GET_PORT_STATE B1,Out,COM3!", "ERROR!", {}},
+      {"SET_MAIN B1,Out,COM3!", "ERROR!", {{kB1, L"OutMain", L""}}},
+      {"SET_MAIN B1,In,COM3!", "OK!", {{kB1, L"InMain", L"COM3"}}},
+      {"SET_RPORT_PARAMS B1,In,COM3,19200-E-7-1-X|1|0!", "OK!", {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}}},
+      {"SET_RPORT_PARAMS B1,In,COM4,9600-N-8-0|1|1!", "ERROR!", {{kIn, L"COM4", L"-"}}},
+      {"UPDATE_SETTINGS 1,0,1,0,1!", "OK!",
+       {{kRoot, L"AutoOpen", L"dword 1", k32}, {kRoot, L"IgnoreError", L"dword 0", k32},
+        {kRoot, L"Prints", L"dword 1", k32}, {kRoot, L"SendDataOnlyMainPort", L"dword 0", k32},
+        {kDriver, L"StrictBaudrate", L"dword 1"}, {kRoot, L"AutoOpen", L"-"}}},
+      {"SET_SHARE_PERMISSION B1,Out,COM7,a@2b@1@3,-1!", "OK!", {{kPerms, L"a,b!@", L"dword 4294967295"}}},
+      {"SET_SHARE_PERMISSION B1,In,COM7,x,3!", "ERROR!", {{kPerms, L"x", L"-"}}},
+      // Malformed: refused, and nothing written.
+      {"HELLO 1!", "ERROR!", {}}, {"!", "ERROR!", {}}, {"OK!", "ERROR!", {}}, {"ADD_BUNDLE!", "ERROR!", {}},
+      {"ADD_BUNDLE 4,!", "ERROR!", {}}, {"ADD_BUNDLE x,B2!", "ERROR!", {}}, {"DEL_BUNDLE B1\\IN!", "ERROR!", {}},
+      {std::string("ADD_BUNDLE 4,B\0X!", 17), "ERROR!", {}}, {"ADD_PORT B1,Both,COM1,Real!", "ERROR!", {}},
+      {"ADD_PORT B1,In,COM1,Serial!", "ERROR!", {}}, {"ADD_PORT B1,In,COM1!", "ERROR!", {}},
+      {"DEL_PORT B1,In,COM3,X!", "ERROR!", {}}, {"SET_MAIN B1,In,COM3,!", "ERROR!", {}},
+      {"SET_RPORT_PARAMS B1,In,COM3,9600-N-8-0|1!", "ERROR!", {}}, {"UPDATE_SETTINGS 1,0,0,0!", "ERROR!", {}},
+      {"SET_SHARE_PERMISSION B1,In,COM3,a@4,3!", "ERROR!", {}}, {"SET_SHARE_PERMISSION B1,Out,COM7,b,8!", "ERROR!", {}},
+      {"UPDATE_SETTINGS 256,0,0,0,0!", "ERROR!",
+       {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}, {kRoot, L"AutoOpen", L"dword 1", k32}, {kPerms, L"b", L"-"},
+        {kRoot + L"\\B2", L"InMain", L"-"}, {kRoot + L"\\B", L"InMain", L"-"}}},
+      {"DEL_PORT B1,In,COM3!", "OK!", {{kIn, L"COM3", L"-"}, {kB1, L"InMain", L""}}},  // no main port left behind
+      {"DEL_BUNDLE B1!", "OK!", {{kB1, L"OutMain", L"-"}}},
+      {"DEL_BUNDLE B1!", "ERROR!", {}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.command);
+    EXPECT_EQ(client_.Transact(step.command), step.reply);
+    for (const Check& c : step.after) EXPECT_EQ(Stored(c.key, c.name, c.view), c.want) << c.key << L"\\" << c.name;
+  }
+}
+
+TEST_F(Service, StaysUpForOtherClientsAfterAnOverlongCommandAndASecondInstance) {
+  PipeClient flooder;
+  ASSERT_TRUE(flooder.Connect());
+  flooder.Send(std::string(5000, 'A'));  // past the 4096-byte bound without "!"
+  std::string reply;
+  EXPECT_TRUE(flooder.ReadReply(reply) && reply == "ERROR!") << reply;
+  EXPECT_FALSE(flooder.ReadReply(reply));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));  // closed by the service
+  // Wine ignores FILE_FLAG_FIRST_PIPE_INSTANCE: the service must look first.
+  const ProgramRun second = RunProgram(L"lumbrex-service.exe", {L"--foreground"});
+  EXPECT_EQ(second.exitCode, 1u) << second.output;
+  EXPECT_EQ(client_.Transact("ADD_BUNDLE 4,B1!"), "OK!");
+  EXPECT_EQ(EnumSubkeyNamesDirect(kRoot), std::vector<std::wstring>{L"B1"});
+}
+
+TEST(ServiceMode, InstallStartServeStopUninstall) {
+  ScopedTree root(kRoot);
+  RunProgram(L"lumbrex-service.exe", {L"--uninstall"});  // whatever an earlier run left
+  const struct { std::vector<std::wstring> arguments; DWORD exitCode; bool servingAfter; } steps[] = {
+      {{L"--frobnicate"}, 2, false}, {{L"--install"}, 0, false},   {{L"--install"}, 1, false},
+      {{L"--start"}, 0, true},       {{L"--stop"}, 0, false},      {{L"--uninstall"}, 0, false},
+      {{L"--start"}, 1, false}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(&step - steps);
+    const ProgramRun run = RunProgram(L"lumbrex-service.exe", step.arguments);
+    EXPECT_EQ(run.exitCode, step.exitCode) << run.output;
+    PipeClient client;
+    EXPECT_EQ(client.Connect(step.servingAfter ? 10000 : 0), step.servingAfter);
+    EXPECT_EQ(step.servingAfter ? client.Transact("ADD_BUNDLE 4,Scm!") : "OK!", "OK!");
+  }
+  EXPECT_EQ(EnumSubkeyNamesDirect(kRoot), std::vector<std::wstring>{L"Scm"});
+}
+
+}  // namespace

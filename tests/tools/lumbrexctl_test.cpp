@@ -1,0 +1,56 @@
+// lumbrexctl.exe as scripts use it: exit code 0 when done, 1 when the service, the library or the system
+// refused, 2 for bad usage, and the part of the output a script reads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+
+#include "support/registry_fixture.h"
+#include "support/service_process.h"
+
+namespace {
+
+using namespace testsupport;
+
+// One object, brackets balanced outside strings: what a JSON reader needs first.
+bool LooksLikeJson(const std::string& output) {
+  const std::string bare = std::regex_replace(output, std::regex(R"("(\\.|[^"\\])*")"), "S");
+  int depth = 0;
+  for (char c : bare) depth += (c == '{' || c == '[') - (c == '}' || c == ']');
+  return depth == 0 && std::count(bare.begin(), bare.end(), '"') == 0 &&
+         bare.find_first_not_of(" \r\n") == bare.find('{') && bare.find_last_not_of(" \r\n") == bare.rfind('}');
+}
+
+TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
+  ScopedTree vendor64(L"Software\\OSTREL Software", kView64), vendor32(L"Software\\OSTREL Software", kView32),
+      driverKey(L"SYSTEM\\CurrentControlSet\\Services\\korrin9");
+  const ProgramRun alone = RunProgram(L"lumbrexctl.exe", {L"bundle", L"add", L"T1"});
+  EXPECT_EQ(alone.exitCode, 1u);
+  EXPECT_NE(alone.output.find("ConnectToLocalService failed"), std::string::npos) << alone.output;
+  ServiceProcess service;
+  ASSERT_TRUE(service.Ready()) << service.Problem();
+  const struct { std::vector<std::wstring> arguments; DWORD exitCode; const char* says; } runs[] = {
+      {{L"bundle", L"add", L"T1"}, 0, ""},
+      {{L"bundle", L"add", L"T1"}, 1, "AddBundle failed: refused by the service"},
+      {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
+      {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
+      {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
+      {{L"option", L"set", L"print", L"on"}, 0, ""},
+      {{L"bundle", L"state", L"T1"}, 0, "T1: present"},
+      {{L"show"}, 0, "print: on"},
+      {{L"show", L"--json"}, 0, "\"parameters\": \"9600,E,7,1\""},
+      {{L"frobnicate"}, 2, "--help"},
+      {{L"port", L"add", L"T1", L"sideways", L"COM1", L"real"}, 2, "--help"},
+      {{L"bundle", L"delete", L"T1"}, 0, ""},
+      {{L"bundle", L"state", L"T1"}, 1, "GetBundleState failed"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    const ProgramRun got = RunProgram(L"lumbrexctl.exe", run.arguments);
+    EXPECT_EQ(got.exitCode, run.exitCode) << got.output;
+    EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+    EXPECT_TRUE(run.arguments.back() != L"--json" || LooksLikeJson(got.output)) << got.output;
+  }
+}
+
+}  // namespace
