@@ -1,4 +1,5 @@
-// Test helpers: VARIANTs of every kind, owned by the test.
+// VARIANTs for tests: an owner that clears at scope end, and makers of every
+// kind a caller may pass (what a maker makes is the caller's to clear).
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -8,10 +9,10 @@
 
 namespace testsupport {
 
-// A VARIANT that the test owns and clears at scope end.
 class Var {
  public:
   Var() { VariantInit(&v_); }
+  Var(const VARIANT& made) : v_(made) {}  // takes over what a maker made
   Var(const Var&) = delete;
   Var& operator=(const Var&) = delete;
   ~Var() { VariantClear(&v_); }
@@ -19,21 +20,28 @@ class Var {
   VARIANT* get() { return &v_; }
   VARIANT& operator*() { return v_; }
   VARIANT* operator->() { return &v_; }
-  // A bitwise copy, as a C caller passing by value makes one.
-  VARIANT copy() const { return v_; }
+  VARIANT copy() const { return v_; }  // a bitwise copy, as a C caller passing by value makes one
+
  private:
   VARIANT v_;
 };
 
-VARIANT Bstr(const std::wstring& text);         // VT_BSTR, a new BSTR (embedded NULs kept)
-VARIANT NullBstr();                             // VT_BSTR with a null BSTR
-VARIANT I4(int32_t value);
-VARIANT I8(int64_t value);
-VARIANT OfType(VARTYPE vt, int64_t payload = 0);  // any type code, raw 8-byte payload
-VARIANT ByRefBstr(BSTR* target);                // VT_BYREF|VT_BSTR
-VARIANT ByRefI4(LONG* target);                  // VT_BYREF|VT_I4
-
-// The text of a VT_BSTR VARIANT (with embedded NULs, at its own length).
-std::wstring TextOf(const VARIANT& v);
+inline VARIANT OfType(VARTYPE vt, int64_t payload = 0) {  // any type code, a raw 8-byte payload
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = vt;
+  v.llVal = payload;
+  return v;
+}
+inline VARIANT I4(int32_t value) { return OfType(VT_I4, value); }
+inline VARIANT I8(int64_t value) { return OfType(VT_I8, value); }
+inline VARIANT ByRef(VARTYPE vt, void* target) { return OfType(VT_BYREF | vt, reinterpret_cast<intptr_t>(target)); }
+inline VARIANT Bstr(const std::wstring& text) {  // the whole text, NULs included
+  return OfType(VT_BSTR, reinterpret_cast<intptr_t>(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))));
+}
+// The text of a VT_BSTR VARIANT at its own length (empty for anything else).
+inline std::wstring TextOf(const VARIANT& v) {
+  return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();
+}
 
 }  // namespace testsupport
