@@ -55,12 +55,12 @@ case "${1:-}" in
     "$out/plain_tests" "$@"
     ;;
   replay)
-    fuzzer "$2"
+    fuzzer "${2:-}"
     [ -d "fuzz/corpus/$2" ] || { echo "no seed corpus fuzz/corpus/$2" >&2; exit 2; }
     fuzz "$2" -runs=0 "fuzz/corpus/$2"
     ;;
   run)
-    fuzzer "$2"
+    fuzzer "${2:-}"
     fuzz "$2" -max_total_time="${3:-20}" "$out/corpus/$2" "fuzz/corpus/$2"
     ;;
   *) echo "usage: $0 build | list | test [GTEST ARGS] | replay NAME | run NAME [SECONDS]" >&2; exit 2 ;;
