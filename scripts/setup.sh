@@ -16,13 +16,13 @@ packages=(
   wine                        # /usr/bin/wine, wineboot, the launchers
   wine64                      # the 64-bit loader
   googletest                  # GoogleTest sources, built with the cross compiler
+  libcli11-dev                # lumbrexctl's command line (header-only)
+  nlohmann-json3-dev          # lumbrexctl's JSON output (header-only)
   clang-14                    # native builds of the plain code (fuzzers, sanitizers)
-  llvm-14                     # llvm-nm, llvm-readobj, llvm-dlltool for the binary check
+  llvm-14                     # llvm-dlltool (the MSVC import library), llvm-nm and llvm-readobj (the SDK check)
   libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
-  binutils                    # nm, objdump, strings
-  zip unzip                   # the SDK zip and its consumer check
-  python3                     # the fuzzers' seed maker
-  file                        # the binary check
+  binutils                    # strings, for the binary check
+  unzip                       # the SDK consumer check and the benchmark unpack the zip
 )
 
 say() { echo "setup: $*"; }
@@ -60,9 +60,9 @@ tools=(
   x86_64-w64-mingw32-objdump:binutils-mingw-w64-x86-64
   x86_64-w64-mingw32-strip:binutils-mingw-w64-x86-64
   wine:wine wineboot:wine wineserver:wine
-  clang++-14:clang-14 llvm-nm-14:llvm-14 llvm-readobj-14:llvm-14
-  nm:binutils objdump:binutils strings:binutils
-  zip:zip unzip:unzip python3:python3 file:file
+  clang++-14:clang-14 llvm-dlltool-14:llvm-14 llvm-nm-14:llvm-14 llvm-readobj-14:llvm-14
+  strings:binutils
+  unzip:unzip
 )
 for entry in "${tools[@]}"; do
   tool=${entry%%:*} package=${entry#*:}
@@ -72,6 +72,8 @@ for entry in "${tools[@]}"; do
     exit 1
   fi
 done
+[ -f /usr/include/CLI/CLI.hpp ] || { say "FAILED: CLI11 is missing; install it with: apt-get install --reinstall libcli11-dev"; exit 1; }
+[ -f /usr/include/nlohmann/json.hpp ] || { say "FAILED: nlohmann-json is missing; install it with: apt-get install --reinstall nlohmann-json3-dev"; exit 1; }
 [ -d /usr/src/googletest/googletest ] || { say "FAILED: /usr/src/googletest is missing; install it with: apt-get install googletest"; exit 1; }
 [ -n "$(find /usr/lib/llvm-14/lib/clang -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] \
   || { say "FAILED: libFuzzer is missing; install it with: apt-get install libclang-rt-14-dev"; exit 1; }
