@@ -1,0 +1,104 @@
+// What the benchmark measures, as plain results: the section files
+// (registry_section.cpp, command_section.cpp, load_section.cpp) fill them,
+// report.cpp writes them as the Markdown of docs/benchmarks.md.
+#pragma once
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "timing.h"
+
+namespace bench {
+
+struct Settings {
+  bool smoke = false;
+  std::vector<int> sizes{10, 100, 1000, 10000};
+  int RepsFor(int entries) const {
+    if (smoke) return 3;
+    return std::max(5, std::min(101, 15000 / entries));
+  }
+  int commandBatches = 41, commandsPerBatch = 75;
+  int loads = 200;
+  std::wstring strippedDll;  // --stripped-dll PATH: the packaged (stripped) lumbrex.dll, loaded by path
+};
+
+// A failed check: said on stderr, counted for the exit code.
+void Fail(const char* format, ...);
+int Failures();
+
+// ---- 1. Registry queries -------------------------------------------------------
+
+// One library call with lumbrex.dll's imports patched (import_hooks.h).
+struct Profile {
+  long long registryCalls = 0;
+  long long redimCalls = 0;
+  double redimSeconds = 0;
+  long long copyCalls = 0;
+  double copySeconds = 0;
+  double registrySeconds = 0;
+  long long allocCalls = 0;
+};
+
+// One size of a list export.
+struct ListRow {
+  int entries;
+  int reps;
+  Pair time;
+  Profile profile;
+  long long baselineRegistryCalls;
+};
+
+// The array alone at one size: grown one by one against one SafeArrayCreate.
+struct ArrayRow {
+  int entries;
+  int reps;
+  double grown, created;  // medians
+};
+
+struct RegistryResults {
+  std::vector<ListRow> bundleNames;  // GetBundlesNames
+  std::vector<ListRow> portNames;    // GetPortsNamesByBundleAndSide
+  // BundleGetRealPortParameters on one entry.
+  int parameterReps = 0;
+  Pair parameters;
+  Profile parameterProfile;
+  std::vector<ArrayRow> array;
+};
+
+// ---- 2. Commands -------------------------------------------------------------------
+
+// One imported call in the profile of the library's commands.
+struct CallRow {
+  const char* name;
+  double perCommand;  // calls per command
+  double seconds;     // time inside the call, per command
+  const char* baseline;  // the baseline's calls per command
+};
+
+struct CommandResults {
+  bool measured = false;  // false: the service or a client could not be set up (Fail said why)
+  int messageBytes = 0;
+  Pair time;                  // per command, median batches
+  std::vector<double> ratios;  // batch-pair ratios, sorted
+  int profiled = 0;           // commands in the profile run
+  double profiledPer = 0;     // time per command in the profile run
+  std::vector<CallRow> calls;
+  double extraSeconds = 0;  // per command in calls the baseline does not make
+  double mutexSeconds = 0;  // of it, the link mutex's
+};
+
+// ---- 4. Load ------------------------------------------------------------------------
+
+// LoadLibrary + FreeLibrary of one DLL.
+struct LoadTimes {
+  double both = 0, load = 0, release = 0;  // medians
+  double cold = 0;                         // the first load of the process
+};
+
+struct LoadResults {
+  bool measured = false;  // false: lumbrex.dll was loaded already
+  LoadTimes library, empty, stripped;
+  bool hasStripped = false;
+};
+
+}  // namespace bench

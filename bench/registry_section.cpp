@@ -1,0 +1,159 @@
+// 1. Registry queries: the list exports over growing configurations and the
+// parameter getter on one entry, each against its baseline
+// (registry_baseline.h), with a profile of one library call; and the result
+// array's own growth without the registry.
+#include <cstdio>
+#include <cstring>
+
+#include "import_hooks.h"
+#include "registry_baseline.h"
+#include "sections.h"
+
+namespace bench {
+namespace {
+
+// One library call with lumbrex.dll's imports patched: which registry and
+// SAFEARRAY calls it makes, and their time.
+Profile ProfileOnce(HMODULE module, const std::function<void()>& call) {
+  PatchImports(module);
+  ResetCallStats();
+  call();
+  UnpatchImports(module);
+  Profile p;
+  for (const char* name : {"RegOpenKeyExW", "RegEnumKeyExW", "RegEnumValueW", "RegQueryValueExW", "RegCloseKey"}) {
+    p.registryCalls += FindCallStat(name)->calls;
+    p.registrySeconds += Seconds(FindCallStat(name)->ticks);
+  }
+  p.redimCalls = FindCallStat("SafeArrayRedim")->calls;
+  p.redimSeconds = Seconds(FindCallStat("SafeArrayRedim")->ticks);
+  p.copyCalls = FindCallStat("SafeArrayCopy")->calls;
+  p.copySeconds = Seconds(FindCallStat("SafeArrayCopy")->ticks);
+  p.allocCalls = FindCallStat("SysAllocString")->calls;
+  return p;
+}
+
+// The array's own cost, without the registry: a VT_BSTR array grown from 0 to
+// N one element at a time as ResultArray does it (unlock, SafeArrayRedim, lock)
+// against one SafeArrayCreate of N (the slots stay null: no strings).
+std::vector<ArrayRow> ArrayAlone(const Settings& settings) {
+  std::vector<ArrayRow> rows;
+  for (int n : settings.sizes) {
+    const int reps = settings.smoke ? 3 : (n >= 10000 ? 5 : 15);
+    std::vector<double> grown, created;
+    for (int r = 0; r < reps; ++r) {
+      int64_t t0 = Now();
+      SAFEARRAYBOUND bound{0, 0};
+      SAFEARRAY* array = SafeArrayCreate(VT_BSTR, 1, &bound);
+      SafeArrayLock(array);
+      for (int i = 0; i < n; ++i) {
+        SAFEARRAYBOUND next{ULONG(i + 1), 0};
+        SafeArrayUnlock(array);
+        SafeArrayRedim(array, &next);
+        SafeArrayLock(array);
+      }
+      int64_t t1 = Now();
+      SafeArrayUnlock(array);
+      SafeArrayDestroy(array);
+      int64_t t2 = Now();
+      SAFEARRAYBOUND all{ULONG(n), 0};
+      SAFEARRAY* once = SafeArrayCreate(VT_BSTR, 1, &all);
+      int64_t t3 = Now();
+      SafeArrayDestroy(once);
+      grown.push_back(Seconds(t1 - t0));
+      created.push_back(Seconds(t3 - t2));
+    }
+    rows.push_back({n, reps, Median(grown), Median(created)});
+  }
+  return rows;
+}
+
+}  // namespace
+
+RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings) {
+  RegistryResults results;
+  VARIANT a, b;
+  VariantInit(&a);
+  VariantInit(&b);
+  auto clear = [&] {
+    VariantClear(&a);
+    VariantClear(&b);
+  };
+
+  // GetBundlesNames over N subkeys of the root.
+  WipeRoot();
+  int bundles = 0;
+  for (int n : settings.sizes) {
+    GrowBundles(&bundles, n);
+    lib.getBundlesNames(&a);
+    BaselineBundlesNames(&b);
+    if (!SameStrings(a, b, n)) Fail("GetBundlesNames: not the same %d names as the baseline", n);
+    clear();
+    const int reps = settings.RepsFor(n);
+    const Pair t = TimeAlternately(
+        reps, [&] { lib.getBundlesNames(&a); }, [&] { BaselineBundlesNames(&b); }, clear);
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getBundlesNames(&a); });
+    clear();
+    g_baselineRegistryCalls = 0;
+    BaselineBundlesNames(&b);
+    clear();
+    results.bundleNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
+    std::fprintf(stderr, "GetBundlesNames %d: %.3g / %.3g s\n", n, t.library, t.baseline);
+  }
+
+  // GetPortsNamesByBundleAndSide over N values of root\P\IN.
+  WipeRoot();
+  int ports = 0;
+  VARIANT bundle;
+  bundle.vt = VT_BSTR;
+  bundle.bstrVal = SysAllocString(L"P");
+  for (int n : settings.sizes) {
+    GrowPorts(&ports, n);
+    lib.getPortsNames(bundle, 0, &a);
+    BaselinePortsNames(L"P", 0, &b);
+    if (!SameStrings(a, b, n)) Fail("GetPortsNamesByBundleAndSide: not the same %d names as the baseline", n);
+    clear();
+    const int reps = settings.RepsFor(n);
+    const Pair t = TimeAlternately(
+        reps, [&] { lib.getPortsNames(bundle, 0, &a); }, [&] { BaselinePortsNames(L"P", 0, &b); }, clear);
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getPortsNames(bundle, 0, &a); });
+    clear();
+    g_baselineRegistryCalls = 0;
+    BaselinePortsNames(L"P", 0, &b);
+    clear();
+    results.portNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
+    std::fprintf(stderr, "GetPortsNamesByBundleAndSide %d: %.3g / %.3g s\n", n, t.library, t.baseline);
+  }
+
+  // BundleGetRealPortParameters on one entry.
+  WipeRoot();
+  {
+    Key side;
+    CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
+    SetEntry(side.h, L"COM3", L"r|115200,e,7,2,p|1|1");
+  }
+  VARIANT qBundle, port;
+  qBundle.vt = VT_BSTR;
+  qBundle.bstrVal = SysAllocString(L"Q");
+  port.vt = VT_BSTR;
+  port.bstrVal = SysAllocString(L"COM3");
+  int v[5] = {}, w[5] = {};
+  if (lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]) != 1 ||
+      BaselineRealPortParameters(L"Q", 0, L"COM3", w) != 1 || std::memcmp(v, w, sizeof v) != 0 || v[0] != 115200 ||
+      v[1] != 2 || v[2] != 7 || v[3] != 2 || v[4] != 2)
+    Fail("BundleGetRealPortParameters: not 115200, 2, 7, 2, 2 like the baseline");
+  results.parameterReps = settings.smoke ? 3 : 501;
+  results.parameters = TimeAlternately(
+      results.parameterReps, [&] { lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]); },
+      [&] { BaselineRealPortParameters(L"Q", 0, L"COM3", w); }, [] {});
+  results.parameterProfile =
+      ProfileOnce(lib.module, [&] { lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]); });
+  VariantClear(&qBundle);
+  VariantClear(&port);
+  VariantClear(&bundle);
+
+  results.array = ArrayAlone(settings);
+  WipeRoot();
+  return results;
+}
+
+}  // namespace bench

@@ -1,0 +1,53 @@
+#include "timing.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+namespace bench {
+namespace {
+double g_tick = 0;  // seconds per QueryPerformanceCounter tick
+}  // namespace
+
+void StartClock() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  g_tick = 1.0 / double(frequency.QuadPart);
+}
+
+int64_t Now() {
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return t.QuadPart;
+}
+
+double Seconds(int64_t ticks) { return double(ticks) * g_tick; }
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const size_t m = v.size() / 2;
+  return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+Pair TimeAlternately(int reps, const std::function<void()>& library, const std::function<void()>& baseline,
+                     const std::function<void()>& after) {
+  std::vector<double> a, b, r;
+  library(), after(), baseline(), after();
+  for (int i = 0; i < reps; ++i) {
+    int64_t t0 = Now();
+    library();
+    int64_t t1 = Now();
+    after();
+    int64_t t2 = Now();
+    baseline();
+    int64_t t3 = Now();
+    after();
+    a.push_back(Seconds(t1 - t0));
+    b.push_back(Seconds(t3 - t2));
+    r.push_back(a.back() / b.back());
+  }
+  return {Median(a), Median(b), Median(r)};
+}
+
+}  // namespace bench

@@ -1,0 +1,294 @@
+#include "command_table.h"
+
+#include "console.h"
+#include "verbs.h"
+#include "words.h"
+
+namespace lumbrexctl {
+namespace {
+
+// A word that does not read as what its place wants: bad usage, said in
+// the verb's terms.
+struct BadWord {
+  std::wstring problem;
+};
+
+std::wstring Quoted(const std::string& word) { return L"'" + Wide(word) + L"'"; }
+
+Connection ConnectionOf(const Line& line) {
+  return Connection{line.remote, Wide(line.server), Wide(line.user), Wide(line.password)};
+}
+
+PortAddress AddressOf(const Line& line) {
+  PortAddress where{Wide(line.bundle), 0, Wide(line.port)};
+  if (!ParseSide(Wide(line.side), &where.side)) throw BadWord{L"the side is 'in' or 'out', not " + Quoted(line.side)};
+  return where;
+}
+
+LONG NumberWord(const std::string& word, const wchar_t* what) {
+  long long number = 0;
+  if (!ParseNumber(Wide(word), &number)) throw BadWord{std::wstring(what) + L" is a number, not " + Quoted(word)};
+  return static_cast<LONG>(number);
+}
+
+const CLI::App* FindVerb(const CLI::App* group, const std::string& name) {
+  for (const CLI::App* verb : VerbsOf(group))
+    if (verb->get_name() == name) return verb;
+  return nullptr;
+}
+
+// help [VERB [SUBVERB]]: as far as the words name verbs.
+int Help(const CLI::App& root, const std::vector<std::string>& words) {
+  const CLI::App* at = &root;
+  for (const std::string& word : words) {
+    const CLI::App* next = FindVerb(at, word);
+    if (next == nullptr && at == &root) return Usage(L"no such verb " + Quoted(word), "");
+    if (next == nullptr) break;
+    at = next;
+  }
+  OutUtf8(HelpOf(at));
+  return kDone;
+}
+
+}  // namespace
+
+int Usage(const std::wstring& problem, const std::string& path) {
+  Err(L"lumbrexctl: " + problem + L"\n");
+  Err(L"Try 'lumbrexctl " + (path.empty() ? std::wstring() : Wide(path) + L" ") + L"--help'.\n");
+  return kUsage;
+}
+
+std::string PathOf(const CLI::App* verb) {
+  std::string path;
+  for (; verb->get_parent() != nullptr; verb = verb->get_parent())
+    path = verb->get_name() + (path.empty() ? "" : " " + path);
+  return path;
+}
+
+std::string HelpOf(const CLI::App* verb) {
+  const std::string path = PathOf(verb);
+  return verb->get_formatter()->make_help(verb, path.empty() ? "lumbrexctl" : "lumbrexctl " + path,
+                                         CLI::AppFormatMode::Normal);
+}
+
+std::vector<const CLI::App*> VerbsOf(const CLI::App* group) {
+  return group->get_subcommands([](const CLI::App*) { return true; });
+}
+
+const CLI::App* Reached(const CLI::App& root) {
+  const CLI::App* at = &root;
+  while (!at->get_subcommands().empty()) at = at->get_subcommands().front();
+  return at;
+}
+
+CommandTable::CommandTable(CLI::App* root) : root_(*root) {
+  DefineGlobal();
+  Verb(&root_, "show", "prints the whole configuration (--json: as one JSON object)",
+       [this] { return RunShow(line_.json); },
+       "Prints the whole configuration as a tree: the five options, the machine's real\n"
+       "ports, then every bundle with its sides IN and OUT, their main ports and their\n"
+       "ports: type, main flag, parameters (or \"dynamic\"), permission mask, and for\n"
+       "shared ports the share permissions and the applications holding the port open.\n"
+       "Reads only; no service needed.")
+      ->add_flag("--json", line_.json, "the same as one JSON object");
+  DefineBundleVerbs();
+  DefinePortVerbs();
+  DefineOptionVerbs();
+  DefineShareVerbs();
+  Verb(&root_, "help", "this text, or a verb's: help VERB [SUBVERB]",
+       [this] { return Help(root_, line_.helpWords); })
+      ->add_option("VERB", line_.helpWords, "the verb and its subverb")
+      ->type_name("");
+}
+
+int CommandTable::Run() {
+  line_.remote = root_.count("--remote") > 0;
+  const CLI::App* verb = Reached(root_);
+  const auto action = actions_.find(verb);
+  const std::string path = PathOf(verb);
+  if (action == actions_.end()) return Usage(L"no verb", path);
+  try {
+    return action->second();
+  } catch (const BadWord& bad) {
+    return Usage(Wide(path) + L": " + bad.problem, path);
+  }
+}
+
+CLI::App* CommandTable::Group(CLI::App* parent, const char* name, const char* summary, const char* footer) {
+  CLI::App* group = parent->add_subcommand(name, summary);
+  group->group("Verbs");
+  group->require_subcommand(1);
+  group->footer(footer);
+  return group;
+}
+
+CLI::App* CommandTable::Verb(CLI::App* parent, const char* name, const char* summary, Action action,
+                             const char* footer) {
+  CLI::App* verb = parent->add_subcommand(name, summary);
+  verb->group("Verbs");
+  verb->footer(footer);
+  actions_[verb] = std::move(action);
+  return verb;
+}
+
+void CommandTable::Word(CLI::App* verb, const char* name, std::string* into, const char* meaning, bool required) {
+  verb->add_option(name, *into, meaning)->required(required)->type_name("");
+}
+
+void CommandTable::PortWords(CLI::App* verb) {
+  Word(verb, "BUNDLE", &line_.bundle, "the bundle");
+  Word(verb, "SIDE", &line_.side, "in or out");
+  Word(verb, "PORT", &line_.port, "the port, e.g. COM3");
+}
+
+void CommandTable::DefineGlobal() {
+  // Every verb inherits these, so the global options may stand anywhere on the line.
+  root_.set_help_flag("-h,--help", "this text; after a verb, the verb's ('/?' too)");
+  root_.fallthrough();
+  root_.require_subcommand(1);
+  CLI::Option* remote =
+      root_.add_option("--remote", line_.server, "send changes to SERVER's service, not this machine's")
+          ->type_name("SERVER");
+  root_.add_option("--user", line_.user, "log on to SERVER as U (ConnectToRemoteService)")
+      ->type_name("U")
+      ->needs(remote);
+  root_.add_option("--password", line_.password, "U's password")->type_name("P")->needs(remote);
+  root_.set_version_flag("--version", "lumbrexctl " LUMBREXCTL_VERSION, "the tool's version");
+  root_.footer(
+      "Changing verbs connect to the service on this machine (ConnectToLocalService),\n"
+      "or with --remote to SERVER's (ConnectToRemoteService, logging on as U when\n"
+      "given). show and share apps read this machine's registry and driver.\n"
+      "A word that starts with '-' goes after '--': lumbrexctl bundle add -- -x\n"
+      "\n"
+      "Exit codes: 0 done, 1 refused by the service or the system, 2 bad usage.\n"
+      "'lumbrexctl VERB --help' describes a verb.");
+}
+
+void CommandTable::DefineBundleVerbs() {
+  CLI::App* bundle =
+      Group(&root_, "bundle", "bundles: add, delete, state", "'lumbrexctl bundle VERB --help' describes one of them.");
+  const auto define = [&](const char* name, const char* summary, BundleVerb verb, const char* footer) {
+    CLI::App* v = Verb(
+        bundle, name, summary,
+        [this, verb] { return RunBundle(ConnectionOf(line_), verb, Wide(line_.name)); }, footer);
+    Word(v, "NAME", &line_.name, "the bundle's name");
+  };
+  define("add", "creates the bundle (AddBundle)", BundleVerb::kAdd, "");
+  define("delete", "deletes the bundle with its ports (DeleteBundle)", BundleVerb::kDelete, "");
+  define("state", "asks the service for the bundle (GetBundleState)", BundleVerb::kState,
+         "Prints \"NAME: present\" when the service answers OK, else exits with 1.");
+}
+
+void CommandTable::DefinePortVerbs() {
+  CLI::App* port = Group(&root_, "port", "ports of a bundle's side: add, delete, state, main, params, dynamic, perms",
+                         "'lumbrexctl port VERB --help' describes one of them.");
+  CLI::App* add = Verb(port, "add", "adds PORT of a type to the side of BUNDLE (BundleAddPort)",
+                       [this] {
+                         const PortAddress where = AddressOf(line_);
+                         LONG type = 0;
+                         if (!ParsePortType(Wide(line_.type), &type))
+                           throw BadWord{L"unknown port type " + Quoted(line_.type)};
+                         return RunPortAdd(ConnectionOf(line_), where, type);
+                       });
+  PortWords(add);
+  Word(add, "TYPE", &line_.type, "real, virtual, shared or switcher");
+
+  const auto define = [&](const char* name, const char* summary, PortVerb verb, const char* footer) {
+    PortWords(Verb(
+        port, name, summary,
+        [this, verb] { return RunPort(ConnectionOf(line_), verb, AddressOf(line_)); }, footer));
+  };
+  define("delete", "removes PORT from the side of BUNDLE (BundleDeletePort)", PortVerb::kDelete, "");
+  define("state", "asks the service for the port (BundleGetPortState)", PortVerb::kState,
+         "Prints \"PORT: present\" when the service answers OK, else exits with 1.");
+  define("main", "makes PORT the main port of the side (BundleSetMainPortForSide)", PortVerb::kMain, "");
+
+  CLI::App* params = Verb(
+      port, "params", "fixes the port's communication parameters (BundleSetRealPortParameters)",
+      [this] {
+        const PortAddress where = AddressOf(line_);
+        PortSettings settings;
+        settings.baud = NumberWord(line_.baud, L"BAUD");
+        if (!ParseParity(Wide(line_.parity), &settings.parity))
+          throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
+        settings.dataBits = NumberWord(line_.data, L"DATA");
+        settings.stopBits = NumberWord(line_.stop, L"STOP");
+        if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
+          throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
+        return RunPortParams(ConnectionOf(line_), where, settings);
+      },
+      "The port's permission mask is kept.");
+  PortWords(params);
+  Word(params, "BAUD", &line_.baud, "baud rate, a decimal number");
+  Word(params, "PARITY", &line_.parity, "N (none), O (odd), E (even), M (mark) or S (space)");
+  Word(params, "DATA", &line_.data, "data bits, 5 to 8");
+  Word(params, "STOP", &line_.stop, "stop-bits code, 0 to 2 (stored and shown as given)");
+  Word(params, "FLOW", &line_.flow, "X (XON/XOFF) or P (hardware); none when left out", false);
+
+  define("dynamic", "gives the port dynamic parameters (BundleSetDynamicParametersForRealPort)", PortVerb::kDynamic,
+         "The application that opens the port sets them. The permission mask is kept.");
+
+  CLI::App* perms = Verb(
+      port, "perms", "sets the port's permission mask (BundlePortSetPermissions)",
+      [this] {
+        const PortAddress where = AddressOf(line_);
+        return RunPortPerms(ConnectionOf(line_), where, NumberWord(line_.mask, L"MASK"));
+      },
+      "The parameters are kept.");
+  PortWords(perms);
+  Word(perms, "MASK", &line_.mask, "0 to 3: 2 the high bit, 1 the low bit");
+}
+
+void CommandTable::DefineOptionVerbs() {
+  CLI::App* option = Group(&root_, "option", "the five global options: set", "");
+  CLI::App* set = Verb(
+      option, "set", "turns one global option on or off; the service stores all five at once",
+      [this] {
+        const OptionInfo* which = FindOption(Wide(line_.option));
+        if (which == nullptr) throw BadWord{L"unknown option " + Quoted(line_.option)};
+        bool on = false;
+        if (!ParseOnOff(Wide(line_.state), &on))
+          throw BadWord{L"the value is 'on' or 'off', not " + Quoted(line_.state)};
+        return RunOptionSet(ConnectionOf(line_), *which, on);
+      },
+      "NAME is one of:\n"
+      "  auto-open            ports opened automatically (OptionSetAutoOpenPort)\n"
+      "  ignore-errors        errors ignored on port creation (OptionSetIgnoreErrors)\n"
+      "  print                the port-to-print option (OptionSetPortToPrint)\n"
+      "  main-only            only the main port may send (OptionSetOnlyMainPortCanSend)\n"
+      "  baudrate-emulation   the virtual ports' baud-rate emulation (OptionSetBaudrateEmulation)");
+  Word(set, "NAME", &line_.option, "the option (below)");
+  Word(set, "STATE", &line_.state, "on or off");
+}
+
+void CommandTable::DefineShareVerbs() {
+  CLI::App* share = Group(&root_, "share", "shared ports: set, default, reset, apps",
+                          "'lumbrexctl share VERB --help' describes one of them.");
+  CLI::App* set = Verb(share, "set", "sets APP's share permission on the shared port (SharedPortSetPermissionsForApp)",
+                       [this] {
+                         const PortAddress where = AddressOf(line_);
+                         return RunShareSet(ConnectionOf(line_), where, Wide(line_.app),
+                                            NumberWord(line_.value, L"VALUE"));
+                       });
+  PortWords(set);
+  Word(set, "APP", &line_.app, "the application, e.g. terminal.exe");
+  Word(set, "VALUE", &line_.value, "a decimal or 0x number: 0, or with at least one of the bits 1, 2, 4 set");
+
+  CLI::App* byDefault =
+      Verb(share, "default", "sets APP's share permission to the default 3 (SharedSetDefaultPermissions)",
+           [this] { return RunShareDefault(ConnectionOf(line_), AddressOf(line_), Wide(line_.app)); });
+  PortWords(byDefault);
+  Word(byDefault, "APP", &line_.app, "the application, e.g. terminal.exe");
+
+  PortWords(Verb(share, "reset", "sets every stored application's share permission back to 3 (SharedDelAllPermissions)",
+                 [this] { return RunShareReset(ConnectionOf(line_), AddressOf(line_)); }));
+
+  CLI::App* apps = Verb(
+      share, "apps", "lists the applications holding PORT open (SharedGetPortApplications)",
+      [this] { return RunShareApps(Wide(line_.port)); },
+      "As the port-sharing driver reports them: the name and its three values\n"
+      "(Data0, Data2, Data1), one application a line.");
+  Word(apps, "PORT", &line_.port, "the shared port, e.g. COM30");
+}
+
+}  // namespace lumbrexctl

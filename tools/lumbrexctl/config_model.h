@@ -1,0 +1,81 @@
+// The whole configuration as the query exports report it, read once into
+// plain structs: what `show` prints, as text or as JSON. Where an export could
+// not read a part, the part keeps the last-error code it left instead.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "lumbrex.h"
+
+namespace lumbrexctl {
+
+// The five global options: the tool's word for each, its getter and setter.
+struct OptionInfo {
+  const wchar_t* name;
+  int(LUMBREX_CALL* get)(unsigned int*);
+  int(LUMBREX_CALL* set)(int);
+  const wchar_t* setterName;
+};
+constexpr int kOptionCount = 5;
+extern const OptionInfo kOptions[kOptionCount];
+
+// Port type codes of BundleAddPort and BundleGetPortType.
+constexpr int kRealPort = 1, kVirtualPort = 2, kSharedPort = 4, kSwitcherPort = 8;
+const wchar_t* TypeName(int type);  // "real", ...; "unknown" for another code
+
+// One application holding a shared port open, as the driver reports it.
+struct OpenApplication {
+  std::wstring name;
+  long data0 = 0, data1 = 0, data2 = 0;
+};
+
+struct PortInfo {
+  std::wstring name;
+  bool typeRead = false;
+  int type = 0;
+  bool main = false;  // the side's main port (names compared without regard to case)
+  bool dynamic = false;
+  std::wstring parameters;  // "9600,N,8,0[,X]"; empty when unreadable
+  bool permsRead = false;
+  long perms = 0;
+  unsigned int permsCode = 0;
+  // Shared ports only.
+  std::vector<std::wstring> shareApps, shareValues;  // values as the export gives them: "%d" text
+  unsigned int shareCode = 0;  // set when the permissions key could not be read
+  bool appsRead = false;
+  std::vector<OpenApplication> apps;
+  unsigned int appsCode = 0;
+};
+
+struct SideInfo {
+  bool mainRead = false;
+  std::wstring main;  // empty: the side has no main port
+  unsigned int mainCode = 0;
+  std::vector<PortInfo> ports;
+  unsigned int portsCode = 0;  // non-zero: the port list could not be read
+};
+
+struct BundleInfo {
+  std::wstring name;
+  SideInfo sides[2];  // IN, OUT
+};
+
+struct Configuration {
+  bool optionRead[kOptionCount] = {};
+  unsigned int optionValue[kOptionCount] = {};
+  unsigned int optionCode[kOptionCount] = {};
+  bool realPortsRead = false;
+  std::vector<std::wstring> realPorts;
+  unsigned int realPortsCode = 0;
+  std::vector<BundleInfo> bundles;
+  unsigned int bundlesCode = 0;  // non-zero: the bundle list could not be read (2: no configuration yet)
+};
+
+Configuration ReadConfiguration();
+
+// SharedGetPortApplications for one port: its result, and the rows it gave.
+int ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps);
+
+}  // namespace lumbrexctl

@@ -1,0 +1,92 @@
+// `show --json`: the same content as the text tree, as one JSON object whose
+// members keep the tree's order (docs/lumbrexctl.md, "show").
+#include <cwchar>
+
+#include <nlohmann/json.hpp>
+
+#include "console.h"
+#include "show.h"
+
+namespace lumbrexctl {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json Error(unsigned int code, const std::wstring& message) { return Json{{"code", code}, {"message", Utf8(message)}}; }
+Json Error(unsigned int code) { return Error(code, SystemMessage(code)); }
+
+// The export gives share permission values as "%d" text.
+Json ShareValue(const std::wstring& text) {
+  wchar_t* end = nullptr;
+  const long value = std::wcstol(text.c_str(), &end, 10);
+  if (text.empty() || end == nullptr || *end != L'\0') return nullptr;
+  return value;
+}
+
+Json PortJson(const PortInfo& port) {
+  Json out;
+  out["name"] = Utf8(port.name);
+  out["type"] = port.typeRead ? Json(Utf8(TypeName(port.type))) : Json(nullptr);
+  out["main"] = port.main;
+  if (port.dynamic) out["parameters"] = "dynamic";
+  else out["parameters"] = port.parameters.empty() ? Json(nullptr) : Json(Utf8(port.parameters));
+  out["permissions"] = port.permsRead ? Json(port.perms) : Json(nullptr);
+  if (port.type != kSharedPort) return out;
+  Json share = Json::object();
+  for (size_t i = 0; i < port.shareApps.size(); ++i)
+    share[Utf8(port.shareApps[i])] = i < port.shareValues.size() ? ShareValue(port.shareValues[i]) : Json(nullptr);
+  out["share"] = share;
+  if (port.appsRead) {
+    Json apps = Json::array();
+    for (const OpenApplication& app : port.apps)
+      apps.push_back(Json{{"name", Utf8(app.name)}, {"data0", app.data0}, {"data1", app.data1}, {"data2", app.data2}});
+    out["openBy"] = apps;
+  } else {
+    out["openBy"] = nullptr;
+    out["openByError"] = Error(port.appsCode, OpenByProblem(port.appsCode));
+  }
+  return out;
+}
+
+Json SideJson(const SideInfo& side) {
+  Json out;
+  out["main"] = side.mainRead ? Json(Utf8(side.main)) : Json(nullptr);
+  if (side.portsCode != 0) out["portsError"] = Error(side.portsCode);
+  Json ports = Json::array();
+  for (const PortInfo& port : side.ports) ports.push_back(PortJson(port));
+  out["ports"] = ports;
+  return out;
+}
+
+}  // namespace
+
+std::string ShowJson(const Configuration& config) {
+  Json out;
+  Json options = Json::object(), optionErrors = Json::object();
+  for (int i = 0; i < kOptionCount; ++i) {
+    const std::string name = Utf8(kOptions[i].name);
+    options[name] = config.optionRead[i] ? Json(config.optionValue[i] != 0) : Json(nullptr);
+    if (!config.optionRead[i]) optionErrors[name] = Error(config.optionCode[i]);
+  }
+  out["options"] = options;
+  out["optionErrors"] = optionErrors;
+  if (config.realPortsRead) {
+    Json real = Json::array();
+    for (const std::wstring& port : config.realPorts) real.push_back(Utf8(port));
+    out["realPorts"] = real;
+  } else {
+    out["realPorts"] = nullptr;
+    out["realPortsError"] = Error(config.realPortsCode);
+  }
+  Json bundles = Json::array();
+  for (const BundleInfo& bundle : config.bundles)
+    bundles.push_back(
+        Json{{"name", Utf8(bundle.name)}, {"in", SideJson(bundle.sides[0])}, {"out", SideJson(bundle.sides[1])}});
+  out["bundles"] = bundles;
+  // No configuration root yet is no bundles, not an error.
+  if (config.bundlesCode != 0 && config.bundlesCode != ERROR_FILE_NOT_FOUND)
+    out["bundlesError"] = Error(config.bundlesCode);
+  return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace lumbrexctl

@@ -1,0 +1,97 @@
+// `show` as a tree of text (docs/lumbrexctl.md, "show").
+#include "console.h"
+#include "show.h"
+
+namespace lumbrexctl {
+
+std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
+
+std::wstring OpenByProblem(unsigned int code) {
+  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+    return L"driver not available (code " + Num(code) + L")";
+  return L"unreadable (" + CodeText(code) + L")";
+}
+
+namespace {
+
+std::wstring Joined(const std::vector<std::wstring>& items) {
+  std::wstring text;
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? L", " : L"") + items[i];
+  return text;
+}
+
+std::wstring SharePermissionsLine(const PortInfo& port) {
+  if (port.shareApps.empty()) {
+    // No key at all is no permissions stored yet.
+    if (port.shareCode == 0 || port.shareCode == ERROR_FILE_NOT_FOUND) return L"none";
+    return L"unreadable (" + CodeText(port.shareCode) + L")";
+  }
+  std::vector<std::wstring> pairs;
+  for (size_t i = 0; i < port.shareApps.size(); ++i)
+    pairs.push_back(port.shareApps[i] + L"=" + (i < port.shareValues.size() ? port.shareValues[i] : L"?"));
+  return Joined(pairs);
+}
+
+std::wstring OpenByLine(const PortInfo& port) {
+  if (!port.appsRead) return OpenByProblem(port.appsCode);
+  if (port.apps.empty()) return L"no application";
+  std::vector<std::wstring> apps;
+  for (const OpenApplication& app : port.apps)
+    apps.push_back(app.name + L" (" + Num(app.data0) + L" " + Num(app.data2) + L" " + Num(app.data1) + L")");
+  return Joined(apps);
+}
+
+std::wstring PortLines(const PortInfo& port) {
+  std::wstring out = L"      " + port.name + L"  " + (port.typeRead ? TypeName(port.type) : L"type unreadable");
+  if (port.main) out += L"  main";
+  out += L"  ";
+  if (port.dynamic) out += L"dynamic";
+  else out += port.parameters.empty() ? L"parameters unreadable" : port.parameters;
+  out += L"  perms ";
+  out += port.permsRead ? Num(port.perms) : L"unreadable (code " + Num(port.permsCode) + L")";
+  out += L"\n";
+  if (port.type == kSharedPort) {
+    out += L"        share permissions: " + SharePermissionsLine(port) + L"\n";
+    out += L"        open by: " + OpenByLine(port) + L"\n";
+  }
+  return out;
+}
+
+std::wstring SideLines(const SideInfo& info, const wchar_t* label) {
+  std::wstring out = L"    " + std::wstring(label) + L" (main: ";
+  if (!info.mainRead) out += L"unreadable, " + CodeText(info.mainCode);
+  else out += info.main.empty() ? L"none" : info.main;
+  out += L")";
+  if (info.portsCode != 0) return out + L": ports unreadable (" + CodeText(info.portsCode) + L")\n";
+  if (info.ports.empty()) out += L": no ports";
+  out += L"\n";
+  for (const PortInfo& port : info.ports) out += PortLines(port);
+  return out;
+}
+
+}  // namespace
+
+std::wstring ShowText(const Configuration& config) {
+  std::wstring out = L"Options\n";
+  for (int i = 0; i < kOptionCount; ++i) {
+    out += L"  " + std::wstring(kOptions[i].name) + L": ";
+    if (config.optionRead[i]) out += config.optionValue[i] != 0 ? L"on" : L"off";
+    else out += L"not set (" + CodeText(config.optionCode[i]) + L")";
+    out += L"\n";
+  }
+  out += L"Real ports: ";
+  if (!config.realPortsRead) out += L"unreadable (" + CodeText(config.realPortsCode) + L")";
+  else out += config.realPorts.empty() ? L"none" : Joined(config.realPorts);
+  out += L"\nBundles";
+  if (config.bundlesCode != 0) {
+    if (config.bundlesCode == ERROR_FILE_NOT_FOUND) return out + L": none (no configuration yet)\n";
+    return out + L": unreadable (" + CodeText(config.bundlesCode) + L")\n";
+  }
+  if (config.bundles.empty()) out += L": none";
+  out += L"\n";
+  for (const BundleInfo& bundle : config.bundles)
+    out += L"  " + bundle.name + L"\n" + SideLines(bundle.sides[0], L"IN") + SideLines(bundle.sides[1], L"OUT");
+  return out;
+}
+
+}  // namespace lumbrexctl

@@ -1,0 +1,50 @@
+// What each verb does once its words are read: connect for a changing verb,
+// call its export, and turn the outcome into an exit code and a message
+// (docs/lumbrexctl.md, "Errors and exit codes").
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "config_model.h"
+
+namespace lumbrexctl {
+
+constexpr int kDone = 0;
+constexpr int kRefused = 1;  // by the service, the library or the system
+constexpr int kUsage = 2;
+
+// Where the changing verbs send their commands: this machine's service, or
+// with `remote` SERVER's, logging on as `user` when one is given.
+struct Connection {
+  bool remote = false;
+  std::wstring server, user, password;
+};
+
+// One port of a bundle's side.
+struct PortAddress {
+  std::wstring bundle;
+  int side = 0;  // 0 IN, 1 OUT
+  std::wstring port;
+};
+
+struct PortSettings {
+  int baud = 0, parity = 0, dataBits = 0, stopBits = 0, flow = 0;
+};
+
+enum class BundleVerb { kAdd, kDelete, kState };
+enum class PortVerb { kDelete, kState, kMain, kDynamic };
+
+int RunShow(bool json);
+int RunBundle(const Connection& connection, BundleVerb verb, const std::wstring& name);
+int RunPort(const Connection& connection, PortVerb verb, const PortAddress& where);
+int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type);
+int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& settings);
+int RunPortPerms(const Connection& connection, const PortAddress& where, LONG mask);
+int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on);
+int RunShareSet(const Connection& connection, const PortAddress& where, const std::wstring& app, LONG value);
+int RunShareDefault(const Connection& connection, const PortAddress& where, const std::wstring& app);
+int RunShareReset(const Connection& connection, const PortAddress& where);
+int RunShareApps(const std::wstring& port);
+
+}  // namespace lumbrexctl

@@ -1,0 +1,97 @@
+#include "words.h"
+
+#include "common/text.h"
+
+namespace lumbrexctl {
+namespace {
+
+using lumbrex::EqualsIgnoringAsciiCase;
+
+// The position of `word` among `names`, or -1.
+template <size_t N>
+int IndexOf(std::wstring_view word, const wchar_t* const (&names)[N]) {
+  for (size_t i = 0; i < N; ++i)
+    if (EqualsIgnoringAsciiCase(word, names[i])) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace
+
+bool ParseSide(std::wstring_view word, int* side) {
+  static const wchar_t* const kSides[] = {L"in", L"out"};
+  const int at = IndexOf(word, kSides);
+  if (at < 0) return false;
+  *side = at;
+  return true;
+}
+
+bool ParsePortType(std::wstring_view word, LONG* type) {
+  static const wchar_t* const kTypes[] = {L"real", L"virtual", L"shared", L"switcher"};
+  static const LONG kCodes[] = {kRealPort, kVirtualPort, kSharedPort, kSwitcherPort};
+  const int at = IndexOf(word, kTypes);
+  if (at < 0) return false;
+  *type = kCodes[at];
+  return true;
+}
+
+bool ParseParity(std::wstring_view word, int* parity) {
+  static const wchar_t* const kLetters[] = {L"N", L"O", L"E", L"M", L"S"};
+  const int at = IndexOf(word, kLetters);
+  if (at < 0) return false;
+  *parity = at;
+  return true;
+}
+
+bool ParseFlow(std::wstring_view word, int* flow) {
+  static const wchar_t* const kLetters[] = {L"X", L"P"};
+  const int at = IndexOf(word, kLetters);
+  if (at < 0) return false;
+  *flow = at + 1;
+  return true;
+}
+
+bool ParseOnOff(std::wstring_view word, bool* on) {
+  static const wchar_t* const kWords[] = {L"off", L"on"};
+  const int at = IndexOf(word, kWords);
+  if (at < 0) return false;
+  *on = at == 1;
+  return true;
+}
+
+const OptionInfo* FindOption(std::wstring_view word) {
+  for (const OptionInfo& option : kOptions)
+    if (EqualsIgnoringAsciiCase(word, option.name)) return &option;
+  return nullptr;
+}
+
+bool ParseNumber(std::wstring_view word, long long* value) {
+  size_t at = 0;
+  bool negative = false;
+  if (!word.empty() && (word[0] == L'-' || word[0] == L'+')) {
+    negative = word[0] == L'-';
+    at = 1;
+  }
+  int base = 10;
+  if (word.size() > at + 2 && word[at] == L'0' && (word[at + 1] == L'x' || word[at + 1] == L'X')) {
+    base = 16;
+    at += 2;
+  }
+  if (at >= word.size()) return false;
+  long long result = 0;
+  for (; at < word.size(); ++at) {
+    const wchar_t c = word[at];
+    int digit;
+    if (c >= L'0' && c <= L'9') digit = c - L'0';
+    else if (base == 16 && c >= L'a' && c <= L'f') digit = c - L'a' + 10;
+    else if (base == 16 && c >= L'A' && c <= L'F') digit = c - L'A' + 10;
+    else return false;
+    result = result * base + digit;
+    if (result > 0xFFFFFFFFLL) return false;
+  }
+  if (negative) result = -result;
+  if (result < -2147483648LL) return false;
+  *value = result;
+  return true;
+}
+
+}  // namespace lumbrexctl
