@@ -56,14 +56,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   using namespace lumbrex;
   const std::string b = Field(bundle), p = Field(port), s = inputSide ? "In" : "Out";
-  static const char* const kTypes[] = {"Real", "Virtual", "Shared", "Switcher", "KOLM"};
+  static const char* const kTypes[] = {"Real", "Virtual", "Shared", "Switcher"};
   std::string dashed = Field(params);
   std::replace(dashed.begin(), dashed.end(), ',', '-');
   FUZZ_CHECK(AddBundleMessage(bundle) == Joined("ADD_BUNDLE", {"4", b}));
   FUZZ_CHECK(DeleteBundleMessage(bundle) == Joined("DEL_BUNDLE", {b}));
   FUZZ_CHECK(GetBundleStateMessage(bundle) == Joined("GET_BUNDLE_STATE", {b}));
   FUZZ_CHECK(AddPortMessage(bundle, inputSide, port, type) ==
-             Joined("ADD_PORT", {b, s, p, type >= 0 && type <= 4 ? kTypes[type] : ""}));
+             Joined("ADD_PORT", {b, s, p, type >= 0 && type <= 3 ? kTypes[type] : ""}));
   FUZZ_CHECK(DeletePortMessage(bundle, inputSide, port) == Joined("DEL_PORT", {b, s, p}));
   FUZZ_CHECK(SetMainMessage(bundle, inputSide, port) == Joined("SET_MAIN", {b, s, p}));
   FUZZ_CHECK(GetPortStateMessage(bundle, inputSide, port) == Joined("GET_PORT_STATE", {b, s, p}));

@@ -4,6 +4,9 @@
 #include <utility>
 #include <vector>
 
+#include "api/raii.h"
+#include "common/names.h"
+
 namespace lumbrex::service {
 namespace {
 
@@ -12,28 +15,16 @@ namespace {
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
 
-class Key {
- public:
-  Key() = default;
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  ~Key() { if (h_) RegCloseKey(h_); }
-  HKEY get() const { return h_; }
-  HKEY* out() { return &h_; }
- private:
-  HKEY h_ = nullptr;
-};
-
 Outcome Ok() { return Outcome{true, nullptr, ERROR_SUCCESS}; }
 Outcome Refused(const char* reason) { return Outcome{false, reason, ERROR_SUCCESS}; }
 Outcome Failed(const char* reason, LONG code) { return Outcome{false, reason, code}; }
 
-std::wstring BundlePath(const Text& bundle) { return std::wstring(kRootKeyPath) + L"\\" + bundle; }
+std::wstring BundlePath(const Text& bundle) { return std::wstring(kConfigRootKeyPath) + L"\\" + bundle; }
 const wchar_t* SideKeyName(Side side) { return side == Side::In ? L"IN" : L"OUT"; }
 const wchar_t* MainValueName(Side side) { return side == Side::In ? L"InMain" : L"OutMain"; }
 
-LONG OpenKey(const std::wstring& path, REGSAM access, Key& key) {
-  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.out());
+LONG OpenKey(const std::wstring& path, REGSAM access, UniqueHkey& key) {
+  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
 }
 
 LONG SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
@@ -45,7 +36,12 @@ LONG SetDword(HKEY key, const wchar_t* name, DWORD value) {
   return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
 }
 
-// Reads a REG_SZ or REG_EXPAND_SZ value (its text up to the first NUL).
+// Reads a REG_SZ or REG_EXPAND_SZ value: its text up to the first NUL, with or
+// without a final NUL, whatever its byte size. Not the library's RegistryKey
+// read, which refuses such values with 13 or 234 because its callers report
+// those codes: the service reads a main port or a port entry only to clear or
+// rewrite it, and one that a hand edit left without its final NUL must not
+// keep the service from doing so.
 LONG QueryString(HKEY key, const wchar_t* name, std::wstring& text) {
   DWORD type = 0, size = 0;
   LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
@@ -76,19 +72,19 @@ std::wstring KindWordOf(const std::wstring& entry) {
 }
 
 // Opens the side key of a port command; a missing bundle or side is refused.
-Outcome OpenSide(const Request& r, REGSAM access, Key& side) {
-  Key bundle;
+Outcome OpenSide(const Request& r, REGSAM access, UniqueHkey& side) {
+  UniqueHkey bundle;
   LONG status = OpenKey(BundlePath(r.bundle), KEY_READ | kView64, bundle);
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
-  status = RegOpenKeyExW(bundle.get(), SideKeyName(r.side), 0, access | kView64, side.out());
+  status = RegOpenKeyExW(bundle.get(), SideKeyName(r.side), 0, access | kView64, side.put());
   if (status == ERROR_FILE_NOT_FOUND) return Refused("bundle has no such side key");
   if (status != ERROR_SUCCESS) return Failed("side key cannot be opened", status);
   return Ok();
 }
 
 // Opens the side key and checks that the port is one of its values.
-Outcome OpenPort(const Request& r, REGSAM access, Key& side) {
+Outcome OpenPort(const Request& r, REGSAM access, UniqueHkey& side) {
   Outcome outcome = OpenSide(r, access, side);
   if (!outcome.ok) return outcome;
   if (!ValueExists(side.get(), r.port.c_str())) return Refused("no such port on that side");
@@ -116,20 +112,20 @@ Outcome ConfigStore::Apply(const Request& request) {
 }
 
 Outcome ConfigStore::AddBundle(const Request& r) {
-  Key root;
-  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRootKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
-                                root.out(), nullptr);
+  UniqueHkey root;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kConfigRootKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS | kView64,
+                                nullptr, root.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("root key cannot be created", status);
-  Key bundle;
+  UniqueHkey bundle;
   DWORD disposition = 0;
   status = RegCreateKeyExW(root.get(), r.bundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
-                           bundle.out(), &disposition);
+                           bundle.put(), &disposition);
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be created", status);
   if (disposition != REG_CREATED_NEW_KEY) return Refused("bundle exists already");
   // The side keys and the two main-port values, empty.
   for (const wchar_t* side : {L"IN", L"OUT"}) {
-    Key sideKey;
-    status = RegCreateKeyExW(bundle.get(), side, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, sideKey.out(),
+    UniqueHkey sideKey;
+    status = RegCreateKeyExW(bundle.get(), side, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, sideKey.put(),
                              nullptr);
     if (status != ERROR_SUCCESS) break;
   }
@@ -144,13 +140,13 @@ Outcome ConfigStore::AddBundle(const Request& r) {
 }
 
 Outcome ConfigStore::DelBundle(const Request& r) {
-  Key root;
-  LONG status = OpenKey(kRootKeyPath, KEY_ALL_ACCESS | kView64, root);
+  UniqueHkey root;
+  LONG status = OpenKey(kConfigRootKeyPath, KEY_ALL_ACCESS | kView64, root);
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
   {
-    Key bundle;
-    status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, bundle.out());
+    UniqueHkey bundle;
+    status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, bundle.put());
     if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
     if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
   }
@@ -160,18 +156,18 @@ Outcome ConfigStore::DelBundle(const Request& r) {
 }
 
 Outcome ConfigStore::RenameBundle(const Request& r) {
-  Key root;
-  LONG status = OpenKey(kRootKeyPath, KEY_ALL_ACCESS | kView64, root);
+  UniqueHkey root;
+  LONG status = OpenKey(kConfigRootKeyPath, KEY_ALL_ACCESS | kView64, root);
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
-  Key from;
-  status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, from.out());
+  UniqueHkey from;
+  status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, from.put());
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
-  Key to;
+  UniqueHkey to;
   DWORD disposition = 0;
   status = RegCreateKeyExW(root.get(), r.newBundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
-                           to.out(), &disposition);
+                           to.put(), &disposition);
   if (status != ERROR_SUCCESS) return Failed("new bundle key cannot be created", status);
   if (disposition != REG_CREATED_NEW_KEY) return Refused("new bundle name exists already");
   status = RegCopyTreeW(from.get(), nullptr, to.get());
@@ -185,7 +181,7 @@ Outcome ConfigStore::RenameBundle(const Request& r) {
 }
 
 Outcome ConfigStore::GetBundleState(const Request& r) {
-  Key bundle;
+  UniqueHkey bundle;
   const LONG status = OpenKey(BundlePath(r.bundle), KEY_READ | kView64, bundle);
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
@@ -193,14 +189,14 @@ Outcome ConfigStore::GetBundleState(const Request& r) {
 }
 
 Outcome ConfigStore::AddPort(const Request& r) {
-  Key bundle;
+  UniqueHkey bundle;
   LONG status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
   if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
   // A bundle whose side key went missing gets it back.
-  Key side;
+  UniqueHkey side;
   status = RegCreateKeyExW(bundle.get(), SideKeyName(r.side), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
-                           side.out(), nullptr);
+                           side.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("side key cannot be created", status);
   if (ValueExists(side.get(), r.port.c_str())) return Refused("port exists already on that side");
   // Kind word, empty parameter text (dynamic), both permission bits.
@@ -213,13 +209,13 @@ Outcome ConfigStore::AddPort(const Request& r) {
 }
 
 Outcome ConfigStore::DelPort(const Request& r) {
-  Key side;
+  UniqueHkey side;
   Outcome outcome = OpenPort(r, KEY_ALL_ACCESS, side);
   if (!outcome.ok) return outcome;
   LONG status = RegDeleteValueW(side.get(), r.port.c_str());
   if (status != ERROR_SUCCESS) return Failed("port entry cannot be deleted", status);
   // A main port that is gone is no main port any more.
-  Key bundle;
+  UniqueHkey bundle;
   status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
   if (status != ERROR_SUCCESS) return Ok();
   std::wstring main;
@@ -232,10 +228,10 @@ Outcome ConfigStore::DelPort(const Request& r) {
 }
 
 Outcome ConfigStore::SetMain(const Request& r) {
-  Key side;
+  UniqueHkey side;
   Outcome outcome = r.port.empty() ? OpenSide(r, KEY_READ, side) : OpenPort(r, KEY_READ, side);
   if (!outcome.ok) return outcome;
-  Key bundle;
+  UniqueHkey bundle;
   LONG status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
   status = SetString(bundle.get(), MainValueName(r.side), r.port);
@@ -244,12 +240,12 @@ Outcome ConfigStore::SetMain(const Request& r) {
 }
 
 Outcome ConfigStore::GetPortState(const Request& r) {
-  Key side;
+  UniqueHkey side;
   return OpenPort(r, KEY_READ, side);
 }
 
 Outcome ConfigStore::SetRportParams(const Request& r) {
-  Key side;
+  UniqueHkey side;
   Outcome outcome = OpenPort(r, KEY_ALL_ACCESS, side);
   if (!outcome.ok) return outcome;
   std::wstring entry;
@@ -265,17 +261,17 @@ Outcome ConfigStore::SetRportParams(const Request& r) {
 Outcome ConfigStore::UpdateSettings(const Request& r) {
   // Four options in the root key's 32-bit view, in wire order.
   static const wchar_t* const kRootOptions[] = {L"AutoOpen", L"IgnoreError", L"Prints", L"SendDataOnlyMainPort"};
-  Key root;
-  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRootKeyPath, 0, nullptr, 0, KEY_SET_VALUE | kView32, nullptr,
-                                root.out(), nullptr);
+  UniqueHkey root;
+  LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kConfigRootKeyPath, 0, nullptr, 0, KEY_SET_VALUE | kView32, nullptr,
+                                root.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("root key (32-bit view) cannot be created", status);
   for (int i = 0; i < 4; ++i) {
     status = SetDword(root.get(), kRootOptions[i], r.options[i]);
     if (status != ERROR_SUCCESS) return Failed("option cannot be written", status);
   }
-  Key driver;
-  status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, driver.out(),
-                           nullptr);
+  UniqueHkey driver;
+  status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverServiceKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                           driver.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("driver service key cannot be created", status);
   status = SetDword(driver.get(), L"StrictBaudrate", r.options[4]);
   if (status != ERROR_SUCCESS) return Failed("StrictBaudrate cannot be written", status);
@@ -283,14 +279,14 @@ Outcome ConfigStore::UpdateSettings(const Request& r) {
 }
 
 Outcome ConfigStore::SetSharePermission(const Request& r) {
-  Key side;
+  UniqueHkey side;
   Outcome outcome = OpenPort(r, KEY_READ, side);
   if (!outcome.ok) return outcome;
   // Permissions belong to the port alone, whatever the bundle and side.
   const std::wstring path = std::wstring(kSharedPortsKeyPath) + L"\\" + r.port + L"\\Permissions";
-  Key permissions;
+  UniqueHkey permissions;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kView64, nullptr,
-                                permissions.out(), nullptr);
+                                permissions.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("permissions key cannot be created", status);
   status = SetDword(permissions.get(), r.application.c_str(), r.permission);
   if (status != ERROR_SUCCESS) return Failed("permission cannot be written", status);

@@ -1,5 +1,7 @@
 // The service's configuration: applies parsed commands to the registry in the
-// layout that the library reads, one command at a time.
+// layout that the library reads, one command at a time, under the keys of
+// common/names.h (the configuration root, the shared-ports key and the
+// virtual-serial driver's service key).
 #pragma once
 #include <windows.h>
 
@@ -8,11 +10,6 @@
 #include "command.h"
 
 namespace lumbrex::service {
-
-// Key paths under HKEY_LOCAL_MACHINE.
-constexpr const wchar_t kRootKeyPath[] = L"Software\\OSTREL Software\\Lumbrex";
-constexpr const wchar_t kSharedPortsKeyPath[] = L"Software\\OSTREL Software\\Quillane2";
-constexpr const wchar_t kDriverKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";
 
 struct Outcome {
   bool ok = false;

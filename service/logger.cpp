@@ -2,12 +2,9 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 namespace lumbrex::service {
-
-Logger::~Logger() {
-  if (ownsHandle_) CloseHandle(out_);
-}
 
 void Logger::UseStdout() { out_ = GetStdHandle(STD_OUTPUT_HANDLE); }
 
@@ -16,11 +13,11 @@ DWORD Logger::UseFile(const std::wstring& path) {
   for (size_t slash = path.find_first_of(L"\\/", 3); slash != std::wstring::npos;
        slash = path.find_first_of(L"\\/", slash + 1))
     CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
-  HANDLE h = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
-  out_ = h;
-  ownsHandle_ = true;
+  UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return GetLastError();
+  file_ = std::move(file);
+  out_ = file_.get();
   return ERROR_SUCCESS;
 }
 

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "api/raii.h"
+
 namespace lumbrex::service {
 
 class Logger {
@@ -12,7 +14,6 @@ class Logger {
   Logger() = default;
   Logger(const Logger&) = delete;
   Logger& operator=(const Logger&) = delete;
-  ~Logger();
 
   // Writes to this process's standard output.
   void UseStdout();
@@ -28,8 +29,8 @@ class Logger {
 
  private:
   std::mutex lock_;
-  HANDLE out_ = INVALID_HANDLE_VALUE;
-  bool ownsHandle_ = false;
+  UniqueHandle file_;                  // the log file, when there is one
+  HANDLE out_ = INVALID_HANDLE_VALUE;  // where lines go: file_, or the process's standard output (not ours)
 };
 
 std::string ToUtf8(const std::wstring& text);

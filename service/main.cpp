@@ -7,21 +7,25 @@
 #include <string>
 #include <utility>
 
+#include "api/raii.h"
+#include "common/names.h"
 #include "config_store.h"
 #include "logger.h"
 #include "pipe_server.h"
 
 namespace {
 
+using lumbrex::kLocalPipePath;
+using lumbrex::kServiceName;
+using lumbrex::UniqueLocalMemory;
+using lumbrex::UniqueServiceHandle;
 using lumbrex::service::ConfigStore;
 using lumbrex::service::Logger;
 using lumbrex::service::PipeServer;
 using lumbrex::service::ServerOptions;
+using lumbrex::service::ToUtf8;
 
-constexpr const wchar_t kServiceName[] = L"LumbrexService";
 constexpr const wchar_t kDisplayName[] = L"Lumbrex bundling service (stand-in)";
-constexpr const wchar_t kDescription[] =
-    L"Serves \\\\.\\pipe\\TessaryControl2 and keeps the bundle configuration in the registry.";
 constexpr DWORD kScmWaitMs = 20000;
 
 enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, Help };
@@ -37,18 +41,6 @@ Settings g_settings;
 // on them while the process exits.
 HANDLE g_stopRequested = nullptr;  // manual-reset: stop the server
 HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
-
-class ScHandle {
- public:
-  explicit ScHandle(SC_HANDLE h) : h_(h) {}
-  ScHandle(const ScHandle&) = delete;
-  ScHandle& operator=(const ScHandle&) = delete;
-  ~ScHandle() { if (h_) CloseServiceHandle(h_); }
-  SC_HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
- private:
-  SC_HANDLE h_;
-};
 
 void PrintUsage() {
   std::fwprintf(stderr,
@@ -98,13 +90,12 @@ std::wstring DefaultServiceLogPath() {
 }
 
 std::string Describe(DWORD code) {
-  char* text = nullptr;
+  UniqueLocalMemory text;
   FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+                 code, 0, reinterpret_cast<char*>(text.put()), 0, nullptr);
   std::string out = "error " + std::to_string(code);
-  if (text) {
-    std::string message(text);
-    LocalFree(text);
+  if (text.valid()) {
+    std::string message(static_cast<const char*>(text.get()));
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
     out += " (" + message + ")";
   }
@@ -112,7 +103,7 @@ std::string Describe(DWORD code) {
 }
 
 std::string StartMessage(bool service) {
-  return std::string("lumbrex-service: serving \\\\.\\pipe\\TessaryControl2 ") +
+  return "lumbrex-service: serving " + ToUtf8(kLocalPipePath) + " " +
          (service ? "as the service" : "in the foreground") +
          (g_settings.allowRemote ? ", remote clients admitted" : ", local clients only") +
          (service ? "" : "; Ctrl+C stops");
@@ -246,23 +237,25 @@ int Install() {
   std::wstring command = L"\"" + std::wstring(exe, length) + L"\" --service";
   if (g_settings.allowRemote) command += L" --allow-remote";
   if (!g_settings.logPath.empty()) command += L" --log \"" + g_settings.logPath + L"\"";
-  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
-  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
-  ScHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
-                                  SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-                                  command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
-  if (!service) return Fail("cannot install the service", GetLastError());
-  SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(kDescription)};
+  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+  if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
+  UniqueServiceHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
+                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                             command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service.valid()) return Fail("cannot install the service", GetLastError());
+  std::wstring text =
+      L"Serves " + std::wstring(kLocalPipePath) + L" and keeps the bundle configuration in the registry.";
+  SERVICE_DESCRIPTIONW description{text.data()};
   ChangeServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
-  std::printf("lumbrex-service: installed the service LumbrexService\n");
+  std::printf("lumbrex-service: installed the service %ls\n", kServiceName);
   return 0;
 }
 
 int StartInstalled() {
-  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
-  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_QUERY_STATUS));
-  if (!service) return Fail("cannot open the service", GetLastError());
+  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
+  UniqueServiceHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_QUERY_STATUS));
+  if (!service.valid()) return Fail("cannot open the service", GetLastError());
   if (!StartServiceW(service.get(), 0, nullptr) && GetLastError() != ERROR_SERVICE_ALREADY_RUNNING)
     return Fail("cannot start the service", GetLastError());
   SERVICE_STATUS status{};
@@ -290,23 +283,23 @@ bool StopService(SC_HANDLE service) {
 }
 
 int StopInstalled() {
-  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
-  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
-  if (!service) return Fail("cannot open the service", GetLastError());
+  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
+  UniqueServiceHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+  if (!service.valid()) return Fail("cannot open the service", GetLastError());
   if (!StopService(service.get())) return 1;
   std::printf("lumbrex-service: the service has stopped\n");
   return 0;
 }
 
 int Uninstall() {
-  ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-  if (!manager) return Fail("cannot open the Service Control Manager", GetLastError());
-  ScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
-  if (!service) return Fail("cannot open the service", GetLastError());
+  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
+  UniqueServiceHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+  if (!service.valid()) return Fail("cannot open the service", GetLastError());
   if (!StopService(service.get())) return 1;
   if (!DeleteService(service.get())) return Fail("cannot remove the service", GetLastError());
-  std::printf("lumbrex-service: removed the service LumbrexService\n");
+  std::printf("lumbrex-service: removed the service %ls\n", kServiceName);
   return 0;
 }
 

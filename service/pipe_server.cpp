@@ -1,13 +1,12 @@
 #include "pipe_server.h"
 
-#include "win_handle.h"
-
 #include <sddl.h>
 
-#include <chrono>
 #include <exception>
 #include <string>
 #include <utility>
+
+#include "common/names.h"
 
 namespace lumbrex::service {
 namespace {
@@ -36,8 +35,8 @@ std::wstring FromAnsi(const std::string& ansi) {
 
 // One listening instance of the accept loop.
 struct ListeningSlot {
-  HandleOwner pipe{INVALID_HANDLE_VALUE};
-  HandleOwner event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  UniqueHandle pipe;
+  UniqueHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   OVERLAPPED overlapped{};
   bool armed = false;           // a connect is pending or has completed
   bool connectedAtOnce = false;  // ConnectNamedPipe found the client there already
@@ -48,29 +47,20 @@ struct ListeningSlot {
 PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
     : options_(options), store_(store), log_(log) {}
 
-PipeServer::~PipeServer() {
-  Stop();
-  std::lock_guard<std::mutex> hold(clientsLock_);
-  // A client thread that outlived the bounded wait in Stop still uses these:
-  // they are left to the end of the process.
-  if (activeClients_ != 0) {
-    stop_.release();
-    security_.release();
-  }
-}
+PipeServer::~PipeServer() { Stop(); }
 
 DWORD PipeServer::Start() {
   stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_.valid()) return GetLastError();
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.out(), nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.put(), nullptr)) {
     // The system's default security for pipes applies.
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
               "); the default security applies");
   }
   // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
   // ignores that flag, so look for a listening pipe first as well.
-  if (WaitNamedPipeW(kPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
-  HandleOwner first(CreateInstance(true));
+  if (WaitNamedPipeW(kLocalPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
+  UniqueHandle first(CreateInstance(true));
   if (!first.valid()) return GetLastError();
   try {
     acceptor_ = std::thread(&PipeServer::AcceptLoop, this, first.get());
@@ -85,8 +75,9 @@ void PipeServer::Stop() {
   if (!stop_.valid()) return;
   SetEvent(stop_.get());
   if (acceptor_.joinable()) acceptor_.join();
-  std::unique_lock<std::mutex> hold(clientsLock_);
-  clientsGone_.wait_for(hold, std::chrono::seconds(10), [this] { return activeClients_ == 0; });
+  // The stop event ends every client's wait, so each thread ends soon; none
+  // may outlive the object it serves.
+  JoinClients(true);
 }
 
 HANDLE PipeServer::CreateInstance(bool first) {
@@ -94,7 +85,7 @@ HANDLE PipeServer::CreateInstance(bool first) {
   const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
   const DWORD pipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                          (options_.allowRemote ? PIPE_ACCEPT_REMOTE_CLIENTS : PIPE_REJECT_REMOTE_CLIENTS);
-  return CreateNamedPipeW(kPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
+  return CreateNamedPipeW(kLocalPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
                           kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
 }
 
@@ -162,24 +153,12 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
     const bool connected =
         slot.connectedAtOnce || GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, FALSE);
     if (connected) {
-      uint64_t client = 0;
-      {
-        std::lock_guard<std::mutex> hold(clientsLock_);
-        ++activeClients_;
-        client = nextClient_++;
-      }
-      try {
-        HANDLE pipe = slot.pipe.get();
-        std::thread([this, pipe, client] {
-          ServeClient(pipe, client);
-          ClientEnded();
-        }).detach();
-        slot.pipe.release();  // the client's thread owns it now
-      } catch (const std::exception&) {
-        slot.pipe.reset();
-        ClientEnded();
+      JoinClients(false);
+      const uint64_t client = nextClient_++;
+      // The instance goes to the client's thread (or is closed); the slot
+      // makes a new one.
+      if (!StartClient(std::move(slot.pipe), client))
         log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
-      }
     } else {
       slot.pipe.reset();
     }
@@ -196,10 +175,45 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
   }
 }
 
-void PipeServer::ClientEnded() {
+bool PipeServer::StartClient(UniqueHandle pipe, uint64_t client) {
+  // Under the lock, so that the thread cannot mark itself ended before its
+  // slot holds it.
   std::lock_guard<std::mutex> hold(clientsLock_);
-  --activeClients_;
-  if (activeClients_ == 0) clientsGone_.notify_all();
+  try {
+    // The slot first: a started thread always has its owner.
+    ClientThread& slot = clients_[client];
+    slot.thread = std::thread([this, pipe = std::move(pipe), client]() mutable {
+      ServeClient(std::move(pipe), client);
+      ClientEnded(client);
+    });
+  } catch (const std::exception&) {
+    clients_.erase(client);  // the instance closes with `pipe` or with the lambda that held it
+    return false;
+  }
+  return true;
+}
+
+void PipeServer::ClientEnded(uint64_t client) {
+  std::lock_guard<std::mutex> hold(clientsLock_);
+  // Stop may have taken the thread over already, to join it.
+  const auto found = clients_.find(client);
+  if (found != clients_.end()) found->second.ended = true;
+}
+
+void PipeServer::JoinClients(bool everyClient) {
+  std::map<uint64_t, ClientThread> joining;
+  {
+    std::lock_guard<std::mutex> hold(clientsLock_);
+    for (auto it = clients_.begin(); it != clients_.end();) {
+      if (everyClient || it->second.ended) {
+        joining.insert(clients_.extract(it++));
+      } else {
+        ++it;
+      }
+    }
+  }
+  // Without the lock: a thread still running takes it once more as it ends.
+  for (auto& entry : joining) entry.second.thread.join();
 }
 
 bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done) {
@@ -219,9 +233,8 @@ bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWO
   return GetOverlappedResult(pipe, &overlapped, &done, FALSE) != FALSE;
 }
 
-void PipeServer::ServeClient(HANDLE rawPipe, uint64_t client) {
-  HandleOwner pipe(rawPipe);
-  HandleOwner event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
+  UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   const std::string who = "client " + std::to_string(client) + ": ";
   if (!event.valid()) {
     log_.Line(who + "no event for its I/O; pipe closed");

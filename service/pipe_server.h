@@ -1,21 +1,20 @@
-// The control pipe \\.\pipe\TessaryControl2: byte mode, unlimited instances,
-// one thread per client, overlapped I/O so that a stop request ends every wait.
+// The control pipe (kLocalPipePath, common/names.h): byte mode, unlimited
+// instances, one thread per client, overlapped I/O so that a stop request ends
+// every wait.
 #pragma once
 #include <windows.h>
 
-#include <condition_variable>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "api/raii.h"
 #include "config_store.h"
 #include "logger.h"
-#include "win_handle.h"
 
 namespace lumbrex::service {
-
-constexpr const wchar_t kPipePath[] = L"\\\\.\\pipe\\TessaryControl2";
 
 struct ServerOptions {
   bool allowRemote = false;      // PIPE_REJECT_REMOTE_CLIENTS unless set
@@ -32,31 +31,43 @@ class PipeServer {
   // Creates the first pipe instance (refused when another server already
   // owns the pipe) and starts accepting clients. 0 or a Windows error code.
   DWORD Start();
-  // Ends every wait, closes every instance and waits (bounded) until the
-  // client threads are gone. Safe to call more than once.
+  // Ends every wait, closes every instance and joins every client thread, so
+  // nothing runs on this object afterwards. Safe to call more than once.
   void Stop();
 
   // Handles one command text (without "!"): the reply text and the log line.
   std::string HandleCommand(uint64_t client, const std::string& ansi);
 
  private:
+  // A client's thread: running, or ended and waiting to be joined.
+  struct ClientThread {
+    std::thread thread;
+    bool ended = false;
+  };
+
   HANDLE CreateInstance(bool first);
   void AcceptLoop(HANDLE firstInstance);
-  void ServeClient(HANDLE pipe, uint64_t client);
+  // Starts the thread that serves a connected instance; false when none could
+  // be started (the instance is closed then).
+  bool StartClient(UniqueHandle pipe, uint64_t client);
+  void ServeClient(UniqueHandle pipe, uint64_t client);
   // Overlapped read or write, waiting on the I/O or the stop event.
   bool Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done);
-  void ClientEnded();
+  // Marks the client's thread ended: its last step, allocating nothing.
+  void ClientEnded(uint64_t client);
+  // Joins the threads of the clients that have ended (all of them when
+  // `everyClient`, after the accept loop is gone).
+  void JoinClients(bool everyClient);
 
   ServerOptions options_;
   ConfigStore& store_;
   Logger& log_;
-  HandleOwner stop_;  // manual-reset event, set by Stop
-  LocalMemory security_;  // the pipe's security descriptor
+  UniqueHandle stop_;             // manual-reset event, set by Stop
+  UniqueLocalMemory security_;    // the pipe's security descriptor
   std::thread acceptor_;
   std::mutex clientsLock_;
-  std::condition_variable clientsGone_;
-  size_t activeClients_ = 0;
-  uint64_t nextClient_ = 1;
+  std::map<uint64_t, ClientThread> clients_;  // under clientsLock_
+  uint64_t nextClient_ = 1;                   // the accept loop's
 };
 
 }  // namespace lumbrex::service

@@ -1,6 +1,33 @@
 #include "api/arguments.h"
 
+#include "api/last_error.h"
+#include "api/raii.h"
+
 namespace lumbrex {
+
+namespace {
+
+// A string argument's text: up to its first NUL; a null BSTR is the empty text.
+void AssignText(BSTR string, Text* text) {
+  if (string == nullptr) {
+    text->clear();
+  } else {
+    text->assign(UpToFirstNul(TextView(string, SysStringLen(string))));
+  }
+}
+
+// A by-reference VARIANT whose reference is null is refused before automation
+// would follow it.
+bool HasNullReference(const VARIANT& arg) {
+  return (arg.vt & VT_BYREF) != 0 && arg.byref == nullptr;
+}
+
+}  // namespace
+
+bool RefuseArgument() {
+  SetLastErrorCode(kInvalidData);
+  return false;
+}
 
 bool TakeStringArgument(VARIANT* arg, Text* text) {
   if (arg == nullptr) return false;
@@ -10,37 +37,30 @@ bool TakeStringArgument(VARIANT* arg, Text* text) {
     if (VariantChangeType(arg, arg, 0, VT_BSTR) != S_OK) return false;
   }
   if (arg->vt != VT_BSTR) return false;
-  if (arg->bstrVal == nullptr) {
-    text->clear();
-  } else {
-    text->assign(UpToFirstNul(TextView(arg->bstrVal, SysStringLen(arg->bstrVal))));
-  }
+  AssignText(arg->bstrVal, text);
   return true;
 }
-
-namespace {
-// A by-reference VARIANT whose reference is null is refused before automation
-// would follow it.
-bool HasNullReference(const VARIANT& arg) {
-  return (arg.vt & VT_BYREF) != 0 && arg.byref == nullptr;
-}
-}  // namespace
 
 bool ConvertToText(const VARIANT* arg, Text* text) {
   if (arg == nullptr || HasNullReference(*arg)) return false;
-  VARIANT temp;
-  VariantInit(&temp);
-  if (VariantChangeType(&temp, const_cast<VARIANT*>(arg), 0, VT_BSTR) != S_OK || temp.vt != VT_BSTR) {
-    VariantClear(&temp);
+  UniqueVariant temp;
+  if (VariantChangeType(temp.get(), const_cast<VARIANT*>(arg), 0, VT_BSTR) != S_OK || temp->vt != VT_BSTR) {
     return false;
   }
-  if (temp.bstrVal == nullptr) {
-    text->clear();
-  } else {
-    text->assign(UpToFirstNul(TextView(temp.bstrVal, SysStringLen(temp.bstrVal))));
-  }
-  VariantClear(&temp);
+  AssignText(temp->bstrVal, text);
   return true;
+}
+
+bool ReadStringMember(const VARIANT& arg, Text* text) {
+  if (arg.vt == VT_BSTR) {
+    AssignText(arg.bstrVal, text);
+    return true;
+  }
+  if (arg.vt == (VT_BYREF | VT_BSTR) && arg.pbstrVal != nullptr) {
+    AssignText(*arg.pbstrVal, text);
+    return true;
+  }
+  return false;
 }
 
 bool ReadIntegerArgument(const VARIANT& arg, int32_t* value) {
@@ -79,6 +99,21 @@ bool IsSideValue(int32_t side) {
   v.vt = VT_I4;
   v.lVal = side;
   return IsSideValue(v);
+}
+
+bool TakeBundleSide(VARIANT* bundle, int side, Text* bundleText) {
+  return TakeStringArgument(bundle, bundleText) && IsSideValue(static_cast<int32_t>(side));
+}
+
+bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleText, Text* portText) {
+  return TakeBundleSide(bundle, side, bundleText) && TakeStringArgument(port, portText);
+}
+
+bool ClearOutput(VARIANT* output, Uncleared rule) {
+  if (VariantClear(output) == S_OK) return true;
+  if (rule == Uncleared::kRefuse) return false;
+  VariantInit(output);
+  return true;
 }
 
 }  // namespace lumbrex

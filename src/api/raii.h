@@ -1,48 +1,98 @@
-// RAII owners for the Win32 and OLE automation resources the library holds.
-// Every resource has exactly one owner; no path closes anything by hand.
+// The owners of the Win32 and OLE automation resources that the library, the
+// stand-in service and their tests hold: one owner per kind of resource, used
+// everywhere, so no path closes or frees anything by hand.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
+
 #include <utility>
 
 namespace lumbrex {
 
-// A kernel handle; both null and INVALID_HANDLE_VALUE count as "none".
-class UniqueHandle {
+// Sole owner of one resource of the kind Traits describes: Traits::Type, the
+// "none" value Traits::None(), Traits::Valid and Traits::Close. Movable, not
+// copyable; closes what it holds when reset or destroyed.
+template <class Traits>
+class UniqueResource {
  public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(HANDLE h) : h_(h) {}
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(o.release()) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept { reset(o.release()); return *this; }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  ~UniqueHandle() { reset(); }
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-  void reset(HANDLE h = INVALID_HANDLE_VALUE) {
-    HANDLE old = std::exchange(h_, h);
-    if (old != nullptr && old != INVALID_HANDLE_VALUE) CloseHandle(old);
+  using Type = typename Traits::Type;
+  UniqueResource() = default;
+  explicit UniqueResource(Type r) : r_(r) {}
+  UniqueResource(UniqueResource&& o) noexcept : r_(o.release()) {}
+  UniqueResource& operator=(UniqueResource&& o) noexcept {
+    reset(o.release());
+    return *this;
   }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  ~UniqueResource() { reset(); }
+
+  Type get() const { return r_; }
+  bool valid() const { return Traits::Valid(r_); }
+  // Gives the resource up without closing it; the owner holds none afterwards.
+  Type release() { return std::exchange(r_, Traits::None()); }
+  void reset(Type r = Traits::None()) {
+    const Type old = std::exchange(r_, r);
+    if (Traits::Valid(old)) Traits::Close(old);
+  }
+  // For a call that hands its resource back through a pointer: what the owner
+  // held is closed first.
+  Type* put() {
+    reset();
+    return &r_;
+  }
+
  private:
-  HANDLE h_ = INVALID_HANDLE_VALUE;
+  Type r_ = Traits::None();
 };
 
-class UniqueBstr {
- public:
-  UniqueBstr() = default;
-  explicit UniqueBstr(BSTR b) : b_(b) {}
-  UniqueBstr(UniqueBstr&& o) noexcept : b_(o.release()) {}
-  UniqueBstr& operator=(UniqueBstr&& o) noexcept { reset(o.release()); return *this; }
-  UniqueBstr(const UniqueBstr&) = delete;
-  UniqueBstr& operator=(const UniqueBstr&) = delete;
-  ~UniqueBstr() { reset(); }
-  BSTR get() const { return b_; }
-  BSTR release() { return std::exchange(b_, nullptr); }
-  void reset(BSTR b = nullptr) { SysFreeString(std::exchange(b_, b)); }
- private:
-  BSTR b_ = nullptr;
+// A kernel handle (file, pipe, event, process, thread). Both null and
+// INVALID_HANDLE_VALUE count as none, since Windows' calls return one or the
+// other on failure.
+struct KernelHandleTraits {
+  using Type = HANDLE;
+  static HANDLE None() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
 };
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+
+// An open registry key.
+struct RegistryKeyTraits {
+  using Type = HKEY;
+  static HKEY None() { return nullptr; }
+  static bool Valid(HKEY k) { return k != nullptr; }
+  static void Close(HKEY k) { RegCloseKey(k); }
+};
+using UniqueHkey = UniqueResource<RegistryKeyTraits>;
+
+// Memory that Windows allocated with LocalAlloc for the caller (security
+// descriptors from the SDDL converter, FormatMessage's text).
+struct LocalMemoryTraits {
+  using Type = HLOCAL;
+  static HLOCAL None() { return nullptr; }
+  static bool Valid(HLOCAL p) { return p != nullptr; }
+  static void Close(HLOCAL p) { LocalFree(p); }
+};
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+// A handle of the Service Control Manager or of one of its services.
+struct ServiceHandleTraits {
+  using Type = SC_HANDLE;
+  static SC_HANDLE None() { return nullptr; }
+  static bool Valid(SC_HANDLE h) { return h != nullptr; }
+  static void Close(SC_HANDLE h) { CloseServiceHandle(h); }
+};
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+
+// A BSTR (SysFreeString takes null as well).
+struct BstrTraits {
+  using Type = BSTR;
+  static BSTR None() { return nullptr; }
+  static bool Valid(BSTR b) { return b != nullptr; }
+  static void Close(BSTR b) { SysFreeString(b); }
+};
+using UniqueBstr = UniqueResource<BstrTraits>;
 
 // A VARIANT of our own, cleared when it goes out of scope.
 class UniqueVariant {
@@ -59,22 +109,6 @@ class UniqueVariant {
   VARIANT release() { VARIANT out = v_; VariantInit(&v_); return out; }
  private:
   VARIANT v_;
-};
-
-class UniqueSafeArray {
- public:
-  UniqueSafeArray() = default;
-  explicit UniqueSafeArray(SAFEARRAY* a) : a_(a) {}
-  UniqueSafeArray(const UniqueSafeArray&) = delete;
-  UniqueSafeArray& operator=(const UniqueSafeArray&) = delete;
-  ~UniqueSafeArray() { reset(); }
-  SAFEARRAY* get() const { return a_; }
-  SAFEARRAY* release() { return std::exchange(a_, nullptr); }
-  void reset(SAFEARRAY* a = nullptr) {
-    if (SAFEARRAY* old = std::exchange(a_, a)) SafeArrayDestroy(old);
-  }
- private:
-  SAFEARRAY* a_ = nullptr;
 };
 
 // A Win32 critical section, initialised and deleted with its owner.

@@ -2,10 +2,6 @@
 
 namespace lumbrex {
 
-ResultArray::ResultArray(VARTYPE elementType, SAFEARRAY* adopt) : elementType_(elementType), array_(adopt) {
-  if (array_ != nullptr) SafeArrayLock(array_);
-}
-
 HRESULT ResultArray::Grow(LONG* index) {
   if (array_ == nullptr) {
     SAFEARRAYBOUND bound{0, 0};

@@ -10,9 +10,6 @@ namespace lumbrex {
 class ResultArray {
  public:
   explicit ResultArray(VARTYPE elementType) : elementType_(elementType) {}
-  // Adopts an existing array (which must be unlocked and of elementType);
-  // lets tests reach the fixed-size branch of Add.
-  ResultArray(VARTYPE elementType, SAFEARRAY* adopt);
   ResultArray(const ResultArray&) = delete;
   ResultArray& operator=(const ResultArray&) = delete;
   ~ResultArray() { Destroy(); }

@@ -6,7 +6,6 @@
 
 namespace lumbrex {
 
-const wchar_t kDriverServiceKeyPath[] = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";
 const wchar_t kSerialMapKeyPath[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 Text BundleKeyPath(const Text& bundle) { return g_rootKeyPath + L"\\" + bundle; }
@@ -16,6 +15,8 @@ Text SideKeyPath(const Text& bundle, int32_t side) {
 }
 
 const wchar_t* MainPortValueName(int32_t side) { return side == 0 ? L"InMain" : L"OutMain"; }
+
+Text SharePermissionsKeyPath(const Text& port) { return g_sharedPortsKeyPath + L"\\" + port + L"\\Permissions"; }
 
 namespace {
 LONG ReadString(const Text& path, const Text& name, Text* text) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/names.h"
 #include "common/text.h"
 
 namespace lumbrex {
@@ -19,9 +20,9 @@ constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;         // serial-devi
 static_assert(kLayoutAccess == 0x20019 && kRootOptionAccess == 0x20219 && kSerialMapAccess == 0x2001F,
               "registry access masks");
 
-// HKEY_LOCAL_MACHINE-relative paths outside the configuration root.
-extern const wchar_t kDriverServiceKeyPath[];  // "SYSTEM\CurrentControlSet\Services\korrin9"
-extern const wchar_t kSerialMapKeyPath[];      // "HARDWARE\DEVICEMAP\SERIALCOMM"
+// The system's serial-device map, under HKEY_LOCAL_MACHINE. The service's
+// keys and the virtual-serial driver's service key are in common/names.h.
+extern const wchar_t kSerialMapKeyPath[];  // "HARDWARE\DEVICEMAP\SERIALCOMM"
 
 // The one place where key paths are composed: names are inserted unchanged,
 // without escaping or change of case. Side 0 is the input side; any other value
@@ -30,6 +31,10 @@ extern const wchar_t kSerialMapKeyPath[];      // "HARDWARE\DEVICEMAP\SERIALCOMM
 Text BundleKeyPath(const Text& bundle);              // root + "\" + bundle
 Text SideKeyPath(const Text& bundle, int32_t side);  // bundle key + "\IN" or "\OUT"
 const wchar_t* MainPortValueName(int32_t side);      // "InMain" or "OutMain"
+// The port's share permissions: the shared-ports key path, "\", the port as
+// given, "\Permissions". Bundle and side play no part: the service keeps
+// permissions per port.
+Text SharePermissionsKeyPath(const Text& port);
 
 // Subkey names of the root key (the bundles), in enumeration order.
 LONG ReadBundleNames(std::vector<Text>* names);

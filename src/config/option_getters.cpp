@@ -1,6 +1,7 @@
 // The five option getters.
 #include "lumbrex.h"
 
+#include "api/arguments.h"
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "config/options.h"
@@ -12,10 +13,7 @@ namespace {
 // caller's integer keeps its content.
 int GetOption(Option which, unsigned int* value) {
   return RunExport([&] {
-    if (value == nullptr) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (value == nullptr) return RefuseArgument();
     uint32_t read = 0;
     const LONG status = ReadOption(which, &read);
     if (status != ERROR_SUCCESS) {

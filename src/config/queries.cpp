@@ -6,7 +6,6 @@
 #include "api/arguments.h"
 #include "api/export_guard.h"
 #include "api/last_error.h"
-#include "api/raii.h"
 #include "api/result_array.h"
 #include "config/layout.h"
 #include "config/layout_rules.h"
@@ -15,14 +14,7 @@ using namespace lumbrex;
 
 namespace {
 
-// Out-VARIANTs are cleared before they are filled, as in every export. One that
-// VariantClear refuses (a type it does not know, a locked array) is set to
-// VT_EMPTY all the same, so the output is always well defined.
-void ClearOutput(VARIANT* output) {
-  VariantClear(output);
-  VariantInit(output);
-}
-
+// A registry status, or out of memory, as the last-error code.
 bool Fail(uint32_t code) {
   SetLastErrorCode(code);
   return false;
@@ -62,8 +54,8 @@ bool PlaceDetached(const std::vector<Text>& list, VARIANT* output) {
 
 extern "C" int LUMBREX_CALL GetBundlesNames(VARIANT* names) {
   return RunExport([&] {
-    if (names == nullptr) return Fail(kInvalidData);
-    ClearOutput(names);
+    if (names == nullptr) return RefuseArgument();
+    ClearOutput(names, Uncleared::kEmpty);
     std::vector<Text> list;
     const LONG status = ReadBundleNames(&list);
     if (status != ERROR_SUCCESS) return Fail(status);
@@ -73,10 +65,10 @@ extern "C" int LUMBREX_CALL GetBundlesNames(VARIANT* names) {
 
 extern "C" int LUMBREX_CALL GetPortsNamesByBundleAndSide(VARIANT bundle, int side, VARIANT* names) {
   return RunExport([&] {
-    if (names == nullptr) return Fail(kInvalidData);
-    ClearOutput(names);
+    if (names == nullptr) return RefuseArgument();
+    ClearOutput(names, Uncleared::kEmpty);
     Text bundleName;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side)) return Fail(kInvalidData);
+    if (!TakeBundleSide(&bundle, side, &bundleName)) return RefuseArgument();
     std::vector<Text> list;
     const LONG status = ReadSidePortNames(bundleName, side, &list);
     if (status != ERROR_SUCCESS) return Fail(status);
@@ -86,10 +78,10 @@ extern "C" int LUMBREX_CALL GetPortsNamesByBundleAndSide(VARIANT bundle, int sid
 
 extern "C" int LUMBREX_CALL BundleGetMainPortForSide(VARIANT bundle, int side, VARIANT* port) {
   return RunExport([&] {
-    if (port == nullptr) return Fail(kInvalidData);
-    ClearOutput(port);
+    if (port == nullptr) return RefuseArgument();
+    ClearOutput(port, Uncleared::kEmpty);
     Text bundleName;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side)) return Fail(kInvalidData);
+    if (!TakeBundleSide(&bundle, side, &bundleName)) return RefuseArgument();
     Text mainPort;
     const LONG status = ReadMainPort(bundleName, side, &mainPort);
     if (status != ERROR_SUCCESS) return Fail(status);
@@ -104,8 +96,8 @@ extern "C" int LUMBREX_CALL BundleGetMainPortForSide(VARIANT bundle, int side, V
 
 extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
   return RunExport([&] {
-    if (ports == nullptr) return Fail(kInvalidData);
-    ClearOutput(ports);
+    if (ports == nullptr) return RefuseArgument();
+    ClearOutput(ports, Uncleared::kEmpty);
     std::vector<Text> list;
     const LONG status = ReadRealPorts(&list);
     if (status != ERROR_SUCCESS) return Fail(status);  // the list is discarded
@@ -116,11 +108,10 @@ extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
 extern "C" int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT port, VARIANT* type) {
   return RunExport([&] {
     // The arguments first; a refused one leaves the output untouched.
-    if (type == nullptr) return Fail(kInvalidData);
+    if (type == nullptr) return RefuseArgument();
     Text bundleName, portName;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName))
-      return Fail(kInvalidData);
-    ClearOutput(type);
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
+    ClearOutput(type, Uncleared::kEmpty);
     Text entry;
     const LONG status = ReadPortEntryText(bundleName, side, portName, &entry);
     if (status != ERROR_SUCCESS) return Fail(status);

@@ -1,11 +1,12 @@
-// The one read-only registry key class. The only code that calls the registry
-// functions.
+// The one read-only registry key class: the only code of the library that opens,
+// reads and enumerates keys (its handle is held by a UniqueHkey).
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 #include <vector>
 
+#include "api/raii.h"
 #include "common/text.h"
 
 namespace lumbrex {
@@ -15,16 +16,17 @@ class RegistryKey {
   RegistryKey() = default;
   RegistryKey(const RegistryKey&) = delete;
   RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() { Close(); }
 
   // HKEY_LOCAL_MACHINE\path with the given access mask (which picks the view).
   LONG Open(const Text& path, REGSAM access);
   // Closes the handle if there is one; returns RegCloseKey's code (0 if none).
   LONG Close();
-  bool IsOpen() const { return key_ != nullptr; }
+  bool IsOpen() const { return key_.valid(); }
 
   // String read: REG_SZ or REG_EXPAND_SZ (unexpanded), must end with NUL.
   // 2 missing, 13 wrong type / no final NUL / odd returned size, 234 odd size.
+  // Strict, because callers report these codes as the last-error code; the
+  // stand-in service reads its own values more leniently (config_store.cpp).
   LONG QueryString(const Text& name, Text* text) const;
   // The serial-device map's string read, for GetRealPortsList:
   // a failed first query or a non-string type sizes the text to 0 characters,
@@ -44,7 +46,7 @@ class RegistryKey {
   LONG EnumValueNames(std::vector<Text>* names) const;   // 128-character buffer
 
  private:
-  HKEY key_ = nullptr;
+  UniqueHkey key_;  // closed with the object when Close was not called
 };
 
 // The list readers: open HKEY_LOCAL_MACHINE\path with `access`, enumerate,

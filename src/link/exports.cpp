@@ -5,22 +5,18 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "common/names.h"
 #include "link/commands.h"
 #include "link/remote_control.h"
 
 using lumbrex::g_remoteControl;
-using lumbrex::kInvalidData;
+using lumbrex::RefuseArgument;
 using lumbrex::RunExport;
 using lumbrex::SetLastErrorCode;
+using lumbrex::TakeBundleSidePort;
 using lumbrex::Text;
 
 namespace {
-
-// A refused argument ends the call with 13 (ERROR_INVALID_DATA).
-bool Refuse() {
-  SetLastErrorCode(kInvalidData);
-  return false;
-}
 
 // Port type value (1, 2, 4, 8) to the index of CmdAddPort's word table.
 int PortTypeIndex(int32_t value) {
@@ -32,12 +28,6 @@ int PortTypeIndex(int32_t value) {
   }
 }
 
-// The checks shared by the port exports, in order: bundle string, side, port string.
-bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleText, Text* portText) {
-  return lumbrex::TakeStringArgument(bundle, bundleText) && lumbrex::IsSideValue(side) &&
-         lumbrex::TakeStringArgument(port, portText);
-}
-
 }  // namespace
 
 // ---- Service connection ----------------------------------------------------
@@ -45,7 +35,7 @@ bool TakeBundleSidePort(VARIANT* bundle, int side, VARIANT* port, Text* bundleTe
 extern "C" int LUMBREX_CALL ConnectToLocalService(void) {
   return RunExport([] {
     g_remoteControl.ReleaseConnection();
-    return g_remoteControl.OpenPipe(lumbrex::LocalPipePath());
+    return g_remoteControl.OpenPipe(lumbrex::kLocalPipePath);
   });
 }
 
@@ -54,7 +44,7 @@ extern "C" int LUMBREX_CALL ConnectToRemoteService(VARIANT server, VARIANT user,
     Text serverText, userText, passwordText;
     if (!lumbrex::TakeStringArgument(&server, &serverText) || !lumbrex::TakeStringArgument(&user, &userText) ||
         !lumbrex::TakeStringArgument(&password, &passwordText)) {
-      return Refuse();  // connection untouched
+      return RefuseArgument();  // connection untouched
     }
     g_remoteControl.ReleaseConnection();  // DisconnectFromService
     if (!userText.empty()) {
@@ -82,7 +72,7 @@ extern "C" int LUMBREX_CALL DisconnectFromService(void) {
 extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
   return RunExport([&] {
     Text text;
-    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    if (!lumbrex::ConvertToText(&bundle, &text)) return RefuseArgument();
     return lumbrex::CmdAddBundle(text);
   });
 }
@@ -90,7 +80,7 @@ extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
 extern "C" int LUMBREX_CALL DeleteBundle(VARIANT bundle) {
   return RunExport([&] {
     Text text;
-    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    if (!lumbrex::ConvertToText(&bundle, &text)) return RefuseArgument();
     return lumbrex::CmdDeleteBundle(text);
   });
 }
@@ -98,7 +88,7 @@ extern "C" int LUMBREX_CALL DeleteBundle(VARIANT bundle) {
 extern "C" int LUMBREX_CALL GetBundleState(VARIANT bundle) {
   return RunExport([&] {
     Text text;
-    if (!lumbrex::ConvertToText(&bundle, &text)) return Refuse();
+    if (!lumbrex::ConvertToText(&bundle, &text)) return RefuseArgument();
     return lumbrex::CmdGetBundleState(text);
   });
 }
@@ -106,11 +96,11 @@ extern "C" int LUMBREX_CALL GetBundleState(VARIANT bundle) {
 extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port, VARIANT portType) {
   return RunExport([&] {
     Text bundleText, portText;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
     // The check reads its own copy; a by-reference integer is refused.
     const VARIANT typeCopy = portType;
-    if (!lumbrex::IsPortTypeValue(typeCopy)) return Refuse();
-    if (!lumbrex::IsValidPortName(portText)) return Refuse();
+    if (!lumbrex::IsPortTypeValue(typeCopy)) return RefuseArgument();
+    if (!lumbrex::IsValidPortName(portText)) return RefuseArgument();
     int32_t typeValue = 0;
     lumbrex::ReadIntegerArgument(typeCopy, &typeValue);
     return lumbrex::CmdAddPort(bundleText, side == 0, portText, PortTypeIndex(typeValue));
@@ -120,7 +110,7 @@ extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port
 extern "C" int LUMBREX_CALL BundleDeletePort(VARIANT bundle, int side, VARIANT port) {
   return RunExport([&] {
     Text bundleText, portText;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
     // Any port text is sent, valid or not: the service judges it.
     return lumbrex::CmdDeletePort(bundleText, side == 0, portText);
   });
@@ -129,7 +119,7 @@ extern "C" int LUMBREX_CALL BundleDeletePort(VARIANT bundle, int side, VARIANT p
 extern "C" int LUMBREX_CALL BundleGetPortState(VARIANT bundle, int side, VARIANT port) {
   return RunExport([&] {
     Text bundleText, portText;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
     return lumbrex::CmdGetPortState(bundleText, side == 0, portText);
   });
 }
@@ -137,8 +127,8 @@ extern "C" int LUMBREX_CALL BundleGetPortState(VARIANT bundle, int side, VARIANT
 extern "C" int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, VARIANT port) {
   return RunExport([&] {
     Text bundleText, portText;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return Refuse();
-    if (!lumbrex::IsValidPortName(portText)) return Refuse();
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
+    if (!lumbrex::IsValidPortName(portText)) return RefuseArgument();
     return lumbrex::CmdSetMain(bundleText, side == 0, portText);
   });
 }

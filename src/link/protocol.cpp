@@ -7,13 +7,13 @@ namespace lumbrex {
 
 namespace {
 
+// In the order of CommandWord.
 const char* const kCommandWords[] = {
-    "ADD_BUNDLE", "DEL_BUNDLE", "ADD_PORT", "DEL_PORT", "SET_RPORT_PARAMS", "SET_MAIN", "OK",
-    "ERROR", "RENAME_BUNDLE", "GET_BUNDLE_STATE", "GET_PORT_STATE", "UPDATE_SETTINGS",
-    "SET_SHARE_PERMISSION",
+    "ADD_BUNDLE", "DEL_BUNDLE", "ADD_PORT", "DEL_PORT", "SET_RPORT_PARAMS", "SET_MAIN",
+    "GET_BUNDLE_STATE", "GET_PORT_STATE", "UPDATE_SETTINGS", "SET_SHARE_PERMISSION",
 };
 
-const char* const kPortTypeWords[] = {"Real", "Virtual", "Shared", "Switcher", "KOLM"};
+const char* const kPortTypeWords[] = {"Real", "Virtual", "Shared", "Switcher"};
 
 constexpr char kEnd = '!';
 

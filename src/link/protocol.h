@@ -10,17 +10,17 @@
 
 namespace lumbrex {
 
-// The command words the service knows, in the order of its table.
+// The command words the library sends.
 enum class CommandWord {
-  kAddBundle, kDelBundle, kAddPort, kDelPort, kSetRportParams, kSetMain, kOk, kError,
-  kRenameBundle, kGetBundleState, kGetPortState, kUpdateSettings, kSetSharePermission,
+  kAddBundle, kDelBundle, kAddPort, kDelPort, kSetRportParams, kSetMain,
+  kGetBundleState, kGetPortState, kUpdateSettings, kSetSharePermission,
 };
 const char* CommandWordText(CommandWord word);
 
 // "In" when inputSide, else "Out".
 const char* SideWord(bool inputSide);
-// 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher", 4 "KOLM" (never sent);
-// any other index gives the empty word.
+// 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher"; any other index gives the
+// empty word.
 const char* PortTypeWord(int index);
 
 // Time-outs of the link mutex wait, in ms; 0 sends only if the link is free.

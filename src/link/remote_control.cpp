@@ -5,18 +5,14 @@
 #include <mutex>
 #include <utility>
 
-#include "api/library_objects.h"
+#include "common/names.h"
 #include "link/protocol.h"
 
 namespace lumbrex {
 
-const wchar_t kServicePipeName[] = L"TessaryControl2";
+CRemoteControl g_remoteControl;
 
-std::wstring LocalPipePath() { return std::wstring(L"\\\\.\\pipe\\") + kServicePipeName; }
-
-std::wstring RemotePipePath(const Text& server) {
-  return std::wstring(L"\\\\") + server + L"\\pipe\\" + kServicePipeName;
-}
+std::wstring RemotePipePath(const Text& server) { return std::wstring(L"\\\\") + server + L"\\pipe\\" + kPipeName; }
 
 namespace {
 
@@ -38,7 +34,13 @@ class LinkMutexHold {
 
 CRemoteControl::CRemoteControl() : linkMutex_(CreateMutexW(nullptr, FALSE, nullptr)) {}
 
-CRemoteControl::~CRemoteControl() { ReleaseConnection(); }
+CRemoteControl::~CRemoteControl() {
+  ReleaseConnection();
+  // A caller that connected more often than it disconnected still holds the
+  // pipe: the handle outlives this object rather than closing with its owner.
+  std::lock_guard<CriticalSection> guard(connectionLock_);
+  pipe_.release();
+}
 
 bool CRemoteControl::OpenPipe(const std::wstring& path) {
   std::lock_guard<CriticalSection> guard(connectionLock_);
@@ -76,25 +78,21 @@ void CRemoteControl::ClosePipeLocked() {
 }
 
 uint32_t CRemoteControl::LogonRemote(const Text& server, const Text& user, const Text& password) {
-  // "\\%s\IPC$" filled with the server text, kept in the library-wide string.
-  g_remoteLogonName = L"\\\\" + server + L"\\IPC$";
+  // "\\%s\IPC$" filled with the server text; recorded once the logon has
+  // answered, so no lock is held while it waits on the network.
+  std::wstring name = L"\\\\" + server + L"\\IPC$";
   NETRESOURCEW resource;
   ZeroMemory(&resource, sizeof resource);
   resource.dwType = RESOURCETYPE_ANY;
-  resource.lpRemoteName = &g_remoteLogonName[0];
+  resource.lpRemoteName = &name[0];
   const DWORD result = WNetAddConnection2W(&resource, password.c_str(), user.c_str(), 0);
-  if (result != NO_ERROR) g_remoteLogonName.clear();
+  std::lock_guard<CriticalSection> guard(logonLock_);
+  if (result == NO_ERROR) {
+    remoteLogonName_ = std::move(name);
+  } else {
+    remoteLogonName_.clear();
+  }
   return result;
-}
-
-int32_t CRemoteControl::ConnectionCount() {
-  std::lock_guard<CriticalSection> guard(connectionLock_);
-  return connectionCount_;
-}
-
-bool CRemoteControl::IsPipeOpen() {
-  std::lock_guard<CriticalSection> guard(connectionLock_);
-  return pipe_.valid();
 }
 
 CRemoteControl::PipeUse CRemoteControl::UsePipe() {

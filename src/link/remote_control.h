@@ -11,16 +11,16 @@
 
 namespace lumbrex {
 
-// "TessaryControl2" on this machine and on a remote one.
-extern const wchar_t kServicePipeName[];
-std::wstring LocalPipePath();                      // \\.\pipe\TessaryControl2
-std::wstring RemotePipePath(const Text& server);   // \\server\pipe\TessaryControl2
+// The service's pipe on another machine: \\server\pipe\ and the pipe name
+// (common/names.h, which also holds the local path).
+std::wstring RemotePipePath(const Text& server);
 
 class CRemoteControl {
  public:
   CRemoteControl();
-  // At unload: one ReleaseConnection; the link mutex stays open until the
-  // process ends.
+  // At unload: one ReleaseConnection, which closes the pipe only when it drops
+  // the last reference; a pipe that other references still hold stays open
+  // until the process ends, and so does the link mutex.
   virtual ~CRemoteControl();
   CRemoteControl(const CRemoteControl&) = delete;
   CRemoteControl& operator=(const CRemoteControl&) = delete;
@@ -32,16 +32,13 @@ class CRemoteControl {
   // happens (count untouched) when the pipe is closed.
   void ReleaseConnection();
   // Logs on to \\server\IPC$ with WNetAddConnection2W; its result unchanged.
+  // Any thread may log on while another connects or sends.
   uint32_t LogonRemote(const Text& server, const Text& user, const Text& password);
 
   // Waits for the link mutex (at most timeoutMs), writes message in one write
   // and reads the reply to its "!". True exactly when the message was written
   // and the reply begins with "OK" in either case.
   bool Transact(std::string message, uint32_t timeoutMs);
-
-  // For tests: the state under the connection critical section.
-  int32_t ConnectionCount();
-  bool IsPipeOpen();
 
  private:
   // The transaction's use of the pipe, counted under the critical section: a
@@ -84,10 +81,15 @@ class CRemoteControl {
   // Pipes closed while in use, closed by the last user. Transactions run one
   // at a time under the link mutex, so this holds at most one in practice.
   std::vector<UniqueHandle> retired_;
+  // \\server\IPC$ of the last successful logon, empty at load and after a
+  // failed one; it only records the logon, which the library never cancels.
+  // Under a lock of its own, taken just to record the result, so a logon that
+  // waits on the network holds up no open, release or transaction.
+  CriticalSection logonLock_;
+  std::wstring remoteLogonName_;
 };
 
-// The one instance, defined in api/library_objects.cpp after the three strings
-// (made last at load, destroyed first at unload).
+// The one instance, made at load and destroyed at unload.
 extern CRemoteControl g_remoteControl;
 
 }  // namespace lumbrex

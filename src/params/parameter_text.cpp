@@ -87,10 +87,6 @@ bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int3
   return true;
 }
 
-bool ParsePortParameters(TextView text, RealPortParameters* p) {
-  return ParsePortParameters(text, &p->baudrate, &p->parity, &p->dataBits, &p->stopBits, &p->flowControl);
-}
-
 Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, int32_t stopBits,
                           int32_t flowControl) {
   static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
@@ -105,10 +101,6 @@ Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, in
   if (flowControl == 1) out += LUMBREX_U16(",X");
   if (flowControl == 2) out += LUMBREX_U16(",P");
   return out;
-}
-
-Text FormatPortParameters(const RealPortParameters& p) {
-  return FormatPortParameters(p.baudrate, p.parity, p.dataBits, p.stopBits, p.flowControl);
 }
 
 Text BuildParameterField(TextView parameterText, bool highBit, bool lowBit) {

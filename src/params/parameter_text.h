@@ -7,20 +7,15 @@
 
 namespace lumbrex {
 
-// The five codes of a real port's communication parameters.
-struct RealPortParameters {
-  int32_t baudrate = 0;
-  int32_t parity = 0;       // 0 N, 1 O, 2 E, 3 M, 4 S
-  int32_t dataBits = 0;
-  int32_t stopBits = 0;     // 0 to 2, carried unchanged
-  int32_t flowControl = 0;  // 0 none, 1 X, 2 P
-};
-
 // The number rule of StrToIntW, written here because Wine's StrToIntW differs
 // (no leading white space, no "+"): optional leading C white space (space, \t,
 // \n, \v, \f, \r), an optional "+" or "-", then decimal digits up to the first
 // other character. No digits gives 0. Overlong numbers wrap around modulo 2^32.
 int32_t ParseDecimalNumber(TextView text);
+
+// A real port's communication parameters travel as five codes: baudrate,
+// parity (0 N, 1 O, 2 E, 3 M, 4 S), data bits, stop bits (0 to 2, carried
+// unchanged) and flow control (0 none, 1 X, 2 P).
 
 // "baud,parity,data,stop[,flow]" into the five outputs. Each output is written
 // only when its field is reached; the parity output stays unwritten for a
@@ -30,14 +25,12 @@ int32_t ParseDecimalNumber(TextView text);
 // this).
 bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int32_t* dataBits,
                          int32_t* stopBits, int32_t* flowControl);
-bool ParsePortParameters(TextView text, RealPortParameters* parameters);
 
 // "%d,%c,%d,%d" plus ",X" for flow 1 or ",P" for flow 2; parity letters written
 // in capitals. Callers pass parity 0 to 4; any other parity is written as "?"
 // (docs/behaviour-details.md).
 Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, int32_t stopBits,
                           int32_t flowControl);
-Text FormatPortParameters(const RealPortParameters& parameters);
 
 // The field SET_RPORT_PARAMS carries: every "," becomes "-", then "|%d|%d" with
 // the high bit and the low bit. Empty text gives "|h|l".

@@ -1,10 +1,10 @@
 // The exports of the per-port permission mask (getter and setter).
 #include "lumbrex.h"
 
+#include "api/arguments.h"
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "link/commands.h"
-#include "params/export_arguments.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
 
@@ -22,8 +22,7 @@ struct PermissionEntry {
 // read stores its code.
 bool ReadPermissionEntry(const VARIANT& bundle, int side, const VARIANT& port, PermissionEntry* entry) {
   if (!ReadStringMember(bundle, &entry->bundleName) || !ReadStringMember(port, &entry->portName)) {
-    SetLastErrorCode(kInvalidData);
-    return false;
+    return RefuseArgument();
   }
   const uint32_t status = ReadPortEntry(entry->bundleName, side, entry->portName, &entry->parameterText,
                                         &entry->highBit, &entry->lowBit);
@@ -42,11 +41,8 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
     const bool highBit = entry.highBit, lowBit = entry.lowBit;
     // A null result address is allowed; nothing is written then.
     if (result != nullptr) {
-      if (result->vt != VT_I4 && VariantClear(result) != S_OK) {
-        // What we cannot release we do not overwrite (docs/behaviour-details.md).
-        SetLastErrorCode(kInvalidData);
-        return false;
-      }
+      // What we cannot release we do not overwrite (docs/behaviour-details.md).
+      if (!ClearOutput(result, Uncleared::kRefuse)) return RefuseArgument();
       result->vt = VT_I4;
       result->lVal = (highBit ? 2 : 0) + (lowBit ? 1 : 0);
     }

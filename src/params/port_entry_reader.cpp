@@ -1,7 +1,7 @@
 // ReadPortEntry: the registry edge of the port entry.
 #include <windows.h>
 
-#include "api/library_objects.h"
+#include "config/layout.h"
 #include "config/registry_key.h"
 #include "params/port_entry.h"
 
@@ -10,12 +10,8 @@ namespace lumbrex {
 uint32_t ReadPortEntry(TextView bundleName, int32_t side, TextView portName, Text* parameterText, bool* highBit,
                        bool* lowBit) {
   // root\bundle\IN for side 0, \OUT for any other side.
-  Text path = g_rootKeyPath;
-  path += L"\\";
-  path += bundleName;
-  path += side == 0 ? L"\\IN" : L"\\OUT";
   RegistryKey key;
-  const LONG openStatus = key.Open(path, KEY_READ);
+  const LONG openStatus = key.Open(SideKeyPath(Text(bundleName), side), kLayoutAccess);
   if (openStatus != ERROR_SUCCESS) return static_cast<uint32_t>(openStatus);
   Text entry;
   const LONG readStatus = key.QueryString(Text(portName), &entry);

@@ -1,11 +1,10 @@
 // The exports of the real port parameters (two readers, two setters).
 #include "lumbrex.h"
 
+#include "api/arguments.h"
 #include "api/export_guard.h"
-#include "api/last_error.h"
 #include "api/port_name.h"
 #include "link/commands.h"
-#include "params/export_arguments.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
 
@@ -14,11 +13,8 @@ using namespace lumbrex;
 extern "C" int LUMBREX_CALL BundleRealPortAreParametersDynamic(VARIANT bundle, int side, VARIANT port) {
   return RunExport([&] {
     Text bundleName, portName;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
-    if (!IsValidPortName(portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
+    if (!IsValidPortName(portName)) return RefuseArgument();
     // The status is not looked at: a port without a readable entry keeps the
     // empty text and so has dynamic parameters.
     Text parameterText;
@@ -33,13 +29,12 @@ extern "C" int LUMBREX_CALL BundleGetRealPortParameters(VARIANT bundle, int side
                                                         int* flowControl) {
   return RunExport([&] {
     Text bundleName, portName;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
     // The five outputs must be valid: a null one is refused like a bad
     // argument, before anything is read or written.
     if (baudrate == nullptr || parity == nullptr || dataBits == nullptr || stopBits == nullptr ||
         flowControl == nullptr) {
-      SetLastErrorCode(kInvalidData);
-      return false;
+      return RefuseArgument();
     }
     Text parameterText;
     bool highBit = false, lowBit = false;
@@ -66,13 +61,12 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
                                                         int parity, int dataBits, int stopBits, int flowControl) {
   return RunExport([&] {
     Text bundleName, portName;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
     // Compared as unsigned, so that negative values fail too; the baudrate is
     // not checked. Nothing is read or sent on a failure.
     const auto u = [](int v) { return static_cast<uint32_t>(v); };
     if (u(parity) > 4 || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 || u(flowControl) > 2) {
-      SetLastErrorCode(kInvalidData);
-      return false;
+      return RefuseArgument();
     }
     bool highBit = false, lowBit = false;
     ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
@@ -86,7 +80,7 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
 extern "C" int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle, int side, VARIANT port) {
   return RunExport([&] {
     Text bundleName, portName;
-    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return false;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
     bool highBit = false, lowBit = false;
     ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
     // Empty parameter text: "|h|l" with the stored bits.

@@ -1,6 +1,7 @@
 #include "sharing/driver_query.h"
 
 #include "api/raii.h"
+#include "common/names.h"
 #include "sharing/record_walk.h"
 
 namespace lumbrex {

@@ -7,16 +7,15 @@
 
 namespace lumbrex {
 
-// "\\.\" followed by "FenwyckControl2": the driver's control device.
-constexpr wchar_t kSharingControlDevice[] = L"\\\\.\\FenwyckControl2";
 // IOCTL_GET_PORT_APPLICATIONS: type 0x2A, function 0x43, METHOD_BUFFERED,
 // FILE_ANY_ACCESS.
 constexpr DWORD kIoctlGetPortApplications = 0x002A010C;
 
-// Opens the control device, runs the requests of RunAnswerRequests and closes
-// the device. Returns the open's GetLastError value when the device cannot be
-// opened, else 0 with `answered` telling whether a request succeeded and
-// `answer` holding exactly the bytes it returned.
+// Opens the control device (kSharingControlDevice, common/names.h), runs the
+// requests of RunAnswerRequests and closes the device. Returns the open's
+// GetLastError value when the device cannot be opened, else 0 with `answered`
+// telling whether a request succeeded and `answer` holding exactly the bytes it
+// returned.
 uint32_t QuerySharingDriver(bool* answered, std::vector<uint8_t>* answer);
 
 }  // namespace lumbrex

@@ -40,21 +40,12 @@ extern "C" int LUMBREX_CALL SharedGetPortApplications(VARIANT port, VARIANT* res
   return RunExport([&]() -> bool {
     // The result must be a valid VARIANT; a null pointer is refused with
     // nothing written (docs/behaviour-details.md).
-    if (result == nullptr) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (result == nullptr) return RefuseArgument();
     // Cleared before anything else. A VARIANT that cannot be cleared (locked
     // array, bad type) is not a valid VARIANT: refused with 13.
-    if (VariantClear(result) != S_OK) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (!ClearOutput(result, Uncleared::kRefuse)) return RefuseArgument();
     Text portName;
-    if (!TakeStringArgument(&port, &portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (!TakeStringArgument(&port, &portName)) return RefuseArgument();
     bool answered = false;
     std::vector<uint8_t> answer;
     const uint32_t openError = QuerySharingDriver(&answered, &answer);

@@ -1,14 +1,9 @@
 #include "sharing/share_permissions.h"
 
-#include "api/library_objects.h"
+#include "config/layout.h"
 #include "config/registry_key.h"
 
 namespace lumbrex {
-
-Text SharePermissionsKeyPath(const Text& port) {
-  // Bundle and side play no part: the service keeps permissions per port.
-  return g_sharedPortsKeyPath + L"\\" + port + L"\\Permissions";
-}
 
 LONG ListPermissionApplications(const Text& port, std::vector<Text>* applications) {
   applications->clear();

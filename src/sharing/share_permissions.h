@@ -1,5 +1,5 @@
 // Reading the share permissions that the service keeps under the shared-ports
-// key.
+// key, in each port's permissions key (SharePermissionsKeyPath, config/layout.h).
 #pragma once
 #include <windows.h>
 
@@ -16,9 +16,6 @@ constexpr REGSAM kSharePermissionsAccess = 0x20119;
 // `DefaultSharePermission`: what SharedSetDefaultPermissions and
 // SharedDelAllPermissions send: bits 1 and 2.
 constexpr int32_t kDefaultSharePermission = 3;
-
-// The shared-ports key path, "\", the port as given, "\Permissions".
-Text SharePermissionsKeyPath(const Text& port);
 
 // The value names of the port's permissions key, in enumeration order.
 // Returns the open's code (2 when the key is absent) with an empty list, or 0.

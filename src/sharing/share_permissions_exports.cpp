@@ -16,22 +16,14 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
   return RunExport([&]() -> bool {
     // Bundle, side, port, port name; neither out argument touched.
     Text bundleName, portName;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName) ||
-        !IsValidPortName(portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName) || !IsValidPortName(portName)) {
+      return RefuseArgument();
     }
     // Out arguments must be valid VARIANTs (docs/behaviour-details.md): refused
     // with 13, nothing written.
-    if (applications == nullptr || permissions == nullptr) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (applications == nullptr || permissions == nullptr) return RefuseArgument();
     // The applications argument is VT_EMPTY from here on.
-    if (VariantClear(applications) != S_OK) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (!ClearOutput(applications, Uncleared::kRefuse)) return RefuseArgument();
     std::vector<Text> names;
     LONG status = ListPermissionApplications(portName, &names);
     if (status != ERROR_SUCCESS) {
@@ -56,9 +48,9 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
       valueArray.Add(std::to_wstring(static_cast<int32_t>(values[i])).c_str());
     }
     appArray.CopyTo(applications);
-    // Out-VARIANTs are cleared before they are filled, as in every export; one
-    // that cannot be cleared is overwritten.
-    VariantClear(permissions);
+    // Cleared only now, just before it is filled: it stays untouched on every
+    // path above.
+    ClearOutput(permissions, Uncleared::kEmpty);
     valueArray.CopyTo(permissions);
     return true;
   });

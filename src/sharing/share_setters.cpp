@@ -21,11 +21,10 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
     // The first refusal sets 13 and nothing is sent.
     Text bundleName, portName, applicationName;
     int32_t value = 0;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName) ||
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName) ||
         !TakeStringArgument(&application, &applicationName) || !IsPermissionValue(permission) ||
         !ReadIntegerArgument(permission, &value) || !IsValidPortName(portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
+      return RefuseArgument();
     }
     // The value goes out as the signed 32-bit value read (the integer
     // VARIANT cut to 32 bits); the registry is not looked at. A failed command
@@ -49,10 +48,7 @@ extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VA
     // Bundle, side, port; IsValidPortName is not applied here, so a port such
     // as COM-1 has its key read.
     Text bundleName, portName;
-    if (!TakeStringArgument(&bundle, &bundleName) || !IsSideValue(side) || !TakeStringArgument(&port, &portName)) {
-      SetLastErrorCode(kInvalidData);
-      return false;
-    }
+    if (!TakeBundleSidePort(&bundle, side, &port, &bundleName, &portName)) return RefuseArgument();
     // The list is read once, before the first command, so values that the
     // service adds or removes meanwhile do not change the loop.
     std::vector<Text> applications;

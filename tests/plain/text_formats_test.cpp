@@ -59,13 +59,13 @@ TEST(TextFormats, ParameterTextParsesFieldByField) {
 }
 
 TEST(TextFormats, ParameterTextAndFieldAreFormatted) {
-  const struct { RealPortParameters p; Text text; } cases[] = {
+  const struct { int32_t p[5]; Text text; } cases[] = {
       {{115200, 2, 7, 2, 2}, u"115200,E,7,2,P"},      {{9600, 0, 8, 0, 0}, u"9600,N,8,0"},
       {{9600, 1, 8, 0, 1}, u"9600,O,8,0,X"},          {{1, 3, 8, 1, 3}, u"1,M,8,1"},
       {{1, 4, 8, 1, -1}, u"1,S,8,1"},                 {{INT32_MIN, 0, -5, 2, 0}, u"-2147483648,N,-5,2"},
       {{INT32_MAX, 5, 8, 0, 0}, u"2147483647,?,8,0"}, {{0, -1, 0, 0, 0}, u"0,?,0,0"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatPortParameters(c.p), c.text);
+  for (const auto& c : cases) EXPECT_EQ(FormatPortParameters(c.p[0], c.p[1], c.p[2], c.p[3], c.p[4]), c.text);
   // The parameter field travels inside a command, whose arguments "," separates.
   const struct { Text text; bool high, low; Text field; } fields[] = {
       {u"9600,N,8,0,X", true, false, u"9600-N-8-0-X|1|0"}, {u"9600,n,8,0", true, true, u"9600-n-8-0|1|1"},

@@ -3,8 +3,12 @@
 // the service under the Service Control Manager.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
 #include <vector>
 
+#include "pipe_server.h"
 #include "support/pipe_client.h"
 #include "support/registry_fixture.h"
 
@@ -100,6 +104,30 @@ TEST_F(Service, StaysUpForOtherClientsAfterAnOverlongCommandAndASecondInstance) 
   EXPECT_EQ(second.exitCode, 1u) << second.output;
   EXPECT_EQ(client_.Transact("ADD_BUNDLE 4,B1!"), "OK!");
   EXPECT_EQ(EnumSubkeyNamesDirect(kRoot), std::vector<std::wstring>{L"B1"});
+}
+
+// A client's thread held up after the stop (by a log that nobody reads, while
+// the client is halfway through a command) still ends before the server object
+// is gone, however long that takes.
+TEST(PipeServerObject, OutlivesNoneOfItsClientThreads) {
+  HANDLE unread = nullptr, logOut = nullptr, console = GetStdHandle(STD_OUTPUT_HANDLE);
+  ASSERT_TRUE(CreatePipe(&unread, &logOut, nullptr, 1));
+  const lumbrex::UniqueHandle logOwner(logOut);
+  lumbrex::service::Logger log;
+  SetStdHandle(STD_OUTPUT_HANDLE, logOut);
+  log.UseStdout();
+  SetStdHandle(STD_OUTPUT_HANDLE, console);
+  lumbrex::service::ConfigStore store;
+  auto server = std::make_unique<lumbrex::service::PipeServer>(lumbrex::service::ServerOptions{}, store, log);
+  lumbrex::UniqueHandle unreadOwner(unread);  // gone before the server on every path: the log's writes fail then
+  PipeClient client;
+  char line[256];
+  DWORD got = 0;  // the first log line read: the client's thread runs
+  ASSERT_TRUE(server->Start() == 0 && client.Connect() && ReadFile(unread, line, sizeof line, &got, nullptr));
+  ASSERT_TRUE(client.Send("ADD_BUNDLE 4,"));
+  auto gone = std::async(std::launch::async, [&] { server.reset(); });
+  EXPECT_EQ(gone.wait_for(std::chrono::seconds(11)), std::future_status::timeout);  // no giving up after a while
+  unreadOwner.reset();  // so the thread, and then the destructor, can end
 }
 
 TEST(ServiceMode, InstallStartServeStopUninstall) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../../src/api/raii.h"  // relative: the benchmark builds this file without src/ on its path
+#include "../../src/common/names.h"
 
 namespace testsupport {
 
@@ -27,7 +28,7 @@ class ServiceProcess {
   ~ServiceProcess();
   bool Ready() const { return problem_.empty(); }
   const std::string& Problem() const { return problem_; }
-  static const wchar_t* PipePath() { return L"\\\\.\\pipe\\TessaryControl2"; }
+  static const wchar_t* PipePath() { return lumbrex::kLocalPipePath; }
 
  private:
   lumbrex::UniqueHandle process_;

@@ -7,10 +7,11 @@
 #pragma once
 #include <vector>
 
+#include "common/names.h"
 #include "support/registry_fixture.h"
 
 namespace testsupport {
-constexpr const wchar_t* kPipePath = L"\\\\.\\pipe\\TessaryControl2";
+constexpr const wchar_t* kPipePath = lumbrex::kLocalPipePath;
 }  // namespace testsupport
 
 namespace reliability {
