@@ -86,10 +86,10 @@ static long WalkStringArray(const VARIANT* list, NameVisitor visit, void* contex
 static const char* TypeName(int type)
 {
     switch (type) {
-    case 1: return "real";
-    case 2: return "virtual";
-    case 4: return "shared";
-    case 8: return "switcher";
+    case LUMBREX_PORT_REAL: return "real";
+    case LUMBREX_PORT_VIRTUAL: return "virtual";
+    case LUMBREX_PORT_SHARED: return "shared";
+    case LUMBREX_PORT_SWITCHER: return "switcher";
     default: return "unknown";
     }
 }
@@ -113,7 +113,7 @@ static int PrintPort(BSTR port, void* context)
     } else {
         int code = (int)V_INT(&type); /* VT_INT */
         printf("    %ls: %s", port, TypeName(code));
-        if (code == 1) {
+        if (code == LUMBREX_PORT_REAL) {
             /* Untouched outputs keep these values; flow stays 0 when the
                entry has no flow field. */
             int baudrate = 0, parity = 0, dataBits = 0, stopBits = 0, flow = 0;
@@ -142,7 +142,7 @@ static int PrintBundle(BSTR bundle, void* context)
 
     printf("  bundle %ls\n", bundle);
     where.bundle = MakeString(bundle);
-    for (side = 0; side <= 1 && ok; ++side) {
+    for (side = LUMBREX_SIDE_IN; side <= LUMBREX_SIDE_OUT && ok; ++side) {
         VARIANT ports;
         long count;
         VariantInit(&ports);
@@ -186,7 +186,8 @@ static int ChangeParameters(void)
 {
     VARIANT bundle = MakeString(kDemoBundle);
     VARIANT port = MakeString(kDemoPort);
-    VARIANT real = MakeInt(1);
+    VARIANT real = MakeInt(LUMBREX_PORT_REAL);
+    const int side = LUMBREX_SIDE_IN;
     int baudrate = 0, parity = -1, dataBits = 0, stopBits = -1, flow = -1;
     int ok = 0;
 
@@ -199,31 +200,33 @@ static int ChangeParameters(void)
         Fail("AddBundle");
         goto done;
     }
-    if (!BundleAddPort(bundle, 0, port, real)) {
+    if (!BundleAddPort(bundle, side, port, real)) {
         Fail("BundleAddPort");
         goto cleanup;
     }
-    printf("  new port, dynamic parameters: %d\n", BundleRealPortAreParametersDynamic(bundle, 0, port));
+    printf("  new port, dynamic parameters: %d\n", BundleRealPortAreParametersDynamic(bundle, side, port));
 
-    /* 19200 baud, even parity (2), 7 data bits, stop-bits code 1, XON/XOFF (1). */
+    /* 19200 baud, even parity, 7 data bits, stop-bits code 1, XON/XOFF. */
     printf("setting %ls to 19200 baud, parity E, 7 data bits, stop-bits code 1, flow X\n", kDemoPort);
-    if (!BundleSetRealPortParameters(bundle, 0, port, 19200, 2, 7, 1, 1)) {
+    if (!BundleSetRealPortParameters(bundle, side, port, 19200, LUMBREX_PARITY_EVEN, 7, 1,
+                                     LUMBREX_FLOW_XONXOFF)) {
         Fail("BundleSetRealPortParameters");
         goto cleanup;
     }
-    if (!BundleGetRealPortParameters(bundle, 0, port, &baudrate, &parity, &dataBits, &stopBits, &flow)) {
+    if (!BundleGetRealPortParameters(bundle, side, port, &baudrate, &parity, &dataBits, &stopBits, &flow)) {
         Fail("BundleGetRealPortParameters");
         goto cleanup;
     }
     printf("read back: %d baud, parity %d, %d data bits, stop-bits code %d, flow %d\n", baudrate, parity,
            dataBits, stopBits, flow);
-    if (baudrate != 19200 || parity != 2 || dataBits != 7 || stopBits != 1 || flow != 1) {
+    if (baudrate != 19200 || parity != LUMBREX_PARITY_EVEN || dataBits != 7 || stopBits != 1 ||
+        flow != LUMBREX_FLOW_XONXOFF) {
         printf("FAILED: the parameters read back differ from those set\n");
         goto cleanup;
     }
 
     /* A bad argument is refused before anything is sent: 0 and code 13. */
-    if (BundleSetRealPortParameters(bundle, 0, port, 9600, 7, 8, 0, 0) || QKGetLastError() != 13) {
+    if (BundleSetRealPortParameters(bundle, side, port, 9600, 7, 8, 0, 0) || QKGetLastError() != 13) {
         printf("FAILED: parity 7 was not refused with code 13\n");
         goto cleanup;
     }

@@ -174,10 +174,10 @@ std::string Utf8(const std::wstring& text)
 const char* TypeName(int type)
 {
     switch (type) {
-    case 1: return "real";
-    case 2: return "virtual";
-    case 4: return "shared";
-    case 8: return "switcher";
+    case LUMBREX_PORT_REAL: return "real";
+    case LUMBREX_PORT_VIRTUAL: return "virtual";
+    case LUMBREX_PORT_SHARED: return "shared";
+    case LUMBREX_PORT_SWITCHER: return "switcher";
     default: return "unknown";
     }
 }
@@ -243,7 +243,7 @@ void PrintPort(const Variant& bundle, int side, const std::wstring& name, const 
     Check(BundlePortGetPermissions(bundle.get(), side, port.get(), mask.out()), "BundlePortGetPermissions");
     line += ", permission mask " + std::to_string(V_I4(&mask.get()));
 
-    if (code == 1) {
+    if (code == LUMBREX_PORT_REAL) {
         Parameters p;
         if (BundleRealPortAreParametersDynamic(bundle.get(), side, port.get()))
             line += ", dynamic parameters";
@@ -265,8 +265,8 @@ void PrintBundles()
     for (const std::wstring& name : names) {
         std::printf("  %s\n", Utf8(name).c_str());
         Variant bundle(name);
-        for (int side : {0, 1}) {
-            const char* sideName = side == 0 ? "input" : "output";
+        for (int side : {LUMBREX_SIDE_IN, LUMBREX_SIDE_OUT}) {
+            const char* sideName = side == LUMBREX_SIDE_IN ? "input" : "output";
             Variant ports;
             if (!GetPortsNamesByBundleAndSide(bundle.get(), side, ports.out())) {
                 std::printf("   %s side unreadable (code %u)\n", sideName, QKGetLastError());
@@ -288,7 +288,8 @@ void PrintBundles()
 void ChangeABundle()
 {
     const std::wstring bundleName = L"SdkExampleCpp";
-    Variant bundle(bundleName), port(std::wstring(L"COM8")), real(1);
+    const int side = LUMBREX_SIDE_OUT;
+    Variant bundle(bundleName), port(std::wstring(L"COM8")), real(LUMBREX_PORT_REAL);
 
     if (GetBundleState(bundle.get())) DeleteBundle(bundle.get()); // left from an interrupted run
     std::printf("creating bundle %s with the real port COM8 on its output side\n", Utf8(bundleName).c_str());
@@ -301,24 +302,26 @@ void ChangeABundle()
         }
     } remover{bundle};
 
-    Check(BundleAddPort(bundle.get(), 1, port.get(), real.get()), "BundleAddPort");
-    Check(BundleSetMainPortForSide(bundle.get(), 1, port.get()), "BundleSetMainPortForSide");
-    Check(BundleSetRealPortParameters(bundle.get(), 1, port.get(), 115200, 0, 8, 0, 2), "BundleSetRealPortParameters");
+    Check(BundleAddPort(bundle.get(), side, port.get(), real.get()), "BundleAddPort");
+    Check(BundleSetMainPortForSide(bundle.get(), side, port.get()), "BundleSetMainPortForSide");
+    Check(BundleSetRealPortParameters(bundle.get(), side, port.get(), 115200, LUMBREX_PARITY_NONE, 8, 0,
+                                      LUMBREX_FLOW_HARDWARE),
+          "BundleSetRealPortParameters");
     // The mask VARIANT is cleared by the export; a VT_I4 has nothing to free.
-    Variant newMask(2);
-    Check(BundlePortSetPermissions(bundle.get(), 1, port.get(), newMask.get()), "BundlePortSetPermissions");
+    Variant newMask(LUMBREX_PORT_PERMISSION_HIGH);
+    Check(BundlePortSetPermissions(bundle.get(), side, port.get(), newMask.get()), "BundlePortSetPermissions");
 
     Parameters p;
-    Check(BundleGetRealPortParameters(bundle.get(), 1, port.get(), &p.baudrate, &p.parity, &p.dataBits, &p.stopBits,
+    Check(BundleGetRealPortParameters(bundle.get(), side, port.get(), &p.baudrate, &p.parity, &p.dataBits, &p.stopBits,
                                       &p.flow),
           "BundleGetRealPortParameters");
     Variant mask, mainPort;
-    Check(BundlePortGetPermissions(bundle.get(), 1, port.get(), mask.out()), "BundlePortGetPermissions");
+    Check(BundlePortGetPermissions(bundle.get(), side, port.get(), mask.out()), "BundlePortGetPermissions");
     Check(BundleGetMainPortForSide(bundle.get(), 1, mainPort.out()), "BundleGetMainPortForSide");
     std::string mainName = Utf8(std::wstring(V_BSTR(&mainPort.get()), SysStringLen(V_BSTR(&mainPort.get()))));
     std::printf("read back: parameters %s, permission mask %ld, main port %s\n", Describe(p).c_str(),
                 static_cast<long>(V_I4(&mask.get())), mainName.c_str());
-    if (Describe(p) != "115200,N,8,0,P" || V_I4(&mask.get()) != 2 || mainName != "COM8")
+    if (Describe(p) != "115200,N,8,0,P" || V_I4(&mask.get()) != LUMBREX_PORT_PERMISSION_HIGH || mainName != "COM8")
         throw std::runtime_error("what was read back differs from what was set");
 
     PrintBundles();

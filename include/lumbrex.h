@@ -36,10 +36,18 @@
  * and system codes pass through; 8 = out of memory. A command that the
  * service refuses, or that cannot be sent, stores no code.
  *
+ * Names. Bundle and port names travel unescaped in the command text, where
+ * "!" ends a command and "," separates fields: a name holding either one is
+ * cut apart by the service (a bundle named "x!DEL_BUNDLE B" deletes B). The
+ * command text is converted to the calling thread's ANSI code page (1252 on
+ * western systems): a character that code page lacks is sent as "?", so two
+ * different names may address the same bundle. Check names before passing
+ * them on.
+ *
  * Arguments. Strings are VARIANTs passed by value holding VT_BSTR (a
  * VT_BYREF|VT_BSTR is converted in the library's copy: from C pass VT_BSTR).
- * Sides are plain ints, 0 input and 1 output. Port types (1 real, 2 virtual,
- * 4 shared, 8 switcher) and share permissions are integer VARIANTs (VT_I2,
+ * Sides are plain ints, 0 input and 1 output (enum LumbrexSide). Port types
+ * (enum LumbrexPortType) and share permissions are integer VARIANTs (VT_I2,
  * VT_I4, VT_I8, VT_UI2, VT_UI4, VT_UI8, VT_INT, VT_UINT; not by reference).
  * The library never frees an argument you pass, except the mask of
  * BundlePortSetPermissions (pass a VT_I4).
@@ -79,6 +87,58 @@ extern "C" {
 #define LUMBREX_API __declspec(dllimport)
 #endif
 #define LUMBREX_CALL WINAPI
+
+/* ---- Version and codes --------------------------------------------------- */
+
+/* The version of this header; lumbrex.dll built from the same sources carries
+   the same numbers in its version resource (FileVersion). The build refuses
+   to configure when they differ from the project's version. */
+#define LUMBREX_VERSION_MAJOR 1
+#define LUMBREX_VERSION_MINOR 0
+#define LUMBREX_VERSION_PATCH 0
+
+/* The side argument of every bundle and port export. */
+enum LumbrexSide { LUMBREX_SIDE_IN = 0, LUMBREX_SIDE_OUT = 1 };
+
+/* Port types: the integer VARIANT of BundleAddPort, the VT_INT result of
+   BundleGetPortType (0 there: an entry of no known type). */
+enum LumbrexPortType {
+  LUMBREX_PORT_REAL = 1,
+  LUMBREX_PORT_VIRTUAL = 2,
+  LUMBREX_PORT_SHARED = 4,
+  LUMBREX_PORT_SWITCHER = 8
+};
+
+/* Parity codes of the real-port parameter exports (letters N O E M S). */
+enum LumbrexParity {
+  LUMBREX_PARITY_NONE = 0,
+  LUMBREX_PARITY_ODD = 1,
+  LUMBREX_PARITY_EVEN = 2,
+  LUMBREX_PARITY_MARK = 3,
+  LUMBREX_PARITY_SPACE = 4
+};
+
+/* Flow-control codes of the real-port parameter exports (no field, X, P). */
+enum LumbrexFlowControl { LUMBREX_FLOW_NONE = 0, LUMBREX_FLOW_XONXOFF = 1, LUMBREX_FLOW_HARDWARE = 2 };
+
+/* The port permission mask of BundlePortGetPermissions and
+   BundlePortSetPermissions: two bits, 0 to 3. */
+enum LumbrexPortPermission {
+  LUMBREX_PORT_PERMISSION_LOW = 1,
+  LUMBREX_PORT_PERMISSION_HIGH = 2,
+  LUMBREX_PORT_PERMISSION_BOTH = 3
+};
+
+/* Share permission values of SharedPortSetPermissionsForApp: 0, or a value
+   with at least one of the three bits set (their meaning is the service's and
+   the port-sharing driver's). SharedSetDefaultPermissions sends the default. */
+enum LumbrexSharePermission {
+  LUMBREX_SHARE_NONE = 0,
+  LUMBREX_SHARE_BIT_1 = 1,
+  LUMBREX_SHARE_BIT_2 = 2,
+  LUMBREX_SHARE_BIT_4 = 4,
+  LUMBREX_SHARE_DEFAULT = 3
+};
 
 /* ---- Last-error code ----------------------------------------------------- */
 

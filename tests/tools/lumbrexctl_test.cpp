@@ -41,8 +41,22 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"show", L"--json"}, 0, "\"parameters\": \"9600,E,7,1\""},
       {{L"frobnicate"}, 2, "--help"},
       {{L"port", L"add", L"T1", L"sideways", L"COM1", L"real"}, 2, "--help"},
+      // Names the service would read as something else never leave the tool.
+      {{L"bundle", L"add", L"a!b"}, 2, "'!'"},
+      {{L"bundle", L"add", L"\u0421\u0432\u044f\u0437\u043a\u0430"}, 2, "ANSI code page"},
+      {{L"bundle", L"state", L"x!DEL_BUNDLE T1"}, 2, "'!'"},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a,b", L"3"}, 2, "','"},
+      {{L"port", L"params", L"T1", L"in", L"COM1", L"-9600", L"E", L"7", L"1"}, 2, "BAUD is 1 to"},
+      {{L"port", L"perms", L"T1", L"in", L"COM1", L"4"}, 2, "MASK is 0 to 3"},
+      {{L"bundle", L"list"}, 0, "T1\n"},
+      {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": [\n    \"T1\"\n  ]"},
+      {{L"port", L"list", L"T1", L"in", L"--json"}, 0, "\"name\": \"COM1\""},
+      {{L"option", L"get", L"print"}, 0, "print: on"},
+      {{L"--version"}, 0, "lumbrex.dll 1.0.0"},
+      {{L"--version"}, 0, "lumbrexctl 1.0.0"},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 1, "GetBundleState failed"},
+      {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": []"},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(&run - runs);

@@ -13,21 +13,46 @@ struct BadWord {
   std::wstring problem;
 };
 
-std::wstring Quoted(const std::string& word) { return L"'" + Wide(word) + L"'"; }
+std::wstring Quoted(const std::string& word) { return L"'" + Printable(Wide(word)) + L"'"; }
 
 Connection ConnectionOf(const Line& line) {
   return Connection{line.remote, Wide(line.server), Wide(line.user), Wide(line.password)};
 }
 
-PortAddress AddressOf(const Line& line) {
-  PortAddress where{Wide(line.bundle), 0, Wide(line.port)};
+// A name that goes to the service in a command: refused here, before anything
+// is sent, when the service would read it as something else.
+std::wstring SentName(const std::string& word, const wchar_t* what) {
+  const std::wstring name = Wide(word);
+  const std::wstring problem = NameProblem(name);
+  if (!problem.empty()) throw BadWord{std::wstring(what) + L" " + Quoted(word) + L" " + problem};
+  return name;
+}
+
+// The bundle and port of a verb that only reads: any name the registry holds.
+PortAddress ReadAddressOf(const Line& line) {
+  PortAddress where{Wide(line.bundle), LUMBREX_SIDE_IN, Wide(line.port)};
   if (!ParseSide(Wide(line.side), &where.side)) throw BadWord{L"the side is 'in' or 'out', not " + Quoted(line.side)};
   return where;
 }
 
-LONG NumberWord(const std::string& word, const wchar_t* what) {
+PortAddress AddressOf(const Line& line) {
+  PortAddress where = ReadAddressOf(line);
+  where.bundle = SentName(line.bundle, L"the bundle name");
+  where.port = SentName(line.port, L"the port name");
+  return where;
+}
+
+long long NumberWord(const std::string& word, const wchar_t* what) {
   long long number = 0;
   if (!ParseNumber(Wide(word), &number)) throw BadWord{std::wstring(what) + L" is a number, not " + Quoted(word)};
+  return number;
+}
+
+// A number the library would take but store as something else: refused here.
+LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long long high) {
+  const long long number = NumberWord(word, what);
+  if (number < low || number > high)
+    throw BadWord{std::wstring(what) + L" is " + Num(low) + L" to " + Num(high) + L", not " + Quoted(word)};
   return static_cast<LONG>(number);
 }
 
@@ -153,7 +178,8 @@ void CommandTable::DefineGlobal() {
       ->type_name("U")
       ->needs(remote);
   root_.add_option("--password", line_.password, "U's password")->type_name("P")->needs(remote);
-  root_.set_version_flag("--version", "lumbrexctl " LUMBREXCTL_VERSION, "the tool's version");
+  root_.set_version_flag("--version", std::function<std::string()>(VersionText),
+                         "the tool's version and that of the lumbrex.dll it loaded");
   root_.footer(
       "Changing verbs connect to the service on this machine (ConnectToLocalService),\n"
       "or with --remote to SERVER's (ConnectToRemoteService, logging on as U when\n"
@@ -166,21 +192,28 @@ void CommandTable::DefineGlobal() {
 
 void CommandTable::DefineBundleVerbs() {
   CLI::App* bundle =
-      Group(&root_, "bundle", "bundles: add, delete, state", "'lumbrexctl bundle VERB --help' describes one of them.");
+      Group(&root_, "bundle", "bundles: add, delete, state, list",
+            "'lumbrexctl bundle VERB --help' describes one of them.");
   const auto define = [&](const char* name, const char* summary, BundleVerb verb, const char* footer) {
     CLI::App* v = Verb(
         bundle, name, summary,
-        [this, verb] { return RunBundle(ConnectionOf(line_), verb, Wide(line_.name)); }, footer);
+        [this, verb] { return RunBundle(ConnectionOf(line_), verb, SentName(line_.name, L"the bundle name")); },
+        footer);
     Word(v, "NAME", &line_.name, "the bundle's name");
   };
   define("add", "creates the bundle (AddBundle)", BundleVerb::kAdd, "");
   define("delete", "deletes the bundle with its ports (DeleteBundle)", BundleVerb::kDelete, "");
   define("state", "asks the service for the bundle (GetBundleState)", BundleVerb::kState,
          "Prints \"NAME: present\" when the service answers OK, else exits with 1.");
+  Verb(bundle, "list", "prints the bundles' names, one a line (GetBundlesNames)",
+       [this] { return RunBundleList(line_.json); },
+       "Reads only; no service needed. Nothing at all when there is no bundle.")
+      ->add_flag("--json", line_.json, "as one JSON object: {\"bundles\": [...]}");
 }
 
 void CommandTable::DefinePortVerbs() {
-  CLI::App* port = Group(&root_, "port", "ports of a bundle's side: add, delete, state, main, params, dynamic, perms",
+  CLI::App* port = Group(&root_, "port",
+                         "ports of a bundle's side: add, delete, state, main, params, dynamic, perms, list",
                          "'lumbrexctl port VERB --help' describes one of them.");
   CLI::App* add = Verb(port, "add", "adds PORT of a type to the side of BUNDLE (BundleAddPort)",
                        [this] {
@@ -208,18 +241,18 @@ void CommandTable::DefinePortVerbs() {
       [this] {
         const PortAddress where = AddressOf(line_);
         PortSettings settings;
-        settings.baud = NumberWord(line_.baud, L"BAUD");
+        settings.baud = NumberIn(line_.baud, L"BAUD", 1, 0x7FFFFFFF);
         if (!ParseParity(Wide(line_.parity), &settings.parity))
           throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
-        settings.dataBits = NumberWord(line_.data, L"DATA");
-        settings.stopBits = NumberWord(line_.stop, L"STOP");
+        settings.dataBits = NumberIn(line_.data, L"DATA", 5, 8);
+        settings.stopBits = NumberIn(line_.stop, L"STOP", 0, 2);
         if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
           throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
         return RunPortParams(ConnectionOf(line_), where, settings);
       },
       "The port's permission mask is kept.");
   PortWords(params);
-  Word(params, "BAUD", &line_.baud, "baud rate, a decimal number");
+  Word(params, "BAUD", &line_.baud, "baud rate, a positive number");
   Word(params, "PARITY", &line_.parity, "N (none), O (odd), E (even), M (mark) or S (space)");
   Word(params, "DATA", &line_.data, "data bits, 5 to 8");
   Word(params, "STOP", &line_.stop, "stop-bits code, 0 to 2 (stored and shown as given)");
@@ -232,15 +265,23 @@ void CommandTable::DefinePortVerbs() {
       port, "perms", "sets the port's permission mask (BundlePortSetPermissions)",
       [this] {
         const PortAddress where = AddressOf(line_);
-        return RunPortPerms(ConnectionOf(line_), where, NumberWord(line_.mask, L"MASK"));
+        return RunPortPerms(ConnectionOf(line_), where, NumberIn(line_.mask, L"MASK", 0, LUMBREX_PORT_PERMISSION_BOTH));
       },
       "The parameters are kept.");
   PortWords(perms);
   Word(perms, "MASK", &line_.mask, "0 to 3: 2 the high bit, 1 the low bit");
+
+  CLI::App* list = Verb(
+      port, "list", "prints the ports of the side of BUNDLE as show does, one a line",
+      [this] { return RunPortList(ReadAddressOf(line_), line_.json); },
+      "Reads only; no service needed. Exits with 1 when the bundle or its side is missing.");
+  Word(list, "BUNDLE", &line_.bundle, "the bundle");
+  Word(list, "SIDE", &line_.side, "in or out");
+  list->add_flag("--json", line_.json, "as one JSON object: bundle, side, main, ports");
 }
 
 void CommandTable::DefineOptionVerbs() {
-  CLI::App* option = Group(&root_, "option", "the five global options: set", "");
+  CLI::App* option = Group(&root_, "option", "the five global options: set, get", "");
   CLI::App* set = Verb(
       option, "set", "turns one global option on or off; the service stores all five at once",
       [this] {
@@ -259,6 +300,17 @@ void CommandTable::DefineOptionVerbs() {
       "  baudrate-emulation   the virtual ports' baud-rate emulation (OptionSetBaudrateEmulation)");
   Word(set, "NAME", &line_.option, "the option (below)");
   Word(set, "STATE", &line_.state, "on or off");
+
+  CLI::App* get = Verb(
+      option, "get", "prints one global option: \"NAME: on\" or \"NAME: off\"",
+      [this] {
+        const OptionInfo* which = FindOption(Wide(line_.option));
+        if (which == nullptr) throw BadWord{L"unknown option " + Quoted(line_.option)};
+        return RunOptionGet(*which, line_.json);
+      },
+      "NAME as for 'option set'. Reads only; exits with 1 when the option is not stored.");
+  Word(get, "NAME", &line_.option, "the option");
+  get->add_flag("--json", line_.json, "as one JSON object: {\"name\", \"on\"}");
 }
 
 void CommandTable::DefineShareVerbs() {
@@ -267,8 +319,12 @@ void CommandTable::DefineShareVerbs() {
   CLI::App* set = Verb(share, "set", "sets APP's share permission on the shared port (SharedPortSetPermissionsForApp)",
                        [this] {
                          const PortAddress where = AddressOf(line_);
-                         return RunShareSet(ConnectionOf(line_), where, Wide(line_.app),
-                                            NumberWord(line_.value, L"VALUE"));
+                         const std::wstring app = SentName(line_.app, L"the application name");
+                         const long long value = NumberWord(line_.value, L"VALUE");
+                         if (!IsSharePermission(value))
+                           throw BadWord{L"VALUE is 0 or has at least one of the bits 1, 2, 4 set, not " +
+                                         Quoted(line_.value)};
+                         return RunShareSet(ConnectionOf(line_), where, app, static_cast<LONG>(value));
                        });
   PortWords(set);
   Word(set, "APP", &line_.app, "the application, e.g. terminal.exe");
@@ -276,7 +332,10 @@ void CommandTable::DefineShareVerbs() {
 
   CLI::App* byDefault =
       Verb(share, "default", "sets APP's share permission to the default 3 (SharedSetDefaultPermissions)",
-           [this] { return RunShareDefault(ConnectionOf(line_), AddressOf(line_), Wide(line_.app)); });
+           [this] {
+             const PortAddress where = AddressOf(line_);
+             return RunShareDefault(ConnectionOf(line_), where, SentName(line_.app, L"the application name"));
+           });
   PortWords(byDefault);
   Word(byDefault, "APP", &line_.app, "the application, e.g. terminal.exe");
 

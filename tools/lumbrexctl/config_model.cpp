@@ -7,11 +7,16 @@
 namespace lumbrexctl {
 
 const OptionInfo kOptions[kOptionCount] = {
-    {L"auto-open", OptionGetPortsAutoOpen, OptionSetAutoOpenPort, L"OptionSetAutoOpenPort"},
-    {L"ignore-errors", OptionGetIgnoreErrorsOnPortCreation, OptionSetIgnoreErrors, L"OptionSetIgnoreErrors"},
-    {L"print", OptionGetPortToPrint, OptionSetPortToPrint, L"OptionSetPortToPrint"},
-    {L"main-only", OptionGetIfSendToMainSet, OptionSetOnlyMainPortCanSend, L"OptionSetOnlyMainPortCanSend"},
-    {L"baudrate-emulation", OptionGetBaudrateEmulation, OptionSetBaudrateEmulation, L"OptionSetBaudrateEmulation"},
+    {L"auto-open", OptionGetPortsAutoOpen, OptionSetAutoOpenPort, L"OptionSetAutoOpenPort",
+     L"OptionGetPortsAutoOpen"},
+    {L"ignore-errors", OptionGetIgnoreErrorsOnPortCreation, OptionSetIgnoreErrors, L"OptionSetIgnoreErrors",
+     L"OptionGetIgnoreErrorsOnPortCreation"},
+    {L"print", OptionGetPortToPrint, OptionSetPortToPrint, L"OptionSetPortToPrint",
+     L"OptionGetPortToPrint"},
+    {L"main-only", OptionGetIfSendToMainSet, OptionSetOnlyMainPortCanSend, L"OptionSetOnlyMainPortCanSend",
+     L"OptionGetIfSendToMainSet"},
+    {L"baudrate-emulation", OptionGetBaudrateEmulation, OptionSetBaudrateEmulation, L"OptionSetBaudrateEmulation",
+     L"OptionGetBaudrateEmulation"},
 };
 
 const wchar_t* TypeName(int type) {
@@ -94,6 +99,8 @@ PortInfo ReadPort(const std::wstring& bundleName, int side, const std::wstring& 
   return info;
 }
 
+}  // namespace
+
 SideInfo ReadSide(const std::wstring& bundleName, int side) {
   SideInfo info;
   const TextArg bundle(bundleName);
@@ -112,8 +119,6 @@ SideInfo ReadSide(const std::wstring& bundleName, int side) {
   }
   return info;
 }
-
-}  // namespace
 
 Configuration ReadConfiguration() {
   Configuration config;

@@ -17,12 +17,14 @@ struct OptionInfo {
   int(LUMBREX_CALL* get)(unsigned int*);
   int(LUMBREX_CALL* set)(int);
   const wchar_t* setterName;
+  const wchar_t* getterName;
 };
 constexpr int kOptionCount = 5;
 extern const OptionInfo kOptions[kOptionCount];
 
 // Port type codes of BundleAddPort and BundleGetPortType.
-constexpr int kRealPort = 1, kVirtualPort = 2, kSharedPort = 4, kSwitcherPort = 8;
+constexpr int kRealPort = LUMBREX_PORT_REAL, kVirtualPort = LUMBREX_PORT_VIRTUAL, kSharedPort = LUMBREX_PORT_SHARED,
+              kSwitcherPort = LUMBREX_PORT_SWITCHER;
 const wchar_t* TypeName(int type);  // "real", ...; "unknown" for another code
 
 // One application holding a shared port open, as the driver reports it.
@@ -74,6 +76,8 @@ struct Configuration {
 };
 
 Configuration ReadConfiguration();
+// One side of a bundle: its main port and its ports with all they carry.
+SideInfo ReadSide(const std::wstring& bundleName, int side);
 
 // SharedGetPortApplications for one port: its result, and the rows it gave.
 int ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps);

@@ -21,6 +21,12 @@ std::wstring Wide(std::string_view utf8);
 // The system's text for a Windows error code, without its line end.
 std::wstring SystemMessage(DWORD code);
 
+// `text` with its control characters written out ("\r", "\n", "\t", else
+// "\x1b"): a name read from the registry or the driver may hold any of
+// them, and raw they would move the cursor, recolour the terminal or fake a
+// line of output.
+std::wstring Printable(std::wstring_view text);
+
 inline std::wstring Num(long long value) { return std::to_wstring(value); }
 
 }  // namespace lumbrexctl

@@ -58,7 +58,28 @@ Json SideJson(const SideInfo& side) {
   return out;
 }
 
+std::string Dumped(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+
 }  // namespace
+
+std::string PortListJson(const std::wstring& bundle, const wchar_t* sideWord, const SideInfo& side) {
+  Json out;
+  out["bundle"] = Utf8(bundle);
+  out["side"] = Utf8(sideWord);
+  const Json members = SideJson(side);
+  for (auto member = members.begin(); member != members.end(); ++member) out[member.key()] = member.value();
+  return Dumped(out);
+}
+
+std::string BundleListJson(const std::vector<std::wstring>& names) {
+  Json bundles = Json::array();
+  for (const std::wstring& name : names) bundles.push_back(Utf8(name));
+  return Dumped(Json{{"bundles", bundles}});
+}
+
+std::string OptionJson(const OptionInfo& option, bool on) {
+  return Dumped(Json{{"name", Utf8(option.name)}, {"on", on}});
+}
 
 std::string ShowJson(const Configuration& config) {
   Json out;
@@ -86,7 +107,7 @@ std::string ShowJson(const Configuration& config) {
   // No configuration root yet is no bundles, not an error.
   if (config.bundlesCode != 0 && config.bundlesCode != ERROR_FILE_NOT_FOUND)
     out["bundlesError"] = Error(config.bundlesCode);
-  return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+  return Dumped(out);
 }
 
 }  // namespace lumbrexctl

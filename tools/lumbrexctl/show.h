@@ -11,6 +11,15 @@ namespace lumbrexctl {
 std::wstring ShowText(const Configuration& config);
 std::string ShowJson(const Configuration& config);  // UTF-8, ends with a line end
 
+// `port list`: the side's ports as `show` prints them, one port a line (and
+// the share lines of a shared port); as JSON, {"bundle", "side", "main", "ports"}.
+std::wstring PortListText(const SideInfo& side);
+std::string PortListJson(const std::wstring& bundle, const wchar_t* sideWord, const SideInfo& side);
+// `bundle list --json`: {"bundles": [names]}.
+std::string BundleListJson(const std::vector<std::wstring>& names);
+// `option get NAME --json`: {"name", "on"}.
+std::string OptionJson(const OptionInfo& option, bool on);
+
 // "code 2: File not found."
 std::wstring CodeText(unsigned int code);
 // Why the applications holding a shared port could not be asked for:

@@ -16,7 +16,7 @@ namespace {
 
 std::wstring Joined(const std::vector<std::wstring>& items) {
   std::wstring text;
-  for (size_t i = 0; i < items.size(); ++i) text += (i ? L", " : L"") + items[i];
+  for (size_t i = 0; i < items.size(); ++i) text += (i ? L", " : L"") + Printable(items[i]);
   return text;
 }
 
@@ -41,8 +41,8 @@ std::wstring OpenByLine(const PortInfo& port) {
   return Joined(apps);
 }
 
-std::wstring PortLines(const PortInfo& port) {
-  std::wstring out = L"      " + port.name + L"  " + (port.typeRead ? TypeName(port.type) : L"type unreadable");
+std::wstring PortLines(const PortInfo& port, const std::wstring& indent) {
+  std::wstring out = indent + Printable(port.name) + L"  " + (port.typeRead ? TypeName(port.type) : L"type unreadable");
   if (port.main) out += L"  main";
   out += L"  ";
   if (port.dynamic) out += L"dynamic";
@@ -51,8 +51,8 @@ std::wstring PortLines(const PortInfo& port) {
   out += port.permsRead ? Num(port.perms) : L"unreadable (code " + Num(port.permsCode) + L")";
   out += L"\n";
   if (port.type == kSharedPort) {
-    out += L"        share permissions: " + SharePermissionsLine(port) + L"\n";
-    out += L"        open by: " + OpenByLine(port) + L"\n";
+    out += indent + L"  share permissions: " + SharePermissionsLine(port) + L"\n";
+    out += indent + L"  open by: " + OpenByLine(port) + L"\n";
   }
   return out;
 }
@@ -60,16 +60,22 @@ std::wstring PortLines(const PortInfo& port) {
 std::wstring SideLines(const SideInfo& info, const wchar_t* label) {
   std::wstring out = L"    " + std::wstring(label) + L" (main: ";
   if (!info.mainRead) out += L"unreadable, " + CodeText(info.mainCode);
-  else out += info.main.empty() ? L"none" : info.main;
+  else out += info.main.empty() ? L"none" : Printable(info.main);
   out += L")";
   if (info.portsCode != 0) return out + L": ports unreadable (" + CodeText(info.portsCode) + L")\n";
   if (info.ports.empty()) out += L": no ports";
   out += L"\n";
-  for (const PortInfo& port : info.ports) out += PortLines(port);
+  for (const PortInfo& port : info.ports) out += PortLines(port, L"      ");
   return out;
 }
 
 }  // namespace
+
+std::wstring PortListText(const SideInfo& side) {
+  std::wstring out;
+  for (const PortInfo& port : side.ports) out += PortLines(port, L"");
+  return out;
+}
 
 std::wstring ShowText(const Configuration& config) {
   std::wstring out = L"Options\n";
@@ -90,7 +96,8 @@ std::wstring ShowText(const Configuration& config) {
   if (config.bundles.empty()) out += L": none";
   out += L"\n";
   for (const BundleInfo& bundle : config.bundles)
-    out += L"  " + bundle.name + L"\n" + SideLines(bundle.sides[0], L"IN") + SideLines(bundle.sides[1], L"OUT");
+    out += L"  " + Printable(bundle.name) + L"\n" + SideLines(bundle.sides[0], L"IN") +
+           SideLines(bundle.sides[1], L"OUT");
   return out;
 }
 

@@ -1,6 +1,8 @@
 #include "verbs.h"
 
 #include <functional>
+#include <string>
+#include <vector>
 #include <vector>
 
 #include "console.h"
@@ -55,16 +57,84 @@ int Change(const Connection& connection, const wchar_t* exportName, const std::f
 
 // The state verbs print "NAME: present" when the service answers OK.
 int Present(int rc, const std::wstring& name) {
-  if (rc == kDone) Out(name + L": present\n");
+  if (rc == kDone) Out(Printable(name) + L": present\n");
   return rc;
 }
 
+// "lumbrex.dll 1.0.0 (C:\...\lumbrex.dll)": the FileVersion of the module
+// the loader picked, which need not be the one beside the tool.
+std::wstring LoadedDllVersion() {
+  const HMODULE dll = GetModuleHandleW(L"lumbrex.dll");
+  if (dll == nullptr) return L"lumbrex.dll not loaded";
+  std::wstring path(32768, L'\0');
+  const DWORD length = GetModuleFileNameW(dll, path.data(), static_cast<DWORD>(path.size()));
+  if (length == 0 || length >= path.size())
+    return L"lumbrex.dll (its path is unknown, code " + Num(GetLastError()) + L")";
+  path.resize(length);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  std::vector<BYTE> block(size);
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT infoSize = 0;
+  if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
+      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || infoSize < sizeof(*info))
+    return L"lumbrex.dll without a version resource (" + path + L")";
+  const unsigned major = HIWORD(info->dwFileVersionMS), minor = LOWORD(info->dwFileVersionMS),
+                 patch = HIWORD(info->dwFileVersionLS);
+  std::wstring text = L"lumbrex.dll " + Num(major) + L"." + Num(minor) + L"." + Num(patch) + L" (" + path + L")";
+  if (major != LUMBREX_VERSION_MAJOR || minor != LUMBREX_VERSION_MINOR || patch != LUMBREX_VERSION_PATCH)
+    text += L", not the version the tool was built for";
+  return text;
+}
+
 }  // namespace
+
+std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(LoadedDllVersion()); }
 
 int RunShow(bool json) {
   const Configuration config = ReadConfiguration();
   if (json) OutUtf8(ShowJson(config));
   else Out(ShowText(config));
+  return kDone;
+}
+
+int RunBundleList(bool json) {
+  const unsigned int before = QKGetLastError();
+  UniqueVariant names;
+  std::vector<std::wstring> bundles;
+  if (GetBundlesNames(names.get()) == 1) {
+    bundles = StringsOf(*names.get());
+  } else if (QKGetLastError() != ERROR_FILE_NOT_FOUND) {  // no configuration yet is no bundle
+    return Failed(L"GetBundlesNames", before);
+  }
+  if (json) {
+    OutUtf8(BundleListJson(bundles));
+  } else {
+    for (const std::wstring& name : bundles) Out(Printable(name) + L"\n");
+  }
+  return kDone;
+}
+
+int RunPortList(const PortAddress& where, bool json) {
+  const SideInfo side = ReadSide(where.bundle, where.side);
+  if (side.portsCode != 0) {
+    Err(L"lumbrexctl: GetPortsNamesByBundleAndSide failed: error " + Num(side.portsCode) + L": " +
+        SystemMessage(side.portsCode) +
+        (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L"") + L"\n");
+    return kRefused;
+  }
+  const wchar_t* sideWord = where.side == LUMBREX_SIDE_IN ? L"in" : L"out";
+  if (json) OutUtf8(PortListJson(where.bundle, sideWord, side));
+  else Out(PortListText(side));
+  return kDone;
+}
+
+int RunOptionGet(const OptionInfo& option, bool json) {
+  const unsigned int before = QKGetLastError();
+  unsigned int value = 0;
+  if (option.get(&value) != 1) return Failed(option.getterName, before);
+  if (json) OutUtf8(OptionJson(option, value != 0));
+  else Out(std::wstring(option.name) + L": " + (value != 0 ? L"on" : L"off") + L"\n");
   return kDone;
 }
 
@@ -140,6 +210,15 @@ int RunShareDefault(const Connection& connection, const PortAddress& where, cons
 
 int RunShareReset(const Connection& connection, const PortAddress& where) {
   const TextArg bundle(where.bundle), port(where.port);
+  // The export answers success for a port without stored permissions, having
+  // sent nothing: say so rather than let the caller think something was reset.
+  const unsigned int before = QKGetLastError();
+  UniqueVariant apps, values;
+  if (SharedPortGetAppPermissions(bundle.get(), where.side, port.get(), apps.get(), values.get()) == 1 &&
+      apps->vt == VT_EMPTY && (QKGetLastError() == before || QKGetLastError() == ERROR_FILE_NOT_FOUND)) {
+    Err(L"lumbrexctl: note: " + where.port + L" has no share permissions stored; nothing to reset\n");
+    return kDone;
+  }
   return Change(connection, L"SharedDelAllPermissions",
                 [&] { return SharedDelAllPermissions(bundle.get(), where.side, port.get()); });
 }
@@ -155,9 +234,9 @@ int RunShareApps(const std::wstring& port) {
     }
     return Failed(L"SharedGetPortApplications", before);
   }
-  if (apps.empty()) Out(port + L": no application\n");
+  if (apps.empty()) Out(Printable(port) + L": no application\n");
   for (const OpenApplication& app : apps)
-    Out(app.name + L"  " + Num(app.data0) + L" " + Num(app.data2) + L" " + Num(app.data1) + L"\n");
+    Out(Printable(app.name) + L"  " + Num(app.data0) + L" " + Num(app.data2) + L" " + Num(app.data1) + L"\n");
   return kDone;
 }
 

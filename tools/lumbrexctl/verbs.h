@@ -24,7 +24,7 @@ struct Connection {
 // One port of a bundle's side.
 struct PortAddress {
   std::wstring bundle;
-  int side = 0;  // 0 IN, 1 OUT
+  int side = LUMBREX_SIDE_IN;
   std::wstring port;
 };
 
@@ -35,7 +35,14 @@ struct PortSettings {
 enum class BundleVerb { kAdd, kDelete, kState };
 enum class PortVerb { kDelete, kState, kMain, kDynamic };
 
+// --version: the tool's version, and the version resource of the lumbrex.dll
+// this process loaded (it may come from another build than the tool). UTF-8.
+std::string VersionText();
+
 int RunShow(bool json);
+int RunBundleList(bool json);
+int RunPortList(const PortAddress& side, bool json);  // the port of `side` unused
+int RunOptionGet(const OptionInfo& option, bool json);
 int RunBundle(const Connection& connection, BundleVerb verb, const std::wstring& name);
 int RunPort(const Connection& connection, PortVerb verb, const PortAddress& where);
 int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type);

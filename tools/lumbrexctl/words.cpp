@@ -19,9 +19,10 @@ int IndexOf(std::wstring_view word, const wchar_t* const (&names)[N]) {
 
 bool ParseSide(std::wstring_view word, int* side) {
   static const wchar_t* const kSides[] = {L"in", L"out"};
+  static const int kCodes[] = {LUMBREX_SIDE_IN, LUMBREX_SIDE_OUT};
   const int at = IndexOf(word, kSides);
   if (at < 0) return false;
-  *side = at;
+  *side = kCodes[at];
   return true;
 }
 
@@ -36,17 +37,20 @@ bool ParsePortType(std::wstring_view word, LONG* type) {
 
 bool ParseParity(std::wstring_view word, int* parity) {
   static const wchar_t* const kLetters[] = {L"N", L"O", L"E", L"M", L"S"};
+  static const int kCodes[] = {LUMBREX_PARITY_NONE, LUMBREX_PARITY_ODD, LUMBREX_PARITY_EVEN, LUMBREX_PARITY_MARK,
+                               LUMBREX_PARITY_SPACE};
   const int at = IndexOf(word, kLetters);
   if (at < 0) return false;
-  *parity = at;
+  *parity = kCodes[at];
   return true;
 }
 
 bool ParseFlow(std::wstring_view word, int* flow) {
   static const wchar_t* const kLetters[] = {L"X", L"P"};
+  static const int kCodes[] = {LUMBREX_FLOW_XONXOFF, LUMBREX_FLOW_HARDWARE};
   const int at = IndexOf(word, kLetters);
   if (at < 0) return false;
-  *flow = at + 1;
+  *flow = kCodes[at];
   return true;
 }
 
@@ -92,6 +96,29 @@ bool ParseNumber(std::wstring_view word, long long* value) {
   if (result < -2147483648LL) return false;
   *value = result;
   return true;
+}
+
+std::wstring NameProblem(std::wstring_view name) {
+  for (const wchar_t c : name) {
+    if (c == L'!') return L"holds '!', which ends a command on the service's pipe";
+    if (c == L',') return L"holds ',', which separates the fields of a command";
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return L"holds a control character";
+  }
+  if (name.empty()) return std::wstring();
+  // Without best fit: a letter the code page lacks must count as lost, not
+  // pass as some look-alike that would name another bundle.
+  BOOL usedDefault = FALSE;
+  const int length = static_cast<int>(name.size());
+  const int size =
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), length, nullptr, 0, nullptr, &usedDefault);
+  if (size <= 0 || usedDefault)
+    return L"holds characters the ANSI code page cannot carry (the service would get '?' in their place)";
+  return std::wstring();
+}
+
+bool IsSharePermission(long long value) {
+  const unsigned long bits = static_cast<unsigned long>(value & 0xFFFFFFFFLL);
+  return bits == 0 || (bits & (LUMBREX_SHARE_BIT_1 | LUMBREX_SHARE_BIT_2 | LUMBREX_SHARE_BIT_4)) != 0;
 }
 
 }  // namespace lumbrexctl
