@@ -13,6 +13,7 @@ packages=(
   gcc-mingw-w64-x86-64-posix  # the cross C compiler, posix threads (std::mutex)
   g++-mingw-w64-x86-64-posix  # the cross C++ compiler, posix threads
   binutils-mingw-w64-x86-64   # windres, dlltool, objdump, strip for the DLL
+  mingw-w64-tools             # widl, the type library compiler of the automation object
   wine                        # /usr/bin/wine, wineboot, the launchers
   wine64                      # the 64-bit loader
   googletest                  # GoogleTest sources, built with the cross compiler
@@ -59,6 +60,7 @@ tools=(
   x86_64-w64-mingw32-dlltool:binutils-mingw-w64-x86-64
   x86_64-w64-mingw32-objdump:binutils-mingw-w64-x86-64
   x86_64-w64-mingw32-strip:binutils-mingw-w64-x86-64
+  x86_64-w64-mingw32-widl:mingw-w64-tools
   wine:wine wineboot:wine wineserver:wine
   clang++-14:clang-14 llvm-dlltool-14:llvm-14 llvm-nm-14:llvm-14 llvm-readobj-14:llvm-14
   strings:binutils
