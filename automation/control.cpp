@@ -1,0 +1,439 @@
+#include "control.h"
+
+#include <lumbrex.h>
+
+#include <atomic>
+#include <string>
+
+#include "api/raii.h"
+#include "com_owner.h"
+#include "lumbrex_automation.h"
+#include "operation.h"
+#include "results.h"
+#include "server.h"
+
+namespace lumbrex_automation {
+namespace {
+
+using lumbrex::UniqueVariant;
+
+VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
+
+void IntResult(int value, VARIANT* result) {
+  VariantInit(result);
+  result->vt = VT_I4;
+  result->lVal = value;
+}
+
+// The object holds nothing but its reference count and its type
+// information, so any thread may call it at any time ("Both"): the library
+// serialises what needs serialising.
+class Control final : public ILumbrexControl, public ISupportErrorInfo {
+ public:
+  explicit Control(ComOwner<ITypeInfo> info) : info_(std::move(info)) { AddServerReference(); }
+  ~Control() { ReleaseServerReference(); }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ILumbrexControl)
+      *object = static_cast<ILumbrexControl*>(this);
+    else if (iid == IID_ISupportErrorInfo)
+      *object = static_cast<ISupportErrorInfo*>(this);
+    else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // ISupportErrorInfo: every method of the interface raises its failures
+  // through the error object.
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    return iid == IID_ILumbrexControl ? S_OK : S_FALSE;
+  }
+
+  // IDispatch, from the type library in this DLL.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    info_.get()->AddRef();
+    *info = info_.get();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    return DispGetIDsOfNames(info_.get(), names, count, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                   EXCEPINFO* exception, UINT* argError) override {
+    SetErrorInfo(0, nullptr);
+    HRESULT hr = DispInvoke(static_cast<ILumbrexControl*>(this), info_.get(), member, flags, params, result,
+                            exception, argError);
+    // A method's own failure reaches late-bound callers as an exception
+    // carrying the error object's description and source.
+    if (FAILED(hr) && hr != DISP_E_EXCEPTION && HRESULT_FACILITY(hr) != FACILITY_DISPATCH &&
+        exception != nullptr) {
+      ZeroMemory(exception, sizeof *exception);
+      exception->scode = hr;
+      ComOwner<IErrorInfo> error;
+      if (GetErrorInfo(0, error.put()) == S_OK) {
+        error.get()->GetSource(&exception->bstrSource);
+        error.get()->GetDescription(&exception->bstrDescription);
+      }
+      hr = DISP_E_EXCEPTION;
+    }
+    return hr;
+  }
+
+  // Connection.
+  HRESULT STDMETHODCALLTYPE ConnectToLocalService() override {
+    Operation op(L"ConnectToLocalService");
+    return op.Finish(::ConnectToLocalService(), Failure::kConnect);
+  }
+  HRESULT STDMETHODCALLTYPE ConnectToRemoteService(VARIANT server, VARIANT user, VARIANT password) override {
+    Operation op(L"ConnectToRemoteService");
+    return op.Finish(::ConnectToRemoteService(op.Value(server), op.Value(user), op.Value(password)),
+                     Failure::kConnect);
+  }
+  HRESULT STDMETHODCALLTYPE DisconnectFromService() override {
+    Operation op(L"DisconnectFromService");
+    return op.Finish(::DisconnectFromService());
+  }
+
+  // Bundle and port editing.
+  HRESULT STDMETHODCALLTYPE AddBundle(VARIANT bundle) override {
+    Operation op(L"AddBundle");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    return op.refused() ? op.refusal() : op.Finish(::AddBundle(b));
+  }
+  HRESULT STDMETHODCALLTYPE DeleteBundle(VARIANT bundle) override {
+    Operation op(L"DeleteBundle");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    return op.refused() ? op.refusal() : op.Finish(::DeleteBundle(b));
+  }
+  HRESULT STDMETHODCALLTYPE GetBundleState(VARIANT bundle, VARIANT_BOOL* running) override {
+    Operation op(L"GetBundleState");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    if (op.refused()) return op.refusal();
+    const int result = ::GetBundleState(b);
+    if (!result && op.StoredCode()) return op.Finish(result);
+    *running = Bool(result);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
+    Operation op(L"BundleAddPort");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    const VARIANT t = op.Integer(portType);
+    return op.refused() ? op.refusal() : op.Finish(::BundleAddPort(b, s, p, t));
+  }
+  HRESULT STDMETHODCALLTYPE BundleDeletePort(VARIANT bundle, VARIANT side, VARIANT port) override {
+    Operation op(L"BundleDeletePort");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    return op.refused() ? op.refusal() : op.Finish(::BundleDeletePort(b, s, p));
+  }
+  HRESULT STDMETHODCALLTYPE BundleGetPortState(VARIANT bundle, VARIANT side, VARIANT port,
+                                               VARIANT_BOOL* open) override {
+    Operation op(L"BundleGetPortState");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    const int result = ::BundleGetPortState(b, s, p);
+    if (!result && op.StoredCode()) return op.Finish(result);
+    *open = Bool(result);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BundleSetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT port) override {
+    Operation op(L"BundleSetMainPortForSide");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    return op.refused() ? op.refusal() : op.Finish(::BundleSetMainPortForSide(b, s, p));
+  }
+  HRESULT STDMETHODCALLTYPE BundleUpdateSettings() override {
+    Operation op(L"BundleUpdateSettings");
+    return op.Finish(::BundleUpdateSettings());
+  }
+
+  // Bundle and port queries.
+  HRESULT STDMETHODCALLTYPE GetBundlesNames(VARIANT* names) override {
+    Operation op(L"GetBundlesNames");
+    UniqueVariant list;
+    const HRESULT hr = op.Finish(::GetBundlesNames(list.get()), Failure::kStoresCode);
+    return FAILED(hr) ? hr : ListResult(list, names);
+  }
+  HRESULT STDMETHODCALLTYPE GetPortsNamesByBundleAndSide(VARIANT bundle, VARIANT side, VARIANT* names) override {
+    Operation op(L"GetPortsNamesByBundleAndSide");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    if (op.refused()) return op.refusal();
+    UniqueVariant list;
+    const HRESULT hr = op.Finish(::GetPortsNamesByBundleAndSide(b, s, list.get()), Failure::kStoresCode);
+    return FAILED(hr) ? hr : ListResult(list, names);
+  }
+  HRESULT STDMETHODCALLTYPE BundleGetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT* port) override {
+    Operation op(L"BundleGetMainPortForSide");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    if (op.refused()) return op.refusal();
+    UniqueVariant main;
+    const HRESULT hr = op.Finish(::BundleGetMainPortForSide(b, s, main.get()), Failure::kStoresCode);
+    if (SUCCEEDED(hr)) *port = main.release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE GetRealPortsList(VARIANT* ports) override {
+    Operation op(L"GetRealPortsList");
+    UniqueVariant list;
+    const HRESULT hr = op.Finish(::GetRealPortsList(list.get()), Failure::kStoresCode);
+    return FAILED(hr) ? hr : ListResult(list, ports);
+  }
+  HRESULT STDMETHODCALLTYPE BundleGetPortType(VARIANT bundle, VARIANT side, VARIANT port, VARIANT* type) override {
+    Operation op(L"BundleGetPortType");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    UniqueVariant kind;
+    const HRESULT hr = op.Finish(::BundleGetPortType(b, s, p, kind.get()), Failure::kStoresCode);
+    // VT_INT is no type VBScript handles: hand the same number over as VT_I4.
+    if (SUCCEEDED(hr)) IntResult(kind->vt == VT_INT ? kind->intVal : 0, type);
+    return hr;
+  }
+
+  // Global options.
+  using Getter = int(WINAPI*)(unsigned int*);
+  using Setter = int(WINAPI*)(int);
+  static HRESULT GetOption(const wchar_t* name, Getter get, VARIANT* value) {
+    Operation op(name);
+    unsigned int stored = 0;
+    const HRESULT hr = op.Finish(get(&stored), Failure::kStoresCode);
+    if (SUCCEEDED(hr)) NumberResult(stored, value);
+    return hr;
+  }
+  static HRESULT SetOption(const wchar_t* name, Setter set, const VARIANT& value) {
+    Operation op(name);
+    const int v = op.Whole(value, L"value");
+    return op.refused() ? op.refusal() : op.Finish(set(v));
+  }
+  HRESULT STDMETHODCALLTYPE OptionGetPortsAutoOpen(VARIANT* value) override {
+    return GetOption(L"OptionGetPortsAutoOpen", ::OptionGetPortsAutoOpen, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionGetIgnoreErrorsOnPortCreation(VARIANT* value) override {
+    return GetOption(L"OptionGetIgnoreErrorsOnPortCreation", ::OptionGetIgnoreErrorsOnPortCreation, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionGetPortToPrint(VARIANT* value) override {
+    return GetOption(L"OptionGetPortToPrint", ::OptionGetPortToPrint, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionGetIfSendToMainSet(VARIANT* value) override {
+    return GetOption(L"OptionGetIfSendToMainSet", ::OptionGetIfSendToMainSet, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionGetBaudrateEmulation(VARIANT* value) override {
+    return GetOption(L"OptionGetBaudrateEmulation", ::OptionGetBaudrateEmulation, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionSetAutoOpenPort(VARIANT value) override {
+    return SetOption(L"OptionSetAutoOpenPort", ::OptionSetAutoOpenPort, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionSetIgnoreErrors(VARIANT value) override {
+    return SetOption(L"OptionSetIgnoreErrors", ::OptionSetIgnoreErrors, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionSetPortToPrint(VARIANT value) override {
+    return SetOption(L"OptionSetPortToPrint", ::OptionSetPortToPrint, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionSetOnlyMainPortCanSend(VARIANT value) override {
+    return SetOption(L"OptionSetOnlyMainPortCanSend", ::OptionSetOnlyMainPortCanSend, value);
+  }
+  HRESULT STDMETHODCALLTYPE OptionSetBaudrateEmulation(VARIANT value) override {
+    return SetOption(L"OptionSetBaudrateEmulation", ::OptionSetBaudrateEmulation, value);
+  }
+
+  // Real port parameters.
+  HRESULT STDMETHODCALLTYPE BundleRealPortAreParametersDynamic(VARIANT bundle, VARIANT side, VARIANT port,
+                                                               VARIANT_BOOL* dynamic) override {
+    Operation op(L"BundleRealPortAreParametersDynamic");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    const int result = ::BundleRealPortAreParametersDynamic(b, s, p);
+    if (!result && op.StoredCode()) return op.Finish(result);
+    *dynamic = Bool(result);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BundleGetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
+                                                        VARIANT* parameters) override {
+    Operation op(L"BundleGetRealPortParameters");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    // Flow control stays 0 (none) when the entry has no flow field.
+    int baudrate = 0, parity = 0, dataBits = 0, stopBits = 0, flow = 0;
+    const HRESULT hr = op.Finish(::BundleGetRealPortParameters(b, s, p, &baudrate, &parity, &dataBits, &stopBits,
+                                                               &flow),
+                                 Failure::kParameters);
+    if (FAILED(hr)) return hr;
+    UniqueVariant items[5];
+    const int values[5] = {baudrate, parity, dataBits, stopBits, flow};
+    for (int i = 0; i < 5; ++i) IntResult(values[i], items[i].get());
+    return ArrayResult({items[0].get(), items[1].get(), items[2].get(), items[3].get(), items[4].get()},
+                       parameters);
+  }
+  HRESULT STDMETHODCALLTYPE BundleSetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
+                                                        VARIANT baudrate, VARIANT parity, VARIANT dataBits,
+                                                        VARIANT stopBits, VARIANT flowControl) override {
+    Operation op(L"BundleSetRealPortParameters");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    const int baud = op.Whole(baudrate, L"baudrate");
+    const int par = op.Whole(parity, L"parity");
+    const int data = op.Whole(dataBits, L"dataBits");
+    const int stop = op.Whole(stopBits, L"stopBits");
+    const int flow = op.Whole(flowControl, L"flowControl");
+    return op.refused() ? op.refusal() : op.Finish(::BundleSetRealPortParameters(b, s, p, baud, par, data, stop, flow));
+  }
+  HRESULT STDMETHODCALLTYPE BundleSetDynamicParametersForRealPort(VARIANT bundle, VARIANT side,
+                                                                  VARIANT port) override {
+    Operation op(L"BundleSetDynamicParametersForRealPort");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    return op.refused() ? op.refusal() : op.Finish(::BundleSetDynamicParametersForRealPort(b, s, p));
+  }
+
+  // Per-port permissions.
+  HRESULT STDMETHODCALLTYPE BundlePortGetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
+                                                     VARIANT* mask) override {
+    Operation op(L"BundlePortGetPermissions");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    UniqueVariant read;
+    const HRESULT hr = op.Finish(::BundlePortGetPermissions(b, s, p, read.get()), Failure::kStoresCode);
+    if (SUCCEEDED(hr)) *mask = read.release();
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE BundlePortSetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
+                                                     VARIANT mask) override {
+    Operation op(L"BundlePortSetPermissions");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    // The library takes the mask's 32-bit member whatever its type and clears
+    // the VARIANT it gets: it gets a VT_I4 of its own.
+    VARIANT m;
+    VariantInit(&m);
+    m.vt = VT_I4;
+    m.lVal = op.Whole(mask, L"mask");
+    return op.refused() ? op.refusal() : op.Finish(::BundlePortSetPermissions(b, s, p, m));
+  }
+
+  // Shared port permissions and applications.
+  HRESULT STDMETHODCALLTYPE SharedPortSetPermissionsForApp(VARIANT bundle, VARIANT side, VARIANT port,
+                                                           VARIANT application, VARIANT permission) override {
+    Operation op(L"SharedPortSetPermissionsForApp");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    const VARIANT a = op.Name(application, L"application");
+    const VARIANT v = op.Integer(permission);
+    return op.refused() ? op.refusal() : op.Finish(::SharedPortSetPermissionsForApp(b, s, p, a, v));
+  }
+  HRESULT STDMETHODCALLTYPE SharedSetDefaultPermissions(VARIANT bundle, VARIANT side, VARIANT port,
+                                                        VARIANT application) override {
+    Operation op(L"SharedSetDefaultPermissions");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    const VARIANT a = op.Name(application, L"application");
+    return op.refused() ? op.refusal() : op.Finish(::SharedSetDefaultPermissions(b, s, p, a));
+  }
+  HRESULT STDMETHODCALLTYPE SharedPortGetAppPermissions(VARIANT bundle, VARIANT side, VARIANT port,
+                                                        VARIANT* applicationsAndPermissions) override {
+    Operation op(L"SharedPortGetAppPermissions");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    UniqueVariant applications, permissions;
+    HRESULT hr = op.Finish(::SharedPortGetAppPermissions(b, s, p, applications.get(), permissions.get()));
+    UniqueVariant apps, perms;
+    if (SUCCEEDED(hr)) hr = ListResult(applications, apps.get());
+    if (SUCCEEDED(hr)) hr = ListResult(permissions, perms.get());
+    if (SUCCEEDED(hr)) hr = ArrayResult({apps.get(), perms.get()}, applicationsAndPermissions);
+    return hr;
+  }
+  HRESULT STDMETHODCALLTYPE SharedDelAllPermissions(VARIANT bundle, VARIANT side, VARIANT port) override {
+    Operation op(L"SharedDelAllPermissions");
+    const VARIANT b = op.Name(bundle, L"bundle");
+    const int s = op.Whole(side, L"side");
+    const VARIANT p = op.Name(port, L"port");
+    return op.refused() ? op.refusal() : op.Finish(::SharedDelAllPermissions(b, s, p));
+  }
+  HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
+    Operation op(L"SharedGetPortApplications");
+    const VARIANT p = op.Name(port, L"port");
+    if (op.refused()) return op.refusal();
+    UniqueVariant rows;
+    const HRESULT hr = op.Finish(::SharedGetPortApplications(p, rows.get()), Failure::kStoresCode);
+    return FAILED(hr) ? hr : ListResult(rows, applications);
+  }
+
+  // Properties.
+  HRESULT STDMETHODCALLTYPE get_LastError(LONG* code) override {
+    if (code == nullptr) return E_POINTER;
+    *code = static_cast<LONG>(QKGetLastError());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) override {
+    if (version == nullptr) return E_POINTER;
+    const std::wstring text = std::to_wstring(LUMBREX_VERSION_MAJOR) + L"." + std::to_wstring(LUMBREX_VERSION_MINOR) +
+                              L"." + std::to_wstring(LUMBREX_VERSION_PATCH);
+    *version = SysAllocString(text.c_str());
+    return *version ? S_OK : E_OUTOFMEMORY;
+  }
+
+ private:
+  std::atomic<ULONG> references_{1};
+  ComOwner<ITypeInfo> info_;
+};
+
+}  // namespace
+
+HRESULT CreateControl(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
+  ComOwner<ITypeLib> library;
+  HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, library.put());
+  ComOwner<ITypeInfo> info;
+  if (SUCCEEDED(hr)) hr = library.get()->GetTypeInfoOfGuid(IID_ILumbrexControl, info.put());
+  if (FAILED(hr)) return hr;
+  Control* control = new (std::nothrow) Control(std::move(info));
+  if (control == nullptr) return E_OUTOFMEMORY;
+  hr = control->QueryInterface(iid, object);
+  control->Release();
+  return hr;
+}
+
+}  // namespace lumbrex_automation

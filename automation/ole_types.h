@@ -1,0 +1,4 @@
+// What the generated interface header includes for ole_types.idl: the real
+// OLE automation declarations.
+#pragma once
+#include <oaidl.h>

@@ -1,0 +1,90 @@
+#include "operation.h"
+
+#include <lumbrex.h>
+
+#include "api/raii.h"
+#include "com_owner.h"
+#include "inputs.h"
+
+namespace lumbrex_automation {
+namespace {
+
+// The system's words for a Windows error code, without the closing period
+// and line break.
+std::wstring CodeText(unsigned int code) {
+  lumbrex::UniqueLocalMemory buffer;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+      reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+  std::wstring text = length ? std::wstring(static_cast<const wchar_t*>(buffer.get()), length) : L"Windows error";
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' || text.back() == L' '))
+    text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+HRESULT RaiseError(HRESULT code, const std::wstring& description) {
+  ComOwner<ICreateErrorInfo> create;
+  if (SUCCEEDED(CreateErrorInfo(create.put()))) {
+    create.get()->SetGUID(IID_NULL);
+    create.get()->SetSource(const_cast<LPOLESTR>(kErrorSource));
+    create.get()->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    ComOwner<IErrorInfo> info;
+    if (SUCCEEDED(create.get()->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.put()))))
+      SetErrorInfo(0, info.get());
+  }
+  return code;
+}
+
+Operation::Operation(const wchar_t* name) : name_(name), before_(QKGetLastError()) {}
+
+HRESULT Operation::Refuse(const std::wstring& why) {
+  refusal_ = RaiseError(kRefusedInput, std::wstring(name_) + L" refused before anything was sent: " + why);
+  return refusal_;
+}
+
+VARIANT Operation::Name(const VARIANT& value, const wchar_t* what) {
+  const VARIANT v = Unwrapped(value);
+  std::wstring_view text;
+  if (!refused() && TextOf(v, &text)) {
+    const std::wstring problem = NameProblem(text);
+    if (!problem.empty()) Refuse(L"the " + std::wstring(what) + L" name \"" + std::wstring(text) + L"\" " + problem);
+  }
+  return v;
+}
+
+VARIANT Operation::Value(const VARIANT& value) { return Unwrapped(value); }
+
+VARIANT Operation::Integer(const VARIANT& value) { return IntegerArgument(value); }
+
+int Operation::Whole(const VARIANT& value, const wchar_t* what) {
+  int number = 0;
+  if (!refused() && !WholeNumber(value, &number)) Refuse(std::wstring(what) + L" must be a whole number");
+  return number;
+}
+
+bool Operation::StoredCode() const { return QKGetLastError() != before_; }
+
+HRESULT Operation::Finish(int result, Failure failure) const {
+  if (result) return S_OK;
+  const unsigned int code = QKGetLastError();
+  const std::wstring failed = std::wstring(name_) + L" failed: ";
+  if (code != before_ || (failure == Failure::kStoresCode && code != 0)) {
+    const std::wstring why = code == ERROR_INVALID_DATA ? L"the library refused an argument" : CodeText(code);
+    return RaiseError(HRESULT_FROM_WIN32(code), failed + why + L" (error " + std::to_wstring(code) + L")");
+  }
+  switch (failure) {
+    case Failure::kConnect:
+      return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");
+    case Failure::kParameters:
+      return RaiseError(kNoParameters,
+                        failed + L"the port has dynamic parameters, or its parameter entry cannot be read");
+    default:
+      return RaiseError(kNotDone, failed +
+                                      L"the service refused the command, or it could not be sent "
+                                      L"(no connection, or the link stayed busy)");
+  }
+}
+
+}  // namespace lumbrex_automation

@@ -1,0 +1,69 @@
+// One method call of Lumbrex.Control: its inputs checked and unwrapped, the
+// library called, and a failure turned into an automation error (IErrorInfo)
+// that says which operation failed and why.
+#pragma once
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+namespace lumbrex_automation {
+
+// Failures that store no last-error code in the library get codes of ours.
+// The service refused a command, or it could not be sent (no connection, the
+// link stayed busy beyond the command's wait).
+constexpr HRESULT kNotDone = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201);
+// The service's pipe could not be opened.
+constexpr HRESULT kNoService = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0202);
+// The port has dynamic parameters, or its parameter entry cannot be read.
+constexpr HRESULT kNoParameters = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0203);
+// An input this object refuses before calling the library (an unsafe name,
+// a number that is not whole): the library's own code for a refused argument.
+constexpr HRESULT kRefusedInput = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+
+// The error source every failure names.
+constexpr const wchar_t* kErrorSource = L"Lumbrex.Control";
+
+// How an export reports its failures.
+enum class Failure {
+  kStoresCode,     // every failing path stores a code (registry reads, driver queries)
+  kCommand,        // refused arguments store 13; a refused or unsent command nothing
+  kConnect,        // a logon failure stores its code; an unopened pipe nothing
+  kParameters,     // refused arguments store 13; dynamic or unreadable entries nothing
+};
+
+// Raises an automation error: the thread's error object gets the
+// description and source, and the HRESULT is returned for the method to pass on.
+HRESULT RaiseError(HRESULT code, const std::wstring& description);
+
+class Operation {
+ public:
+  // Notes the library's last-error code before the call: the library stores
+  // a code only on failing paths and never clears it, so a changed code is
+  // what this call stored.
+  explicit Operation(const wchar_t* name);
+
+  // The inputs, unwrapped; after the first refused one the rest are not
+  // looked at and refused() holds.
+  VARIANT Name(const VARIANT& value, const wchar_t* what);  // bundle, port, application
+  VARIANT Value(const VARIANT& value);                       // passed on as given
+  VARIANT Integer(const VARIANT& value);                     // integer VARIANT argument
+  int Whole(const VARIANT& value, const wchar_t* what);      // plain int argument
+  bool refused() const { return FAILED(refusal_); }
+  HRESULT refusal() const { return refusal_; }
+
+  // S_OK for a result of 1; otherwise raises the error for the way the export fails.
+  HRESULT Finish(int result, Failure failure = Failure::kCommand) const;
+  // For exports whose 0 is an answer (no, not running): whether this call
+  // stored a code, which makes the 0 a failure.
+  bool StoredCode() const;
+
+ private:
+  HRESULT Refuse(const std::wstring& why);
+
+  const wchar_t* name_;
+  unsigned int before_;
+  HRESULT refusal_ = S_OK;
+};
+
+}  // namespace lumbrex_automation

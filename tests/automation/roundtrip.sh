@@ -1,0 +1,52 @@
+#!/bin/bash
+# A script's round trip through Lumbrex.Control under Wine's cscript against
+# the stand-in service, between registering (regsvr32 /n /i:user) and
+# unregistering with no key of ours left. Wine 8 finds classes in
+# HKLM\Software\Classes only: a machine registration beside the user one
+# lets the script create the object; both are removed and checked.
+# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT
+set -euo pipefail
+wine_run=$1 bin=$2 script=$3
+service_pid=
+clsid='{3c1e7a26-5248-4ab8-98af-8aace66fbbc4}'
+die() { echo "FAIL: $*"; exit 1; }
+win() { "$wine_run" winepath -w "$1" | tr -d '\r'; }
+dll=$(win "$bin/lumbrex-automation.dll")
+regsvr() { "$wine_run" regsvr32 /s "$@" "$dll" >/dev/null 2>&1; }
+# The keys of ours under one root (HKCU or HKLM) that exist.
+our_keys() {
+  local key
+  for key in "CLSID\\$clsid" Lumbrex.Control Lumbrex.Control.1; do
+    if "$wine_run" reg query "$1\\Software\\Classes\\$key" >/dev/null 2>&1; then echo "$1\\...\\$key"; fi
+  done
+}
+finish() {
+  if [ -n "$service_pid" ]; then kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
+  regsvr /u || true
+  regsvr /u /n /i:user || true
+}
+trap finish EXIT
+
+regsvr /n /i:user || die "regsvr32 /n /i:user failed"
+[ "$(our_keys HKCU | wc -l)" -eq 3 ] || die "per-user registration lacks keys: $(our_keys HKCU)"
+"$wine_run" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel | grep -q Both ||
+  die "ThreadingModel is not Both"
+regsvr || die "regsvr32 failed"
+
+"$wine_run" "$bin/lumbrex-service.exe" --foreground >/dev/null 2>&1 &
+service_pid=$!
+# The script connects (and waits for the service) itself. Under Wine's
+# cscript a runtime error ends the script silently with status 0: only its
+# closing line counts.
+out=$("$wine_run" cscript //nologo "$(win "$script")" 2>&1 | tr -d '\r' || true)
+echo "$out"
+grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
+
+regsvr /u || die "regsvr32 /u failed"
+regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
+left=$(our_keys HKCU; our_keys HKLM)
+[ -z "$left" ] || die "keys left after unregistering: $left"
+for key in "TypeLib\\{e11d87af-c4d1-4f09-9cf8-1a387a146009}" "Interface\\{cdd34c89-a352-428c-8c4c-6170d2b3f99f}"; do
+  ! "$wine_run" reg query "HKCU\\Software\\Classes\\$key" >/dev/null 2>&1 || die "HKCU $key left"
+done
+echo "PASS"
