@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <iterator>
 #include <new>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -147,17 +148,32 @@ void Check(int result, const char* exportName)
     if (!result) throw LumbrexError(exportName, QKGetLastError());
 }
 
-// Connected for the object's lifetime: the library counts connections, so
-// each connect is paired with exactly one DisconnectFromService.
+// Connected for the object's lifetime. The library keeps one pipe per process
+// with a count: a connect drops one reference (closing the pipe at zero) and
+// then opens it again or shares it, a disconnect drops one. So a second
+// connect while connected reopens the pipe and leaves the count at 1, and the
+// first disconnect after it closes the pipe for everyone. Guards may nest: only
+// the outermost connects and disconnects, the inner ones share its pipe.
 class ServiceConnection {
 public:
     ServiceConnection()
     {
-        if (!ConnectToLocalService()) throw std::runtime_error("ConnectToLocalService returned 0: is the service running?");
+        std::lock_guard<std::mutex> hold(lock_);
+        if (holders_ == 0 && !ConnectToLocalService())
+            throw std::runtime_error("ConnectToLocalService returned 0: is the service running?");
+        ++holders_;
     }
-    ~ServiceConnection() { DisconnectFromService(); }
+    ~ServiceConnection()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        if (--holders_ == 0) DisconnectFromService();
+    }
     ServiceConnection(const ServiceConnection&) = delete;
     ServiceConnection& operator=(const ServiceConnection&) = delete;
+
+private:
+    static inline std::mutex lock_;
+    static inline int holders_ = 0;  // guards alive in this process, under lock_
 };
 
 // --- output ------------------------------------------------------------------

@@ -28,12 +28,13 @@ using lumbrex::service::ToUtf8;
 constexpr const wchar_t kDisplayName[] = L"Lumbrex bundling service (stand-in)";
 constexpr DWORD kScmWaitMs = 20000;
 
-enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, Help };
+enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, Help, Version };
 
 struct Settings {
   Mode mode = Mode::None;
   bool allowRemote = false;
   std::wstring logPath;
+  std::wstring idleTimeout;  // seconds, as given; empty: the server's default
 };
 
 Settings g_settings;
@@ -44,20 +45,35 @@ HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
 
 void PrintUsage() {
   std::fwprintf(stderr,
-                L"usage: lumbrex-service.exe MODE [--allow-remote] [--log FILE]\n"
+                L"usage: lumbrex-service.exe MODE [--allow-remote] [--log FILE] [--idle-timeout SECONDS]\n"
                 L"  --foreground  serve the pipe in this console; Ctrl+C stops\n"
                 L"  --install     install as the Windows service %ls (demand start)\n"
                 L"  --uninstall   stop and remove the service\n"
                 L"  --start       start the installed service and wait until it runs\n"
                 L"  --stop        stop the service and wait until it has stopped\n"
-                L"  --service     (used by the Service Control Manager)\n"
+                L"  --service     (used by the Service Control Manager; --install writes it)\n"
+                L"  --version     print the version\n"
                 L"  --allow-remote  admit clients from other machines\n"
+                L"  --idle-timeout SECONDS  drop a client that stops halfway through a\n"
+                L"                command for this long (default 30; 0: never)\n"
                 L"  --log FILE    log to FILE (default: stdout in the foreground,\n"
                 L"                %%ProgramData%%\\OSTREL Software\\Lumbrex\\lumbrex-service.log as a service)\n",
                 kServiceName);
 }
 
-bool ParseArguments(int argc, wchar_t** argv, Settings& settings) {
+// Seconds as plain decimal digits, at most a day.
+bool ParseSeconds(const std::wstring& text, DWORD& seconds) {
+  if (text.empty() || text.size() > 5) return false;
+  seconds = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return false;
+    seconds = seconds * 10 + (c - L'0');
+  }
+  return seconds <= 86400;
+}
+
+// The arguments into `settings`; an empty text, or what is wrong with them.
+std::wstring ParseArguments(int argc, wchar_t** argv, Settings& settings) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     Mode mode = Mode::None;
@@ -68,15 +84,23 @@ bool ParseArguments(int argc, wchar_t** argv, Settings& settings) {
     else if (arg == L"--start") mode = Mode::Start;
     else if (arg == L"--stop") mode = Mode::Stop;
     else if (arg == L"--help" || arg == L"-h" || arg == L"/?") mode = Mode::Help;
+    else if (arg == L"--version") mode = Mode::Version;
     else if (arg == L"--allow-remote") settings.allowRemote = true;
-    else if (arg == L"--log" && i + 1 < argc) settings.logPath = argv[++i];
-    else return false;
+    else if (arg == L"--log" || arg == L"--idle-timeout") {
+      if (i + 1 >= argc) return arg + L" needs a value";
+      (arg == L"--log" ? settings.logPath : settings.idleTimeout) = argv[++i];
+      DWORD seconds = 0;
+      if (arg == L"--idle-timeout" && !ParseSeconds(settings.idleTimeout, seconds))
+        return L"--idle-timeout takes whole seconds from 0 to 86400, not '" + settings.idleTimeout + L"'";
+    } else {
+      return L"unknown argument '" + arg + L"'";
+    }
     if (mode != Mode::None) {
-      if (settings.mode != Mode::None) return false;
+      if (settings.mode != Mode::None) return L"more than one mode: '" + arg + L"'";
       settings.mode = mode;
     }
   }
-  return true;
+  return {};
 }
 
 std::wstring DefaultServiceLogPath() {
@@ -114,6 +138,8 @@ DWORD Serve(Logger& log, bool service, void (*running)()) {
   ConfigStore store;
   ServerOptions options;
   options.allowRemote = g_settings.allowRemote;
+  DWORD seconds = 0;
+  if (ParseSeconds(g_settings.idleTimeout, seconds)) options.idleTimeoutMs = seconds ? seconds * 1000 : INFINITE;
   PipeServer server(options, store, log);
   const DWORD status = server.Start();
   if (status != ERROR_SUCCESS) {
@@ -237,6 +263,7 @@ int Install() {
   std::wstring command = L"\"" + std::wstring(exe, length) + L"\" --service";
   if (g_settings.allowRemote) command += L" --allow-remote";
   if (!g_settings.logPath.empty()) command += L" --log \"" + g_settings.logPath + L"\"";
+  if (!g_settings.idleTimeout.empty()) command += L" --idle-timeout " + g_settings.idleTimeout;
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
   UniqueServiceHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
@@ -306,7 +333,9 @@ int Uninstall() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (!ParseArguments(argc, argv, g_settings)) {
+  const std::wstring problem = ParseArguments(argc, argv, g_settings);
+  if (!problem.empty()) {
+    std::fwprintf(stderr, L"lumbrex-service: %ls\n", problem.c_str());
     PrintUsage();
     return 2;
   }
@@ -321,10 +350,12 @@ int wmain(int argc, wchar_t** argv) {
     case Mode::Start: return StartInstalled();
     case Mode::Stop: return StopInstalled();
     case Mode::Help: PrintUsage(); return 0;
+    case Mode::Version: std::printf("lumbrex-service %s\n", LUMBREX_SERVICE_VERSION); return 0;
     case Mode::None: break;
   }
-  // No mode: started by the SCM with its registered command line, or by hand.
-  if (RunService() == 0) return 0;
+  // No mode: run by hand. The Service Control Manager always passes --service
+  // (--install writes it into the command line), so there is no dispatcher to
+  // try here, and no wait for one to give up.
   PrintUsage();
   return 2;
 }

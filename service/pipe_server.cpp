@@ -12,8 +12,13 @@ namespace lumbrex::service {
 namespace {
 
 // Instances kept listening at once: the library opens the pipe once, with no
-// retry on ERROR_PIPE_BUSY, so a burst of clients must find one.
-constexpr int kListening = 4;
+// retry on ERROR_PIPE_BUSY, so every client of a burst must find one already
+// there. One wait covers at most MAXIMUM_WAIT_OBJECTS handles (the stop event
+// among them), so the pool is split over several accept loops: 2 x 48 keeps
+// a burst of 64 and more covered while the loops make new instances.
+constexpr int kAcceptLoops = 2;
+constexpr int kListening = 48;  // per accept loop
+static_assert(kListening + 1 <= MAXIMUM_WAIT_OBJECTS, "one wait per accept loop");
 constexpr DWORD kPipeBufferBytes = 4096;
 
 // Who may use the pipe: the system, administrators and the pipe's owner in
@@ -63,18 +68,22 @@ DWORD PipeServer::Start() {
   UniqueHandle first(CreateInstance(true));
   if (!first.valid()) return GetLastError();
   try {
-    acceptor_ = std::thread(&PipeServer::AcceptLoop, this, first.get());
+    acceptors_.reserve(kAcceptLoops);
+    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, first.get());
+    first.release();  // the first accept loop owns it now
+    for (int i = 1; i < kAcceptLoops; ++i) acceptors_.emplace_back(&PipeServer::AcceptLoop, this, HANDLE(nullptr));
   } catch (const std::exception&) {
+    Stop();
     return ERROR_NOT_ENOUGH_MEMORY;
   }
-  first.release();  // the accept loop owns it now
   return ERROR_SUCCESS;
 }
 
 void PipeServer::Stop() {
   if (!stop_.valid()) return;
   SetEvent(stop_.get());
-  if (acceptor_.joinable()) acceptor_.join();
+  for (auto& acceptor : acceptors_)
+    if (acceptor.joinable()) acceptor.join();
   // The stop event ends every client's wait, so each thread ends soon; none
   // may outlive the object it serves.
   JoinClients(true);
@@ -91,7 +100,7 @@ HANDLE PipeServer::CreateInstance(bool first) {
 
 void PipeServer::AcceptLoop(HANDLE firstInstance) {
   ListeningSlot slots[kListening];
-  slots[0].pipe.reset(firstInstance);
+  slots[0].pipe.reset(firstInstance);  // null: the slot makes its own
 
   auto arm = [this](ListeningSlot& slot) {
     slot.armed = false;
@@ -216,7 +225,8 @@ void PipeServer::JoinClients(bool everyClient) {
   for (auto& entry : joining) entry.second.thread.join();
 }
 
-bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done) {
+bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done,
+                          DWORD timeoutMs) {
   done = 0;
   OVERLAPPED overlapped{};
   overlapped.hEvent = event;
@@ -225,9 +235,12 @@ bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWO
                              : ReadFile(pipe, data, size, nullptr, &overlapped);
   if (!started && GetLastError() != ERROR_IO_PENDING) return false;
   HANDLE waits[2] = {event, stop_.get()};
-  if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) {
+  const DWORD wait = WaitForMultipleObjects(2, waits, FALSE, timeoutMs);
+  if (wait != WAIT_OBJECT_0) {
     CancelIoEx(pipe, &overlapped);
-    GetOverlappedResult(pipe, &overlapped, &done, TRUE);
+    // The I/O may have finished before the cancel reached it: then it counts.
+    if (GetOverlappedResult(pipe, &overlapped, &done, TRUE) && wait == WAIT_TIMEOUT) return true;
+    SetLastError(wait == WAIT_TIMEOUT ? ERROR_TIMEOUT : ERROR_OPERATION_ABORTED);
     return false;
   }
   return GetOverlappedResult(pipe, &overlapped, &done, FALSE) != FALSE;
@@ -245,8 +258,14 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
   char buffer[1024];
   for (;;) {
     DWORD got = 0;
-    if (!Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, got)) {
-      if (framer.PendingSize() != 0)
+    // Between commands a client may stay quiet as long as it likes (the
+    // library keeps its pipe open while connected); halfway through one, not.
+    const DWORD timeout = framer.PendingSize() != 0 ? options_.idleTimeoutMs : INFINITE;
+    if (!Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, got, timeout)) {
+      if (GetLastError() == ERROR_TIMEOUT)
+        log_.Line(who + "nothing more of an unfinished command (" + std::to_string(framer.PendingSize()) +
+                  " bytes) for " + std::to_string(timeout) + " ms; pipe closed");
+      else if (framer.PendingSize() != 0)
         log_.Line(who + "disconnected; " + std::to_string(framer.PendingSize()) +
                   " bytes of an unfinished command dropped");
       else

@@ -1,14 +1,16 @@
 // The control pipe (kLocalPipePath, common/names.h): byte mode, unlimited
-// instances, one thread per client, overlapped I/O so that a stop request ends
-// every wait.
+// instances, a pool of instances listening ahead, one thread per client,
+// overlapped I/O so that a stop request ends every wait.
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "api/raii.h"
 #include "config_store.h"
@@ -19,6 +21,9 @@ namespace lumbrex::service {
 struct ServerOptions {
   bool allowRemote = false;      // PIPE_REJECT_REMOTE_CLIENTS unless set
   size_t maxCommandBytes = 4096;  // longest command text without its "!"
+  // A client halfway through a command that sends nothing more for this long
+  // is dropped, so it cannot hold its instance forever; INFINITE: never.
+  DWORD idleTimeoutMs = 30000;
 };
 
 class PipeServer {
@@ -51,8 +56,10 @@ class PipeServer {
   // be started (the instance is closed then).
   bool StartClient(UniqueHandle pipe, uint64_t client);
   void ServeClient(UniqueHandle pipe, uint64_t client);
-  // Overlapped read or write, waiting on the I/O or the stop event.
-  bool Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done);
+  // Overlapped read or write, waiting on the I/O or the stop event, at most
+  // `timeoutMs` (then false with ERROR_TIMEOUT).
+  bool Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done,
+                DWORD timeoutMs = INFINITE);
   // Marks the client's thread ended: its last step, allocating nothing.
   void ClientEnded(uint64_t client);
   // Joins the threads of the clients that have ended (all of them when
@@ -64,10 +71,10 @@ class PipeServer {
   Logger& log_;
   UniqueHandle stop_;             // manual-reset event, set by Stop
   UniqueLocalMemory security_;    // the pipe's security descriptor
-  std::thread acceptor_;
+  std::vector<std::thread> acceptors_;
   std::mutex clientsLock_;
   std::map<uint64_t, ClientThread> clients_;  // under clientsLock_
-  uint64_t nextClient_ = 1;                   // the accept loop's
+  std::atomic<uint64_t> nextClient_{1};       // shared by the accept loops
 };
 
 }  // namespace lumbrex::service

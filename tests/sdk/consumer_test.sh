@@ -1,10 +1,11 @@
 #!/bin/bash
-# The SDK as users get it: the zip from cpack, its layout, import libraries that name the 38 exports
-# (the MSVC one as plain-name code imports), the zip's examples/ built with find_package against it,
-# and both examples run under Wine against the stand-in service on a configuration they must list.
-# Usage: consumer_test.sh SOURCE_DIR BUILD_DIR WINE_RUN SERVICE_EXE LLVM_NM LLVM_READOBJ
+# The SDK as users get it: the zip unpacked away from this checkout, its layout and document links,
+# import libraries naming the 38 exports (the MSVC one as plain-name code imports), the examples built
+# as docs/sdk.md says and run with the zip's own tools/ (Wine launcher, stand-in service, in the build's
+# prefix) on a configuration they must list. Usage: consumer_test.sh BUILD_DIR WINE_RUN LLVM_NM LLVM_READOBJ
 set -euo pipefail
-src=$1 build=$2 wine_run=$3 service_exe=$4 nm=$5 readobj=$6
+build=$1 wine_run=$2 nm=$3 readobj=$4
+export LUMBREX_WINEPREFIX=${LUMBREX_WINEPREFIX:-$(sed -n 's/^LUMBREX_WINEPREFIX:PATH=//p' "$build/CMakeCache.txt")}
 root='HKLM\Software\OSTREL Software\Lumbrex'
 work=$(mktemp -d /tmp/lumbrex-sdk-test.XXXXXX)
 service_pid=
@@ -16,13 +17,19 @@ quiet() { local log=$work/step.log; "$@" >"$log" 2>&1 || { cat "$log"; die "$*";
 quiet cpack -G ZIP -B "$work/package" --config "$build/CPackConfig.cmake"
 sdk=$work/sdk
 unzip -q "$work"/package/lumbrex-*-win64.zip -d "$sdk"
-for f in bin/lumbrex.dll lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h docs/README.md \
-         lib/cmake/Lumbrex/LumbrexConfig.cmake lib/cmake/Lumbrex/LumbrexTargets.cmake examples/CMakeLists.txt; do
+for f in bin/lumbrex.dll lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h README.md \
+         lib/cmake/Lumbrex/LumbrexConfig.cmake cmake/mingw-w64-x86_64.cmake examples/CMakeLists.txt \
+         tools/{lumbrexctl.exe,lumbrex.dll,lumbrex-service.exe,lumbrex-demo-driver.exe,fenwyck_standin.sys,wine-run.sh}; do
   [ -f "$sdk/$f" ] || die "the zip lacks $f"
 done
 # Only the SDK: no test programs, stand-ins or build leftovers.
-extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/(lumbrex\.dll|lumbrexctl\.exe)|include/lumbrex\.h|docs/.*|examples/.*|lib/(liblumbrex\.dll\.a|lumbrex\.(lib|def)|cmake/Lumbrex/[A-Za-z-]+\.cmake))$' || true)
+extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex[a-z-]*\.dll|include/lumbrex\.h|README\.md|docs/.*|examples/.*|cmake/mingw-w64-x86_64\.cmake|tools/[a-z_-]+\.(exe|dll|sys|sh)|lib/(liblumbrex\.dll\.a|lumbrex\.(lib|def)|cmake/Lumbrex/[A-Za-z-]+\.cmake))$' || true)
 [ -z "$extra" ] || die "unexpected files in the zip: $extra"
+for doc in "$sdk"/README.md "$sdk"/docs/*.md; do  # relative links must hold inside the zip
+  for target in $(grep -oE '\]\([^)#:]+' "$doc" | cut -c3-); do
+    [ -e "$(dirname "$doc")/$target" ] || die "${doc#$sdk/} links to $target, which the zip lacks"
+  done
+done
 
 want=$(sed -n '/^EXPORTS/,$p' "$sdk/lib/lumbrex.def" | sed 's/;.*//' | awk 'NF && $1 != "EXPORTS" {print $1}' | sort -u)
 [ "$(wc -l <<<"$want")" -eq 38 ] || die "lumbrex.def does not list 38 distinct names"
@@ -36,11 +43,13 @@ for line in "38 File: lumbrex.dll" "38 Format: COFF-import-file" "38 Name type: 
 done
 grep 'Arch:' <<<"$kinds" | grep -qv 'Arch: x86_64$' && die "lumbrex.lib is not x86-64 only: $kinds"
 
-quiet cmake -G Ninja -S "$sdk/examples" -B "$work/examples" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_PREFIX_PATH="$sdk" -DCMAKE_BUILD_TYPE=Release
+quiet cmake -G Ninja -S "$sdk/examples" -B "$work/examples" -DCMAKE_TOOLCHAIN_FILE="$sdk/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_PREFIX_PATH="$sdk"
 grep -qx "Lumbrex_DIR:PATH=$sdk/lib/cmake/Lumbrex" "$work/examples/CMakeCache.txt" || die "find_package found Lumbrex elsewhere"
 quiet cmake --build "$work/examples"
-cp "$sdk/bin/lumbrex.dll" "$work/examples/"
+mkdir "$work/alone" && cp "$work/examples/lumbrex_c_example.exe" "$work/alone/"  # without its DLL
+out=$("$sdk/tools/wine-run.sh" "$work/alone/lumbrex_c_example.exe" 2>&1) && die "ran without lumbrex.dll"
+grep -q lumbrex.dll <<<"$out" || die "a missing lumbrex.dll does not name itself: $out"
 
 # A configuration the examples must list, and the service they change it through.
 plant
@@ -50,14 +59,14 @@ regadd "" OutMain ""
 regadd '\IN' COM3 "Real|9600,N,8,0|1|1"
 regadd '\IN' COM4 "Real||1|0"
 regadd '\OUT' CNCA1 "Virtual||1|1"
-"$wine_run" "$service_exe" --foreground >"$work/service.log" 2>&1 &
+"$sdk/tools/wine-run.sh" "$sdk/tools/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
 service_pid=$!
 for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
 grep -q serving "$work/service.log" || { cat "$work/service.log"; die "the service did not start"; }
 
 run_example() { # exe, then lines its output must hold
   local exe=$1 out line && shift
-  out=$(cd "$work/examples" && timeout 60 "$wine_run" "./$exe.exe" 2>&1) || { echo "$out"; die "$exe failed"; }
+  out=$(cd "$work/examples" && timeout 60 "$sdk/tools/wine-run.sh" "./$exe.exe" 2>&1) || { echo "$out"; die "$exe failed"; }
   for line in "$@"; do grep -qF -- "$line" <<<"$out" || { echo "$out"; die "$exe: no line '$line'"; }; done
 }
 run_example lumbrex_c_example "  bundle SdkTestPlant" "    COM3: real, 9600 baud, parity N, 8 data bits, stop-bits code 0, flow -" \

@@ -3,6 +3,7 @@
 // the service under the Service Control Manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <memory>
@@ -128,6 +129,46 @@ TEST(PipeServerObject, OutlivesNoneOfItsClientThreads) {
   auto gone = std::async(std::launch::async, [&] { server.reset(); });
   EXPECT_EQ(gone.wait_for(std::chrono::seconds(11)), std::future_status::timeout);  // no giving up after a while
   unreadOwner.reset();  // so the thread, and then the destructor, can end
+}
+
+// A burst of 64 opening the pipe as the library does (plus one wait) all get
+// in; a client stuck halfway through a command is dropped, a quiet one is not.
+TEST(PipeServerObject, AdmitsABurstOf64AndDropsOnlyAClientStuckInACommand) {
+  lumbrex::service::Logger log;  // no output
+  lumbrex::service::ConfigStore store;
+  lumbrex::service::PipeServer server({false, 4096, 1000}, store, log);  // idle time-out 1 s
+  ASSERT_EQ(server.Start(), 0u);
+  const lumbrex::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  auto open = [] { return CreateFileW(ServiceProcess::PipePath(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr); };
+  std::vector<std::future<HANDLE>> opening;
+  for (int i = 0; i < 64; ++i)
+    opening.push_back(std::async(std::launch::async, [&] {
+      WaitForSingleObject(go.get(), INFINITE);
+      HANDLE pipe = open();
+      return pipe == INVALID_HANDLE_VALUE && WaitNamedPipeW(ServiceProcess::PipePath(), 5000) ? open() : pipe;
+    }));
+  SetEvent(go.get());
+  std::vector<lumbrex::UniqueHandle> clients;
+  for (auto& opened : opening) clients.emplace_back(opened.get());
+  ASSERT_EQ(std::count_if(clients.begin(), clients.end(), [](auto& c) { return c.valid(); }), 64);
+  DWORD sent = 0;
+  ASSERT_TRUE(WriteFile(clients[0].get(), "ADD_BUNDLE 4,", 13, &sent, nullptr));
+  Sleep(2500);
+  EXPECT_FALSE(PeekNamedPipe(clients[0].get(), nullptr, 0, nullptr, nullptr, nullptr));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));
+  EXPECT_TRUE(PeekNamedPipe(clients[1].get(), nullptr, 0, nullptr, nullptr, nullptr));
+}
+
+// Run by hand: no wait for a Service Control Manager, a wrong argument named.
+TEST(ServiceMode, ArgumentsByHand) {
+  const struct { std::vector<std::wstring> arguments; DWORD exitCode; const char* says; } runs[] = {
+      {{}, 2, "usage: lumbrex-service.exe MODE"}, {{L"--foreground", L"--x"}, 2, "unknown argument '--x'"},
+      {{L"--idle-timeout", L"soon"}, 2, "'soon'"}, {{L"--version"}, 0, "lumbrex-service 1."}};
+  for (const auto& run : runs) {
+    const ProgramRun result = RunProgram(L"lumbrex-service.exe", run.arguments, 5000);
+    EXPECT_TRUE(result.exitCode == run.exitCode && result.output.find(run.says) != std::string::npos) << result.output;
+  }
 }
 
 TEST(ServiceMode, InstallStartServeStopUninstall) {
