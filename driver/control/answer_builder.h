@@ -1,5 +1,5 @@
-// Test helper: hand-made answer buffers of the port-sharing driver in the
-// record layout the library walks (plain code, little-endian bytes).
+// Hand-made answers of the port-sharing driver, in the record layout the
+// library walks (plain code, little-endian bytes), for the tests and the demo.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,8 @@ struct RecordSpec {
   bool noApp = false;  // AppNameOffset 0
 };
 
-// Appends little-endian values and UTF-16LE names.
+// Writes a little-endian 32-bit value at a byte offset, growing the buffer if
+// need be; GetU32 reads one.
 void PutU32(std::vector<uint8_t>* bytes, size_t at, uint32_t value);
 uint32_t GetU32(const std::vector<uint8_t>& bytes, size_t at);
 

@@ -1,8 +1,8 @@
-// Test helper: loads the stand-in port-sharing driver (driver/, docs/driver.md)
-// as a Wine kernel service with the real service API, and drives it through
-// its control requests. The driver stays loaded for the wineserver session:
-// tests never stop it (a stop racing Wine's late closes has crashed its host),
-// they reset its state instead.
+// Loads the stand-in port-sharing driver (driver/, docs/driver.md) as a Wine
+// kernel service through the real service API, for the tests and the demo,
+// and drives it through its control requests. The driver stays loaded for the
+// wineserver's life: nobody stops it (a stop racing Wine's late closes has
+// crashed its host); tests reset its state instead.
 #pragma once
 #include <windows.h>
 
