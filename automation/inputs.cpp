@@ -14,23 +14,6 @@ VARIANT Unwrapped(const VARIANT& value) {
   return *at;
 }
 
-std::wstring NameProblem(std::wstring_view name) {
-  for (const wchar_t c : name) {
-    if (c == L'!') return L"holds '!', which ends a command on the service's pipe";
-    if (c == L',') return L"holds ',', which separates the fields of a command";
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return L"holds a control character";
-  }
-  if (name.empty()) return std::wstring();
-  // Without best fit: a letter the code page lacks must count as lost, not
-  // pass as some look-alike that would name another bundle.
-  BOOL usedDefault = FALSE;
-  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name.data(), static_cast<int>(name.size()),
-                                       nullptr, 0, nullptr, &usedDefault);
-  if (size <= 0 || usedDefault)
-    return L"holds characters the ANSI code page cannot carry (the service would get '?' in their place)";
-  return std::wstring();
-}
-
 bool TextOf(const VARIANT& value, std::wstring_view* text) {
   BSTR b;
   if (value.vt == VT_BSTR) b = value.bstrVal;

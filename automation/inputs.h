@@ -9,17 +9,16 @@
 #include <string>
 #include <string_view>
 
+#include "callers/safe_name.h"
+
 namespace lumbrex_automation {
 
 // The VARIANT a reference chain (VT_BYREF|VT_VARIANT) ends at. A shallow
 // view: nothing is copied, the caller's VARIANT still owns the content.
 VARIANT Unwrapped(const VARIANT& value);
 
-// Why a bundle, port or application name cannot go to the service as it is,
-// or "" when it can: "!" ends the command on the service's pipe, "," starts
-// another field, a character the ANSI code page lacks arrives as "?" (and so
-// names another bundle), and a control character has no place in a name.
-std::wstring NameProblem(std::wstring_view name);
+// NameProblem: callers/safe_name.h, shared with lumbrexctl.
+using ::lumbrex::NameProblem;
 
 // The text of a string VARIANT (VT_BSTR, or VT_BYREF|VT_BSTR); false for any
 // other type, which the library then judges on its own.

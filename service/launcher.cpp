@@ -3,9 +3,9 @@
 namespace lumbrex::service {
 namespace {
 
-// One job for every child of this process; the job closes, and kills them
-// all, when this process ends.
-HANDLE ChildJob() {
+// Started suspended and resumed inside one kill-on-close job, so nothing it
+// starts escapes; the job closes, and kills them all, with this process.
+UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& args, const wchar_t* output) {
   static const HANDLE job = [] {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -13,18 +13,13 @@ HANDLE ChildJob() {
     SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return created;
   }();
-  return job;
-}
-
-// Started suspended and put in the job before it runs, so nothing it starts
-// escapes the job either.
-UniqueHandle LaunchBeside(const std::wstring& name, const std::wstring& arguments) {
   wchar_t self[MAX_PATH];
   std::wstring command(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-  command = L"\"" + command.substr(0, command.find_last_of(L"\\/") + 1) + name + L"\" " + arguments;
+  command = L"\"" + command.substr(0, command.find_last_of(L"\\/") + 1) + name + L"\"";
+  for (const auto& arg : args) command += L" \"" + arg + L"\"";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   UniqueHandle in(CreateFileW(L"NUL", GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr));
-  UniqueHandle out(CreateFileW(L"NUL", GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle out(CreateFileW(output, GENERIC_WRITE, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -35,12 +30,34 @@ UniqueHandle LaunchBeside(const std::wstring& name, const std::wstring& argument
                       &info))
     return UniqueHandle();
   UniqueHandle thread(info.hThread);
-  AssignProcessToJobObject(ChildJob(), info.hProcess);
+  AssignProcessToJobObject(job, info.hProcess);
   ResumeThread(thread.get());
   return UniqueHandle(info.hProcess);
 }
 
+void Kill(const UniqueHandle& process) {
+  if (process.valid() && TerminateProcess(process.get(), ~0u)) WaitForSingleObject(process.get(), 10000);
+}
+
 }  // namespace
+
+ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>& arguments, DWORD timeoutMs) {
+  ProgramRun run;
+  wchar_t folder[MAX_PATH], file[MAX_PATH];
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"run", 0, file)) return run;
+  UniqueHandle process = Launch(name, arguments, file);
+  if (process.valid() && WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
+    GetExitCodeProcess(process.get(), &run.exitCode);
+  Kill(process);
+  UniqueHandle in(CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+  char buffer[4096];
+  for (DWORD got = 0; ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr) && got > 0;)
+    run.output.append(buffer, got);
+  in.reset();
+  DeleteFileW(file);
+  return run;
+}
 
 ServiceProcess::ServiceProcess() {
   // A server left by a killed program (an instance listening or busy) would
@@ -50,7 +67,7 @@ ServiceProcess::ServiceProcess() {
       problem_ = "another server already serves the pipe";
       return;
     }
-  process_ = LaunchBeside(L"lumbrex-service.exe", L"--foreground");
+  process_ = Launch(L"lumbrex-service.exe", {L"--foreground"}, L"NUL");
   for (const ULONGLONG end = GetTickCount64() + 15000; !WaitNamedPipeW(PipePath(), 100); Sleep(20)) {
     if (!process_.valid() || WaitForSingleObject(process_.get(), 0) != WAIT_TIMEOUT || GetTickCount64() > end) {
       problem_ = "lumbrex-service.exe --foreground did not serve the pipe";
@@ -59,8 +76,6 @@ ServiceProcess::ServiceProcess() {
   }
 }
 
-ServiceProcess::~ServiceProcess() {
-  if (process_.valid() && TerminateProcess(process_.get(), ~0u)) WaitForSingleObject(process_.get(), 10000);
-}
+ServiceProcess::~ServiceProcess() { Kill(process_); }
 
 }  // namespace lumbrex::service

@@ -1,19 +1,30 @@
-// Starts lumbrex-service.exe --foreground as a child of the calling program,
-// for programs that need the stand-in service for a while (the benchmark).
-// The child sits in a kill-on-close job, so it ends with its parent, however
-// the parent ends.
+// Starts programs that sit beside the caller (build/bin: the stand-in
+// service, lumbrexctl, ...) as its children, for the benchmark and the tests.
+// Every child sits in one kill-on-close job, so it ends with its parent,
+// however the parent ends.
 #pragma once
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "api/raii.h"
+#include "common/names.h"
 
 namespace lumbrex::service {
 
-// lumbrex-service.exe from the caller's own folder, its output discarded:
-// Ready() once it serves the pipe, terminated when this object goes. Nobody
-// else may serve the pipe when it starts.
+struct ProgramRun {
+  DWORD exitCode = ~0u;  // ~0u: not started, or killed at the bound
+  std::string output;    // stdout and stderr as written
+};
+
+// Runs the program beside the caller, stdin from NUL, to its end or the bound.
+ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>& arguments,
+                      DWORD timeoutMs = 60000);
+
+// lumbrex-service.exe --foreground for the life of this object, its output
+// discarded: Ready() once it serves the pipe, terminated when this object
+// goes. Nobody else may serve the pipe when it starts.
 class ServiceProcess {
  public:
   ServiceProcess();
@@ -22,7 +33,7 @@ class ServiceProcess {
   ServiceProcess& operator=(const ServiceProcess&) = delete;
   bool Ready() const { return problem_.empty(); }
   const std::string& Problem() const { return problem_; }  // why not, for a failure message
-  static const wchar_t* PipePath() { return L"\\\\.\\pipe\\TessaryControl2"; }
+  static const wchar_t* PipePath() { return kLocalPipePath; }
 
  private:
   UniqueHandle process_;

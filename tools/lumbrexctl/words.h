@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "callers/safe_name.h"
 #include "config_model.h"
 
 namespace lumbrexctl {
@@ -21,12 +22,8 @@ const OptionInfo* FindOption(std::wstring_view word);              // null for a
 // fitting 32 bits signed or unsigned.
 bool ParseNumber(std::wstring_view word, long long* value);
 
-// Why a bundle, port or application name cannot go to the service as it is,
-// or "" when it can. The library sends names unescaped in ANSI text: "!" ends
-// the command (the rest would run as a command of its own), "," starts another
-// field, a character the ANSI code page lacks arrives as "?" (and so names
-// another bundle), and a control character has no business in a registry key.
-std::wstring NameProblem(std::wstring_view name);
+// NameProblem: callers/safe_name.h.
+using ::lumbrex::NameProblem;
 
 // Share permission values the service takes: 0, or at least one of the bits
 // 1, 2, 4 set, looked at in 32 bits.

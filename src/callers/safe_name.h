@@ -1,0 +1,18 @@
+// For programs on top of the library (lumbrexctl, the automation object):
+// whether a name can go to the service as it is. The library itself sends
+// names as given, so the check belongs to the callers that take names from
+// people and scripts.
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace lumbrex {
+
+// Why a bundle, port or application name cannot go to the service as it is,
+// or "" when it can. Names travel unescaped in ANSI text: "!" ends the command
+// (the rest would run as a command of its own), "," starts another field, a
+// character the ANSI code page lacks arrives as "?" (and so names another
+// bundle), and a control character has no business in a registry key.
+std::wstring NameProblem(std::wstring_view name);
+
+}  // namespace lumbrex
