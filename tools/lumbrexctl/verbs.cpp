@@ -3,8 +3,8 @@
 #include <functional>
 #include <string>
 #include <vector>
-#include <vector>
 
+#include "common/names.h"
 #include "console.h"
 #include "show.h"
 #include "variants.h"
@@ -32,8 +32,8 @@ int Call(const wchar_t* exportName, const std::function<int()>& call) {
 int Connect(const Connection& connection) {
   if (!connection.remote) {
     if (ConnectToLocalService() == 1) return kDone;
-    Err(L"lumbrexctl: ConnectToLocalService failed: the service's pipe \\\\.\\pipe\\TessaryControl2 could not be "
-        L"opened (is the service running?)\n");
+    Err(std::wstring(L"lumbrexctl: ConnectToLocalService failed: the service's pipe ") + lumbrex::kLocalPipePath +
+        L" could not be opened (is the service running?)\n");
     return kRefused;
   }
   const unsigned int before = QKGetLastError();
@@ -43,8 +43,8 @@ int Connect(const Connection& connection) {
   if (code != before && code != 0) {
     Err(L"lumbrexctl: ConnectToRemoteService failed: error " + Num(code) + L": " + SystemMessage(code) + L"\n");
   } else {
-    Err(L"lumbrexctl: ConnectToRemoteService failed: the pipe \\\\" + connection.server +
-        L"\\pipe\\TessaryControl2 could not be opened (is the service running there?)\n");
+    Err(L"lumbrexctl: ConnectToRemoteService failed: the pipe \\\\" + connection.server + L"\\pipe\\" +
+        lumbrex::kPipeName + L" could not be opened (is the service running there?)\n");
   }
   return kRefused;
 }
