@@ -25,6 +25,21 @@ void IntResult(int value, VARIANT* result) {
   result->lVal = value;
 }
 
+// The bundle, side and port most methods begin with, checked in that order
+// (the first refused one names the refusal).
+struct PortTarget {
+  VARIANT bundle;
+  int side;
+  VARIANT port;
+};
+PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, const VARIANT& port) {
+  PortTarget target;
+  target.bundle = op.Name(bundle, L"bundle");
+  target.side = op.Whole(side, L"side");
+  target.port = op.Name(port, L"port");
+  return target;
+}
+
 // The object holds nothing but its reference count and its type
 // information, so any thread may call it at any time ("Both"): the library
 // serialises what needs serialising.
@@ -135,25 +150,19 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
     Operation op(L"BundleAddPort");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     const VARIANT t = op.Integer(portType);
     return op.refused() ? op.refusal() : op.Finish(::BundleAddPort(b, s, p, t));
   }
   HRESULT STDMETHODCALLTYPE BundleDeletePort(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"BundleDeletePort");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     return op.refused() ? op.refusal() : op.Finish(::BundleDeletePort(b, s, p));
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortState(VARIANT bundle, VARIANT side, VARIANT port,
                                                VARIANT_BOOL* open) override {
     Operation op(L"BundleGetPortState");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     const int result = ::BundleGetPortState(b, s, p);
     if (!result && op.StoredCode()) return op.Finish(result);
@@ -162,9 +171,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE BundleSetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"BundleSetMainPortForSide");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     return op.refused() ? op.refusal() : op.Finish(::BundleSetMainPortForSide(b, s, p));
   }
   HRESULT STDMETHODCALLTYPE BundleUpdateSettings() override {
@@ -206,9 +213,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortType(VARIANT bundle, VARIANT side, VARIANT port, VARIANT* type) override {
     Operation op(L"BundleGetPortType");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant kind;
     const HRESULT hr = op.Finish(::BundleGetPortType(b, s, p, kind.get()), Failure::kStoresCode);
@@ -267,9 +272,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE BundleRealPortAreParametersDynamic(VARIANT bundle, VARIANT side, VARIANT port,
                                                                VARIANT_BOOL* dynamic) override {
     Operation op(L"BundleRealPortAreParametersDynamic");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     const int result = ::BundleRealPortAreParametersDynamic(b, s, p);
     if (!result && op.StoredCode()) return op.Finish(result);
@@ -279,9 +282,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE BundleGetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* parameters) override {
     Operation op(L"BundleGetRealPortParameters");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     // Flow control stays 0 (none) when the entry has no flow field.
     int baudrate = 0, parity = 0, dataBits = 0, stopBits = 0, flow = 0;
@@ -299,9 +300,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
                                                         VARIANT baudrate, VARIANT parity, VARIANT dataBits,
                                                         VARIANT stopBits, VARIANT flowControl) override {
     Operation op(L"BundleSetRealPortParameters");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     const int baud = op.Whole(baudrate, L"baudrate");
     const int par = op.Whole(parity, L"parity");
     const int data = op.Whole(dataBits, L"dataBits");
@@ -312,9 +311,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE BundleSetDynamicParametersForRealPort(VARIANT bundle, VARIANT side,
                                                                   VARIANT port) override {
     Operation op(L"BundleSetDynamicParametersForRealPort");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     return op.refused() ? op.refusal() : op.Finish(::BundleSetDynamicParametersForRealPort(b, s, p));
   }
 
@@ -322,9 +319,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE BundlePortGetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                      VARIANT* mask) override {
     Operation op(L"BundlePortGetPermissions");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant read;
     const HRESULT hr = op.Finish(::BundlePortGetPermissions(b, s, p, read.get()), Failure::kStoresCode);
@@ -334,9 +329,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE BundlePortSetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                      VARIANT mask) override {
     Operation op(L"BundlePortSetPermissions");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     // The library takes the mask's 32-bit member whatever its type and clears
     // the VARIANT it gets: it gets a VT_I4 of its own.
     VARIANT m;
@@ -350,9 +343,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE SharedPortSetPermissionsForApp(VARIANT bundle, VARIANT side, VARIANT port,
                                                            VARIANT application, VARIANT permission) override {
     Operation op(L"SharedPortSetPermissionsForApp");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     const VARIANT a = op.Name(application, L"application");
     const VARIANT v = op.Integer(permission);
     return op.refused() ? op.refusal() : op.Finish(::SharedPortSetPermissionsForApp(b, s, p, a, v));
@@ -360,18 +351,14 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   HRESULT STDMETHODCALLTYPE SharedSetDefaultPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT application) override {
     Operation op(L"SharedSetDefaultPermissions");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     const VARIANT a = op.Name(application, L"application");
     return op.refused() ? op.refusal() : op.Finish(::SharedSetDefaultPermissions(b, s, p, a));
   }
   HRESULT STDMETHODCALLTYPE SharedPortGetAppPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* applicationsAndPermissions) override {
     Operation op(L"SharedPortGetAppPermissions");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant applications, permissions;
     HRESULT hr = op.Finish(::SharedPortGetAppPermissions(b, s, p, applications.get(), permissions.get()));
@@ -383,9 +370,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE SharedDelAllPermissions(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"SharedDelAllPermissions");
-    const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    const VARIANT p = op.Name(port, L"port");
+    const auto [b, s, p] = Target(op, bundle, side, port);
     return op.refused() ? op.refusal() : op.Finish(::SharedDelAllPermissions(b, s, p));
   }
   HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
