@@ -1,5 +1,7 @@
 #include "launcher.h"
 
+#include <string>
+
 namespace lumbrex::service {
 namespace {
 
@@ -19,7 +21,8 @@ UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& a
   for (const auto& arg : args) command += L" \"" + arg + L"\"";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   UniqueHandle in(CreateFileW(L"NUL", GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr));
-  UniqueHandle out(CreateFileW(output, GENERIC_WRITE, FILE_SHARE_READ, &inherit, OPEN_EXISTING, 0, nullptr));
+  UniqueHandle out(CreateFileW(output, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING, 0,
+                               nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -44,8 +47,14 @@ void Kill(const UniqueHandle& process) {
 ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>& arguments, DWORD timeoutMs) {
   ProgramRun run;
   wchar_t folder[MAX_PATH], file[MAX_PATH];
-  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"run", 0, file)) return run;
+  if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"run", 0, file)) {
+    run.output = "launcher: no temporary file for the output, error " + std::to_string(GetLastError());
+    return run;
+  }
   UniqueHandle process = Launch(name, arguments, file);
+  // Said in the output, so that a caller's failure message tells a program
+  // that never started from one that failed.
+  const std::string why = process.valid() ? "" : "launcher: could not start it, error " + std::to_string(GetLastError());
   if (process.valid() && WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.get(), &run.exitCode);
   Kill(process);
@@ -56,6 +65,7 @@ ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>&
     run.output.append(buffer, got);
   in.reset();
   DeleteFileW(file);
+  run.output += why;
   return run;
 }
 
