@@ -60,11 +60,19 @@ std::vector<Entry> Entries(const std::wstring& path) {
   };
 }
 
-HKEY RootOf(Scope scope) { return scope == Scope::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+// Wine's COM finds classes in HKLM\Software\Classes only; HKCU's classes are
+// not merged into its class root. A Wine prefix belongs to one user, so its
+// machine hive is that user's too: a per-user registration is also written
+// there, marked, so that the per-user removal takes back only its own copy.
+constexpr wchar_t kUserCopyMark[] = L"CopyOfUserRegistration";
 
-LSTATUS OpenClasses(Scope scope, lumbrex::UniqueHkey& classes) {
-  return RegCreateKeyExW(RootOf(scope), L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, classes.put(),
-                         nullptr);
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+LSTATUS OpenClasses(HKEY root, lumbrex::UniqueHkey& classes) {
+  return RegCreateKeyExW(root, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, classes.put(), nullptr);
 }
 
 LSTATUS Write(HKEY classes, const Entry& entry) {
@@ -77,28 +85,11 @@ LSTATUS Write(HKEY classes, const Entry& entry) {
                         reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
 }
 
-}  // namespace
-
-HRESULT Register(Scope scope) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
+LSTATUS RemoveAll(HKEY root) {
   lumbrex::UniqueHkey classes;
-  LSTATUS status = OpenClasses(scope, classes);
-  for (const Entry& entry : Entries(path)) {
-    if (status != ERROR_SUCCESS) break;
-    status = Write(classes.get(), entry);
-  }
-  if (status == ERROR_SUCCESS) return S_OK;
-  Unregister(scope);
-  return HRESULT_FROM_WIN32(status);
-}
-
-HRESULT Unregister(Scope scope) {
-  lumbrex::UniqueHkey classes;
-  LSTATUS status = RegOpenKeyExW(RootOf(scope), L"Software\\Classes", 0, KEY_ALL_ACCESS, classes.put());
-  if (status == ERROR_FILE_NOT_FOUND) return S_OK;
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+  LSTATUS status = RegOpenKeyExW(root, L"Software\\Classes", 0, KEY_ALL_ACCESS, classes.put());
+  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+  if (status != ERROR_SUCCESS) return status;
   LSTATUS first = ERROR_SUCCESS;
   for (const std::wstring& key : TopKeys()) {
     status = RegDeleteTreeW(classes.get(), key.c_str());  // the key and all below it
@@ -106,7 +97,64 @@ HRESULT Unregister(Scope scope) {
   }
   // TypeLib\{libid} and Interface\{iid} leave no parent of ours behind:
   // "TypeLib" and "Interface" belong to the system.
-  return HRESULT_FROM_WIN32(first);
+  return first;
+}
+
+// Writes every entry under root's classes, the last one the extra value
+// (none when extra.key is empty); on a failure removes what was written.
+LSTATUS WriteAll(HKEY root, const Entry& extra) {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return GetLastError();
+  lumbrex::UniqueHkey classes;
+  LSTATUS status = OpenClasses(root, classes);
+  std::vector<Entry> entries = Entries(path);
+  if (!extra.key.empty()) entries.push_back(extra);
+  for (const Entry& entry : entries) {
+    if (status != ERROR_SUCCESS) break;
+    status = Write(classes.get(), entry);
+  }
+  if (status != ERROR_SUCCESS) RemoveAll(root);
+  return status;
+}
+
+enum class MachineClass { kAbsent, kUserCopy, kRegistered };
+
+MachineClass MachineClassState() {
+  lumbrex::UniqueHkey key;
+  const std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + kClsid;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+    return MachineClass::kAbsent;
+  const bool marked = RegQueryValueExW(key.get(), kUserCopyMark, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  return marked ? MachineClass::kUserCopy : MachineClass::kRegistered;
+}
+
+}  // namespace
+
+HRESULT Register(Scope scope) {
+  if (scope == Scope::kMachine) {
+    // Over a per-user copy, the machine registration takes the keys over.
+    if (MachineClassState() == MachineClass::kUserCopy) RemoveAll(HKEY_LOCAL_MACHINE);
+    return HRESULT_FROM_WIN32(WriteAll(HKEY_LOCAL_MACHINE, {}));
+  }
+  LSTATUS status = WriteAll(HKEY_CURRENT_USER, {});
+  // A machine registration already present serves Wine's COM as it is.
+  if (status == ERROR_SUCCESS && UnderWine() && MachineClassState() == MachineClass::kAbsent) {
+    const Entry mark{std::wstring(L"CLSID\\") + kClsid, kUserCopyMark, L"HKEY_CURRENT_USER"};
+    status = WriteAll(HKEY_LOCAL_MACHINE, mark);
+    if (status != ERROR_SUCCESS) RemoveAll(HKEY_CURRENT_USER);
+  }
+  return HRESULT_FROM_WIN32(status);
+}
+
+HRESULT Unregister(Scope scope) {
+  if (scope == Scope::kMachine) return HRESULT_FROM_WIN32(RemoveAll(HKEY_LOCAL_MACHINE));
+  LSTATUS status = RemoveAll(HKEY_CURRENT_USER);
+  if (MachineClassState() == MachineClass::kUserCopy) {
+    const LSTATUS copy = RemoveAll(HKEY_LOCAL_MACHINE);
+    if (status == ERROR_SUCCESS) status = copy;
+  }
+  return HRESULT_FROM_WIN32(status);
 }
 
 }  // namespace lumbrex_automation

@@ -2,6 +2,8 @@
 // DLL: the class, both ProgIDs, the interface and the type library, all
 // under one root: HKLM\Software\Classes for the machine, or
 // HKCU\Software\Classes for the current user only (no administrator rights).
+// Under Wine a per-user registration is also copied to the prefix's machine
+// classes, the only ones Wine's COM reads.
 #pragma once
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 #!/bin/bash
 # A script's round trip through Lumbrex.Control under Wine's cscript against
 # the stand-in service, between registering (regsvr32 /n /i:user) and
-# unregistering with no key of ours left. Wine 8 finds classes in
-# HKLM\Software\Classes only: a machine registration beside the user one
-# lets the script create the object; both are removed and checked.
+# unregistering with no key of ours left. Wine's COM finds classes in
+# HKLM\Software\Classes only, so the per-user registration leaves a marked
+# copy there; its removal must take that copy back, and only that copy.
 # Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT
 set -euo pipefail
 wine_run=$1 bin=$2 script=$3
@@ -31,7 +31,7 @@ regsvr /n /i:user || die "regsvr32 /n /i:user failed"
 [ "$(our_keys HKCU | wc -l)" -eq 3 ] || die "per-user registration lacks keys: $(our_keys HKCU)"
 "$wine_run" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel | grep -q Both ||
   die "ThreadingModel is not Both"
-regsvr || die "regsvr32 failed"
+[ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "no copy where Wine's COM looks: $(our_keys HKLM)"
 
 "$wine_run" "$bin/lumbrex-service.exe" --foreground >/dev/null 2>&1 &
 service_pid=$!
@@ -42,11 +42,21 @@ out=$("$wine_run" cscript //nologo "$(win "$script")" 2>&1 | tr -d '\r' || true)
 echo "$out"
 grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
 
-regsvr /u || die "regsvr32 /u failed"
 regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
 left=$(our_keys HKCU; our_keys HKLM)
 [ -z "$left" ] || die "keys left after unregistering: $left"
-for key in "TypeLib\\{e11d87af-c4d1-4f09-9cf8-1a387a146009}" "Interface\\{cdd34c89-a352-428c-8c4c-6170d2b3f99f}"; do
-  ! "$wine_run" reg query "HKCU\\Software\\Classes\\$key" >/dev/null 2>&1 || die "HKCU $key left"
+for root in HKCU HKLM; do
+  for key in "TypeLib\\{e11d87af-c4d1-4f09-9cf8-1a387a146009}" "Interface\\{cdd34c89-a352-428c-8c4c-6170d2b3f99f}"; do
+    ! "$wine_run" reg query "$root\\Software\\Classes\\$key" >/dev/null 2>&1 || die "$root $key left"
+  done
 done
+
+# A machine registration is not the user's to remove.
+regsvr || die "regsvr32 failed"
+regsvr /n /i:user || die "regsvr32 /n /i:user over a machine registration failed"
+regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
+[ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "the per-user removal took machine keys: $(our_keys HKLM)"
+regsvr /u || die "regsvr32 /u failed"
+left=$(our_keys HKCU; our_keys HKLM)
+[ -z "$left" ] || die "keys left after unregistering: $left"
 echo "PASS"
