@@ -7,20 +7,13 @@
 
 #include <string>
 
+#include "api/raii.h"
+
 namespace bench {
 
 extern const wchar_t kRoot[];  // Software\OSTREL Software\Lumbrex
 
-// An open registry key, closed at scope end.
-struct Key {
-  HKEY h = nullptr;
-  Key() = default;
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  ~Key() {
-    if (h) RegCloseKey(h);
-  }
-};
+using Key = lumbrex::UniqueHkey;
 
 void WipeRoot();
 LONG CreatePath(const std::wstring& path, Key* key);

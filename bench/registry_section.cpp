@@ -129,7 +129,7 @@ RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& setti
   {
     Key side;
     CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
-    SetEntry(side.h, L"COM3", L"r|115200,e,7,2,p|1|1");
+    SetEntry(side.get(), L"COM3", L"r|115200,e,7,2,p|1|1");
   }
   VARIANT qBundle, port;
   qBundle.vt = VT_BSTR;

@@ -1,22 +1,13 @@
 #include "standin_driver.h"
 
+#include "api/raii.h"
+
 namespace sharingtest {
 
 namespace {
 
-struct ServiceHandle {
-  SC_HANDLE h = nullptr;
-  ~ServiceHandle() {
-    if (h != nullptr) CloseServiceHandle(h);
-  }
-};
-
-struct Handle {
-  HANDLE h = INVALID_HANDLE_VALUE;
-  ~Handle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
+using lumbrex::UniqueHandle;
+using lumbrex::UniqueServiceHandle;
 
 std::wstring DriverImagePath() {
   wchar_t path[MAX_PATH * 2] = {};
@@ -27,12 +18,12 @@ std::wstring DriverImagePath() {
 }
 
 DWORD Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
-  Handle device;
-  device.h = CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (device.h == INVALID_HANDLE_VALUE) return GetLastError();
+  UniqueHandle device(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+  if (!device.valid()) return GetLastError();
   DWORD returned = 0;
-  if (!DeviceIoControl(device.h, code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr))
+  if (!DeviceIoControl(device.get(), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr))
     return GetLastError();
   return 0;
 }
@@ -40,37 +31,36 @@ DWORD Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize
 }  // namespace
 
 bool StandinRunning() {
-  Handle device;
-  device.h = CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return device.h != INVALID_HANDLE_VALUE;
+  UniqueHandle device(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+  return device.valid();
 }
 
 std::wstring EnsureStandinRunning() {
   if (StandinRunning()) return L"";
-  ServiceHandle manager;
-  manager.h = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (manager.h == nullptr) return L"OpenSCManagerW failed: " + std::to_wstring(GetLastError());
+  UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager.valid()) return L"OpenSCManagerW failed: " + std::to_wstring(GetLastError());
   const std::wstring image = DriverImagePath();
-  ServiceHandle service;
+  UniqueServiceHandle service;
   // Demand start only: the prefix keeps the service, and it must not load
   // by itself in a later session (the no-driver test relies on that).
-  service.h = CreateServiceW(manager.h, STANDIN_SERVICE_NAME, STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS,
-                             SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, image.c_str(),
-                             nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (service.h == nullptr) {
+  service.reset(CreateServiceW(manager.get(), STANDIN_SERVICE_NAME, STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS,
+                               SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, image.c_str(),
+                               nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service.valid()) {
     if (GetLastError() != ERROR_SERVICE_EXISTS) return L"CreateServiceW failed: " + std::to_wstring(GetLastError());
-    service.h = OpenServiceW(manager.h, STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS);
-    if (service.h == nullptr) return L"OpenServiceW failed: " + std::to_wstring(GetLastError());
+    service.reset(OpenServiceW(manager.get(), STANDIN_SERVICE_NAME, SERVICE_ALL_ACCESS));
+    if (!service.valid()) return L"OpenServiceW failed: " + std::to_wstring(GetLastError());
     // The prefix may hold it from another build directory: point it here.
-    if (!ChangeServiceConfigW(service.h, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+    if (!ChangeServiceConfigW(service.get(), SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
                               image.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
       return L"ChangeServiceConfigW failed: " + std::to_wstring(GetLastError());
   }
   // Wine's first start after creation can fail: retry a few times.
   DWORD lastError = 0;
   for (int attempt = 0; attempt < 10; ++attempt) {
-    if (StartServiceW(service.h, 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
+    if (StartServiceW(service.get(), 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING) {
       for (int wait = 0; wait < 100; ++wait) {  // up to 5 s for the device to appear
         if (StandinRunning()) return L"";
         Sleep(50);

@@ -98,6 +98,8 @@ using UniqueBstr = UniqueResource<BstrTraits>;
 class UniqueVariant {
  public:
   UniqueVariant() { VariantInit(&v_); }
+  // Takes over what a VARIANT made elsewhere holds.
+  explicit UniqueVariant(const VARIANT& made) : v_(made) {}
   UniqueVariant(const UniqueVariant&) = delete;
   UniqueVariant& operator=(const UniqueVariant&) = delete;
   ~UniqueVariant() { VariantClear(&v_); }

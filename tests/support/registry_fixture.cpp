@@ -1,20 +1,19 @@
 #include "support/registry_fixture.h"
 
-#include <memory>
-#include <type_traits>
+#include "api/raii.h"
 
 namespace testsupport {
 namespace {
 
-// The one owner of the keys the helpers open.
-using OwnedKey = std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)>;
+using lumbrex::UniqueHkey;
 
-OwnedKey OpenKey(const std::wstring& path, REGSAM view, bool create, LONG* status, DWORD options = 0) {
-  HKEY key = nullptr;
+UniqueHkey OpenKey(const std::wstring& path, REGSAM view, bool create, LONG* status, DWORD options = 0) {
+  UniqueHkey key;
   *status = create ? RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS | view,
-                                     nullptr, &key, nullptr)
-                   : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
-  return OwnedKey(*status == ERROR_SUCCESS ? key : nullptr, &RegCloseKey);
+                                     nullptr, key.put(), nullptr)
+                   : RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put());
+  if (*status != ERROR_SUCCESS) key.release();  // whatever a failed call left there is no key
+  return key;
 }
 
 // Where the serial-device map's own values wait while a test replaces them.
@@ -27,7 +26,8 @@ LONG Write(const std::vector<RegItem>& items) {
     LONG status = ERROR_SUCCESS;
     if (item.type == kRemoved) {
       DeleteTree(item.key, item.view);
-    } else if (const OwnedKey key = OpenKey(item.key, item.view, true, &status); key && item.type != kKeyOnly) {
+    } else if (const UniqueHkey key = OpenKey(item.key, item.view, true, &status);
+               key.valid() && item.type != kKeyOnly) {
       const std::string data = item.bytes + "\x7F\x7F";
       status = RegSetValueExW(key.get(), item.name.empty() ? nullptr : item.name.c_str(), 0, item.type,
                               reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(item.bytes.size()));
@@ -39,7 +39,7 @@ LONG Write(const std::vector<RegItem>& items) {
 
 LONG DeleteTree(const std::wstring& path, REGSAM view) {
   LONG status;
-  const OwnedKey key = OpenKey(path, view, false, &status);
+  const UniqueHkey key = OpenKey(path, view, false, &status);
   if (status == ERROR_SUCCESS) status = RegDeleteTreeW(key.get(), nullptr);
   return status != ERROR_SUCCESS ? status : RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
 }
@@ -47,7 +47,7 @@ LONG DeleteTree(const std::wstring& path, REGSAM view) {
 RegistryFixture::RegistryFixture(const std::vector<RegItem>& items) {
   LONG status;
   DeleteTree(kSavedMapKey);
-  if (const OwnedKey map = OpenKey(kSerialMapKey, kView64, false, &status))
+  if (const UniqueHkey map = OpenKey(kSerialMapKey, kView64, false, &status); map.valid())
     mapExisted_ = RegCopyTreeW(map.get(), nullptr, OpenKey(kSavedMapKey, kView64, true, &status).get()) == 0;
   DeleteTree(kSerialMapKey);
   // Its parent is volatile, and a volatile key takes only volatile subkeys.
@@ -67,7 +67,7 @@ RegistryFixture::~RegistryFixture() {
 std::vector<std::wstring> EnumNamesDirect(const std::wstring& path, REGSAM view, bool values) {
   std::vector<std::wstring> names;
   LONG status;
-  const OwnedKey key = OpenKey(path, view, false, &status);
+  const UniqueHkey key = OpenKey(path, view, false, &status);
   for (DWORD i = 0; status == ERROR_SUCCESS; ++i) {
     wchar_t name[16384];
     DWORD length = 16384;

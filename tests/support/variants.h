@@ -7,23 +7,18 @@
 #include <cstdint>
 #include <string>
 
+#include "api/raii.h"
+
 namespace testsupport {
 
-class Var {
+// The library's VARIANT owner, with a test's shorthands.
+class Var : public lumbrex::UniqueVariant {
  public:
-  Var() { VariantInit(&v_); }
-  Var(const VARIANT& made) : v_(made) {}  // takes over what a maker made
-  Var(const Var&) = delete;
-  Var& operator=(const Var&) = delete;
-  ~Var() { VariantClear(&v_); }
-  VARIANT* operator&() { return &v_; }
-  VARIANT* get() { return &v_; }
-  VARIANT& operator*() { return v_; }
-  VARIANT* operator->() { return &v_; }
-  VARIANT copy() const { return v_; }  // a bitwise copy, as a C caller passing by value makes one
-
- private:
-  VARIANT v_;
+  Var() = default;
+  Var(const VARIANT& made) : UniqueVariant(made) {}  // takes over what a maker made
+  VARIANT* operator&() { return get(); }
+  VARIANT& operator*() { return *get(); }
+  VARIANT copy() const { return *get(); }  // a bitwise copy, as a C caller passing by value makes one
 };
 
 inline VARIANT OfType(VARTYPE vt, int64_t payload = 0) {  // any type code, a raw 8-byte payload
