@@ -17,8 +17,6 @@ namespace {
 
 using lumbrex::UniqueVariant;
 
-VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
-
 void IntResult(int value, VARIANT* result) {
   VariantInit(result);
   result->vt = VT_I4;
@@ -140,13 +138,9 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
     return op.refused() ? op.refusal() : op.Finish(::DeleteBundle(b));
   }
   HRESULT STDMETHODCALLTYPE GetBundleState(VARIANT bundle, VARIANT_BOOL* running) override {
-    Operation op(L"GetBundleState");
+    Operation op(L"GetBundleState", running);
     const VARIANT b = op.Name(bundle, L"bundle");
-    if (op.refused()) return op.refusal();
-    const int result = ::GetBundleState(b);
-    if (!result && op.StoredCode()) return op.Finish(result);
-    *running = Bool(result);
-    return S_OK;
+    return op.refused() ? op.refusal() : op.Answer(::GetBundleState(b), running);
   }
   HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
     Operation op(L"BundleAddPort");
@@ -161,13 +155,9 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortState(VARIANT bundle, VARIANT side, VARIANT port,
                                                VARIANT_BOOL* open) override {
-    Operation op(L"BundleGetPortState");
+    Operation op(L"BundleGetPortState", open);
     const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
-    const int result = ::BundleGetPortState(b, s, p);
-    if (!result && op.StoredCode()) return op.Finish(result);
-    *open = Bool(result);
-    return S_OK;
+    return op.refused() ? op.refusal() : op.Answer(::BundleGetPortState(b, s, p), open);
   }
   HRESULT STDMETHODCALLTYPE BundleSetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"BundleSetMainPortForSide");
@@ -181,22 +171,19 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
 
   // Bundle and port queries.
   HRESULT STDMETHODCALLTYPE GetBundlesNames(VARIANT* names) override {
-    Operation op(L"GetBundlesNames");
+    Operation op(L"GetBundlesNames", names);
     UniqueVariant list;
-    const HRESULT hr = op.Finish(::GetBundlesNames(list.get()), Failure::kStoresCode);
-    return FAILED(hr) ? hr : ListResult(list, names);
+    return op.refused() ? op.refusal() : op.List(::GetBundlesNames(list.get()), list, names);
   }
   HRESULT STDMETHODCALLTYPE GetPortsNamesByBundleAndSide(VARIANT bundle, VARIANT side, VARIANT* names) override {
-    Operation op(L"GetPortsNamesByBundleAndSide");
+    Operation op(L"GetPortsNamesByBundleAndSide", names);
     const VARIANT b = op.Name(bundle, L"bundle");
     const int s = op.Whole(side, L"side");
-    if (op.refused()) return op.refusal();
     UniqueVariant list;
-    const HRESULT hr = op.Finish(::GetPortsNamesByBundleAndSide(b, s, list.get()), Failure::kStoresCode);
-    return FAILED(hr) ? hr : ListResult(list, names);
+    return op.refused() ? op.refusal() : op.List(::GetPortsNamesByBundleAndSide(b, s, list.get()), list, names);
   }
   HRESULT STDMETHODCALLTYPE BundleGetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT* port) override {
-    Operation op(L"BundleGetMainPortForSide");
+    Operation op(L"BundleGetMainPortForSide", port);
     const VARIANT b = op.Name(bundle, L"bundle");
     const int s = op.Whole(side, L"side");
     if (op.refused()) return op.refusal();
@@ -206,13 +193,12 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
     return hr;
   }
   HRESULT STDMETHODCALLTYPE GetRealPortsList(VARIANT* ports) override {
-    Operation op(L"GetRealPortsList");
+    Operation op(L"GetRealPortsList", ports);
     UniqueVariant list;
-    const HRESULT hr = op.Finish(::GetRealPortsList(list.get()), Failure::kStoresCode);
-    return FAILED(hr) ? hr : ListResult(list, ports);
+    return op.refused() ? op.refusal() : op.List(::GetRealPortsList(list.get()), list, ports);
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortType(VARIANT bundle, VARIANT side, VARIANT port, VARIANT* type) override {
-    Operation op(L"BundleGetPortType");
+    Operation op(L"BundleGetPortType", type);
     const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant kind;
@@ -226,7 +212,8 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   using Getter = int(WINAPI*)(unsigned int*);
   using Setter = int(WINAPI*)(int);
   static HRESULT GetOption(const wchar_t* name, Getter get, VARIANT* value) {
-    Operation op(name);
+    Operation op(name, value);
+    if (op.refused()) return op.refusal();
     unsigned int stored = 0;
     const HRESULT hr = op.Finish(get(&stored), Failure::kStoresCode);
     if (SUCCEEDED(hr)) NumberResult(stored, value);
@@ -271,17 +258,13 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   // Real port parameters.
   HRESULT STDMETHODCALLTYPE BundleRealPortAreParametersDynamic(VARIANT bundle, VARIANT side, VARIANT port,
                                                                VARIANT_BOOL* dynamic) override {
-    Operation op(L"BundleRealPortAreParametersDynamic");
+    Operation op(L"BundleRealPortAreParametersDynamic", dynamic);
     const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
-    const int result = ::BundleRealPortAreParametersDynamic(b, s, p);
-    if (!result && op.StoredCode()) return op.Finish(result);
-    *dynamic = Bool(result);
-    return S_OK;
+    return op.refused() ? op.refusal() : op.Answer(::BundleRealPortAreParametersDynamic(b, s, p), dynamic);
   }
   HRESULT STDMETHODCALLTYPE BundleGetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* parameters) override {
-    Operation op(L"BundleGetRealPortParameters");
+    Operation op(L"BundleGetRealPortParameters", parameters);
     const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     // Flow control stays 0 (none) when the entry has no flow field.
@@ -318,7 +301,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   // Per-port permissions.
   HRESULT STDMETHODCALLTYPE BundlePortGetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                      VARIANT* mask) override {
-    Operation op(L"BundlePortGetPermissions");
+    Operation op(L"BundlePortGetPermissions", mask);
     const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant read;
@@ -357,7 +340,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE SharedPortGetAppPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* applicationsAndPermissions) override {
-    Operation op(L"SharedPortGetAppPermissions");
+    Operation op(L"SharedPortGetAppPermissions", applicationsAndPermissions);
     const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
     UniqueVariant applications, permissions;
@@ -374,12 +357,10 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
     return op.refused() ? op.refusal() : op.Finish(::SharedDelAllPermissions(b, s, p));
   }
   HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
-    Operation op(L"SharedGetPortApplications");
+    Operation op(L"SharedGetPortApplications", applications);
     const VARIANT p = op.Name(port, L"port");
-    if (op.refused()) return op.refusal();
     UniqueVariant rows;
-    const HRESULT hr = op.Finish(::SharedGetPortApplications(p, rows.get()), Failure::kStoresCode);
-    return FAILED(hr) ? hr : ListResult(rows, applications);
+    return op.refused() ? op.refusal() : op.List(::SharedGetPortApplications(p, rows.get()), rows, applications);
   }
 
   // Properties.

@@ -5,6 +5,7 @@
 #include "api/raii.h"
 #include "com_owner.h"
 #include "inputs.h"
+#include "results.h"
 
 namespace lumbrex_automation {
 namespace {
@@ -39,6 +40,10 @@ HRESULT RaiseError(HRESULT code, const std::wstring& description) {
 
 Operation::Operation(const wchar_t* name) : name_(name), before_(QKGetLastError()) {}
 
+Operation::Operation(const wchar_t* name, const void* result) : Operation(name) {
+  if (result == nullptr) refusal_ = RaiseError(E_POINTER, std::wstring(name_) + L" refused: the result pointer is null");
+}
+
 HRESULT Operation::Refuse(const std::wstring& why) {
   refusal_ = RaiseError(kRefusedInput, std::wstring(name_) + L" refused before anything was sent: " + why);
   return refusal_;
@@ -64,7 +69,16 @@ int Operation::Whole(const VARIANT& value, const wchar_t* what) {
   return number;
 }
 
-bool Operation::StoredCode() const { return QKGetLastError() != before_; }
+HRESULT Operation::Answer(int result, VARIANT_BOOL* answer) const {
+  if (!result && QKGetLastError() != before_) return Finish(result);
+  *answer = result ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT Operation::List(int result, lumbrex::UniqueVariant& list, VARIANT* out) const {
+  const HRESULT hr = Finish(result, Failure::kStoresCode);
+  return FAILED(hr) ? hr : ListResult(list, out);
+}
 
 HRESULT Operation::Finish(int result, Failure failure) const {
   if (result) return S_OK;

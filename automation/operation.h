@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "api/raii.h"
+
 namespace lumbrex_automation {
 
 // Failures that store no last-error code in the library get codes of ours.
@@ -42,6 +44,9 @@ class Operation {
   // a code only on failing paths and never clears it, so a changed code is
   // what this call stored.
   explicit Operation(const wchar_t* name);
+  // For a method with a result: a null result pointer (a caller through the
+  // interface's table) is refused before anything is sent.
+  Operation(const wchar_t* name, const void* result);
 
   // The inputs, unwrapped; after the first refused one the rest are not
   // looked at and refused() holds.
@@ -54,9 +59,11 @@ class Operation {
 
   // S_OK for a result of 1; otherwise raises the error for the way the export fails.
   HRESULT Finish(int result, Failure failure = Failure::kCommand) const;
-  // For exports whose 0 is an answer (no, not running): whether this call
-  // stored a code, which makes the 0 a failure.
-  bool StoredCode() const;
+  // For exports whose 0 is an answer (no, not running): True or False, or
+  // the error when this call stored a code, which makes the 0 a failure.
+  HRESULT Answer(int result, VARIANT_BOOL* answer) const;
+  // For exports that write a list: the list as the method's result.
+  HRESULT List(int result, lumbrex::UniqueVariant& list, VARIANT* out) const;
 
  private:
   HRESULT Refuse(const std::wstring& why);
