@@ -95,4 +95,48 @@ TEST(AutomationTable, NullResultPointersAreRefused) {
   EXPECT_EQ(ErrorSource(), L"Lumbrex.Control");
 }
 
+// Inputs no script makes but a C++ caller can: each fails or is refused,
+// none is read through a null or looping reference.
+TEST(AutomationTable, MalformedInputsFailWithoutCrashing) {
+  ControlObject object;
+  ILumbrexControl* c = object.get();
+  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
+  VARIANT loop;
+  loop.vt = VT_BYREF | VT_VARIANT;
+  loop.pvarVal = &loop;
+  const struct {
+    const char* input;
+    VARIANT value;
+  } inputs[] = {
+      {"VT_BYREF|VT_I4 to nothing", testsupport::ByRef(VT_I4, nullptr)},
+      {"VT_BYREF|VT_BSTR to nothing", testsupport::ByRef(VT_BSTR, nullptr)},
+      {"VT_BYREF|VT_VARIANT to nothing", testsupport::ByRef(VT_VARIANT, nullptr)},
+      {"VT_BYREF|VT_VARIANT to itself", loop},
+      {"VT_ARRAY|VT_I4 without an array", testsupport::OfType(VT_ARRAY | VT_I4)},
+      {"VT_DISPATCH null", testsupport::OfType(VT_DISPATCH)},
+      {"VT_R8 not a number", testsupport::OfType(VT_R8, 0x7FF8000000000000LL)},
+  };
+  Var name(Bstr(L"TableBundle")), zero(I4(0));
+  const VARIANT b = name.copy(), z = zero.copy();
+  for (const auto& in : inputs) {
+    const VARIANT& v = in.value;
+    Var out;
+    const struct {
+      const char* method;
+      std::function<HRESULT()> call;
+    } rows[] = {
+        {"AddBundle", [&] { return c->AddBundle(v); }},
+        {"GetPortsNamesByBundleAndSide side", [&] { return c->GetPortsNamesByBundleAndSide(b, v, &out); }},
+        {"BundleGetPortType port", [&] { return c->BundleGetPortType(b, z, v, &out); }},
+        {"OptionSetAutoOpenPort", [&] { return c->OptionSetAutoOpenPort(v); }},
+        {"BundlePortSetPermissions mask", [&] { return c->BundlePortSetPermissions(b, z, b, v); }},
+        {"SharedPortSetPermissionsForApp permission",
+         [&] { return c->SharedPortSetPermissionsForApp(b, z, b, b, v); }},
+        {"SharedGetPortApplications", [&] { return c->SharedGetPortApplications(v, &out); }},
+        {"ConnectToRemoteService", [&] { return c->ConnectToRemoteService(v, v, v); }},
+    };
+    for (const auto& row : rows) EXPECT_TRUE(FAILED(row.call())) << row.method << " given " << in.input;
+  }
+}
+
 }  // namespace
