@@ -51,12 +51,17 @@ for root in HKCU HKLM; do
   done
 done
 
-# A machine registration is not the user's to remove.
-regsvr || die "regsvr32 failed"
-regsvr /n /i:user || die "regsvr32 /n /i:user over a machine registration failed"
-regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
-[ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "the per-user removal took machine keys: $(our_keys HKLM)"
-regsvr /u || die "regsvr32 /u failed"
-left=$(our_keys HKCU; our_keys HKLM)
-[ -z "$left" ] || die "keys left after unregistering: $left"
+# A machine registration, made before or after the user's, is not the
+# user's to remove.
+for order in "machine user" "user machine"; do
+  for scope in $order; do
+    if [ "$scope" = machine ]; then regsvr || die "regsvr32 failed ($order)"
+    else regsvr /n /i:user || die "regsvr32 /n /i:user failed ($order)"; fi
+  done
+  regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed ($order)"
+  [ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "the per-user removal took machine keys ($order): $(our_keys HKLM)"
+  regsvr /u || die "regsvr32 /u failed"
+  left=$(our_keys HKCU; our_keys HKLM)
+  [ -z "$left" ] || die "keys left after unregistering ($order): $left"
+done
 echo "PASS"
