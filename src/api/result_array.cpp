@@ -1,5 +1,7 @@
 #include "api/result_array.h"
 
+#include <utility>
+
 namespace lumbrex {
 
 HRESULT ResultArray::Grow(LONG* index) {
@@ -51,17 +53,22 @@ HRESULT ResultArray::Add(const VARIANT* value) {
   return VariantCopyInd(static_cast<VARIANT*>(Slot(index)), const_cast<VARIANT*>(value));
 }
 
-void ResultArray::CopyTo(VARIANT* output) const {
+bool ResultArray::CopyTo(VARIANT* output) const {
+  VariantInit(output);
+  SAFEARRAY* copy = nullptr;
+  if (array_ == nullptr || FAILED(SafeArrayCopy(array_, &copy)) || copy == nullptr) return false;
   output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
-  output->parray = nullptr;
-  if (array_ != nullptr) SafeArrayCopy(array_, &output->parray);
+  output->parray = copy;
+  return true;
 }
 
-void ResultArray::Detach(VARIANT* output) {
+bool ResultArray::Detach(VARIANT* output) {
+  VariantInit(output);
+  if (array_ == nullptr) return false;
+  SafeArrayUnlock(array_);
   output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
-  output->parray = array_;
-  if (array_ != nullptr) SafeArrayUnlock(array_);
-  array_ = nullptr;
+  output->parray = std::exchange(array_, nullptr);
+  return true;
 }
 
 void ResultArray::Destroy() {

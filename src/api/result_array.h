@@ -20,9 +20,12 @@ class ResultArray {
   HRESULT Add(const VARIANT* value);
 
   // Output becomes VT_ARRAY|type holding an independent copy (SafeArrayCopy).
-  void CopyTo(VARIANT* output) const;
-  // Output becomes VT_ARRAY|type holding this very array; the builder is empty.
-  void Detach(VARIANT* output);
+  // False when there is no array to give (none could be made, or the copy
+  // failed): the output is VT_EMPTY then, never an array type without data.
+  bool CopyTo(VARIANT* output) const;
+  // Output becomes VT_ARRAY|type holding this very array; the builder is
+  // empty. False, output VT_EMPTY, when the builder holds no array.
+  bool Detach(VARIANT* output);
   void Destroy();
 
   bool empty() const { return array_ == nullptr; }

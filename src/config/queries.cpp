@@ -14,12 +14,6 @@ using namespace lumbrex;
 
 namespace {
 
-// A registry status, or out of memory, as the last-error code.
-bool Fail(uint32_t code) {
-  SetLastErrorCode(code);
-  return false;
-}
-
 // One BSTR per entry, in list order; the HRESULT of Add is ignored (a failed
 // element is missing or a null string). When no array at all could be made, the
 // output stays VT_EMPTY and the call fails with ERROR_NOT_ENOUGH_MEMORY.
@@ -31,23 +25,14 @@ bool PlaceCopy(const std::vector<Text>& list, VARIANT* output) {
   if (list.empty()) return true;  // an empty list leaves the output VT_EMPTY
   ResultArray array(VT_BSTR);
   FillArray(list, &array);
-  if (array.empty()) return Fail(kOutOfMemoryCode);
-  array.CopyTo(output);
-  array.Destroy();
-  if (output->parray == nullptr) {
-    VariantInit(output);
-    return Fail(kOutOfMemoryCode);
-  }
-  return true;
+  return array.CopyTo(output) || FailWithCode(kOutOfMemoryCode);
 }
 
 bool PlaceDetached(const std::vector<Text>& list, VARIANT* output) {
   if (list.empty()) return true;
   ResultArray array(VT_BSTR);
   FillArray(list, &array);
-  if (array.empty()) return Fail(kOutOfMemoryCode);
-  array.Detach(output);
-  return true;
+  return array.Detach(output) || FailWithCode(kOutOfMemoryCode);
 }
 
 }  // namespace
@@ -58,7 +43,7 @@ extern "C" int LUMBREX_CALL GetBundlesNames(VARIANT* names) {
     ClearOutput(names, Uncleared::kEmpty);
     std::vector<Text> list;
     const LONG status = ReadBundleNames(&list);
-    if (status != ERROR_SUCCESS) return Fail(status);
+    if (status != ERROR_SUCCESS) return FailWithCode(status);
     return PlaceCopy(list, names);
   });
 }
@@ -71,7 +56,7 @@ extern "C" int LUMBREX_CALL GetPortsNamesByBundleAndSide(VARIANT bundle, int sid
     if (!TakeBundleSide(&bundle, side, &bundleName)) return RefuseArgument();
     std::vector<Text> list;
     const LONG status = ReadSidePortNames(bundleName, side, &list);
-    if (status != ERROR_SUCCESS) return Fail(status);
+    if (status != ERROR_SUCCESS) return FailWithCode(status);
     return PlaceCopy(list, names);
   });
 }
@@ -84,10 +69,10 @@ extern "C" int LUMBREX_CALL BundleGetMainPortForSide(VARIANT bundle, int side, V
     if (!TakeBundleSide(&bundle, side, &bundleName)) return RefuseArgument();
     Text mainPort;
     const LONG status = ReadMainPort(bundleName, side, &mainPort);
-    if (status != ERROR_SUCCESS) return Fail(status);
+    if (status != ERROR_SUCCESS) return FailWithCode(status);
     // The text up to its first NUL; an empty value gives an empty, non-null BSTR.
     BSTR text = SysAllocStringLen(mainPort.data(), static_cast<UINT>(mainPort.size()));
-    if (text == nullptr) return Fail(kOutOfMemoryCode);
+    if (text == nullptr) return FailWithCode(kOutOfMemoryCode);
     port->vt = VT_BSTR;
     port->bstrVal = text;
     return true;
@@ -100,7 +85,7 @@ extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
     ClearOutput(ports, Uncleared::kEmpty);
     std::vector<Text> list;
     const LONG status = ReadRealPorts(&list);
-    if (status != ERROR_SUCCESS) return Fail(status);  // the list is discarded
+    if (status != ERROR_SUCCESS) return FailWithCode(status);  // the list is discarded
     return PlaceDetached(list, ports);
   });
 }
@@ -114,7 +99,7 @@ extern "C" int LUMBREX_CALL BundleGetPortType(VARIANT bundle, int side, VARIANT 
     ClearOutput(type, Uncleared::kEmpty);
     Text entry;
     const LONG status = ReadPortEntryText(bundleName, side, portName, &entry);
-    if (status != ERROR_SUCCESS) return Fail(status);
+    if (status != ERROR_SUCCESS) return FailWithCode(status);
     // An entry that starts with none of the kind letters gives VT_INT 0, which
     // is no port type (docs/behaviour-details.md).
     type->vt = VT_INT;

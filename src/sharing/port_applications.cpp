@@ -27,7 +27,7 @@ void AddRow(ResultArray* outer, const PortApplication& app) {
     value.lVal = static_cast<LONG>(number);
     row.Add(&value);
   }
-  UniqueVariant rowValue;
+  UniqueVariant rowValue;  // VT_EMPTY when the row could not be made, as a failed element of any list
   row.CopyTo(rowValue.get());
   outer->Add(rowValue.get());
 }  // the row builder is destroyed before the next row
@@ -58,7 +58,6 @@ extern "C" int LUMBREX_CALL SharedGetPortApplications(VARIANT port, VARIANT* res
     if (listed.empty()) return true;
     ResultArray outer(VT_VARIANT);
     for (const PortApplication& app : listed) AddRow(&outer, app);
-    outer.CopyTo(result);
-    return true;
+    return outer.CopyTo(result) || FailWithCode(kOutOfMemoryCode);
   });
 }

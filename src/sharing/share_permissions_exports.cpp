@@ -47,11 +47,13 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
       // "%d": signed decimal, so 4294967295 reads -1.
       valueArray.Add(std::to_wstring(static_cast<int32_t>(values[i])).c_str());
     }
-    appArray.CopyTo(applications);
+    // Out of memory: no half answer, both outputs empty and code 8.
+    if (!appArray.CopyTo(applications)) return FailWithCode(kOutOfMemoryCode);
     // Cleared only now, just before it is filled: it stays untouched on every
     // path above.
     ClearOutput(permissions, Uncleared::kEmpty);
-    valueArray.CopyTo(permissions);
-    return true;
+    if (valueArray.CopyTo(permissions)) return true;
+    VariantClear(applications);
+    return FailWithCode(kOutOfMemoryCode);
   });
 }
