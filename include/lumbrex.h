@@ -313,7 +313,7 @@ LUMBREX_API int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundl
    13. side: 0 reads the input side, any other value the output side.
    result may be null: then 1 is returned and nothing written. A result of
    another type than VT_I4 is cleared first (VariantClear); if that fails the
-   result is left as it was, with 0 and last error 13. A failed registry read
+   result is as VariantClear left it, with 0 and last error 13. A failed registry read
    gives 0 with the registry's code (2 missing bundle, side or port, 13 an
    entry that is not a string or lacks its final NUL) and *result untouched.
    On success the last error is left as it was. */
@@ -364,9 +364,9 @@ LUMBREX_API int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int sid
    VT_ARRAY|VT_BSTR of their values as signed decimal text ("%d").
    Returns 0 with 13 only for a refused argument (out arguments untouched).
    Otherwise 1: applications is VT_EMPTY and permissions untouched when the key
-   cannot be opened (code 2 when absent), a value cannot be read or is not
-   REG_DWORD (its registry code, or 13), or the key holds no value (code
-   unchanged). */
+   cannot be opened (code 2 when absent), a value cannot be read (its
+   registry code: 234 for data longer than 4 bytes, whatever its type) or is
+   not REG_DWORD (13), or the key holds no value (code unchanged). */
 LUMBREX_API int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side, VARIANT port,
                                                          VARIANT* applications, VARIANT* permissions);
 

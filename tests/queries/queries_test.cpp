@@ -197,6 +197,8 @@ TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
             {apps, 1, L"<empty> old", 2, {KeyOnly(kSharedPortsKey)}},
             {apps, 1, L"<empty> old", kKept, {KeyOnly(kPerms)}},
             {apps, 1, L"<empty> old", 13, {Dw(kPerms, L"app1", 3), Sz(kPerms, L"app2", L"1")}},
+            // The 4-byte read fails on longer data before the type is looked at.
+            {apps, 1, L"<empty> old", 234, {Dw(kPerms, L"app1", 3), Sz(kPerms, L"app2", L"full")}},
             // The serial-device map: the read status of the last device listed decides.
             {{R::RealPorts}, 0, L"<empty>", 2, {Removed(kMap)}},
             {{R::RealPorts}, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
