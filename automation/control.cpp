@@ -267,8 +267,10 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
     Operation op(L"BundleGetRealPortParameters", parameters);
     const auto [b, s, p] = Target(op, bundle, side, port);
     if (op.refused()) return op.refusal();
-    // Flow control stays 0 (none) when the entry has no flow field.
-    int baudrate = 0, parity = 0, dataBits = 0, stopBits = 0, flow = 0;
+    // Flow control stays 0 (none) when the entry has no flow field; parity
+    // stays -1 when the stored letter is none of N, O, E, M, S, so that a
+    // script cannot take an unknown letter for "no parity".
+    int baudrate = 0, parity = -1, dataBits = 0, stopBits = 0, flow = 0;
     const HRESULT hr = op.Finish(::BundleGetRealPortParameters(b, s, p, &baudrate, &parity, &dataBits, &stopBits,
                                                                &flow),
                                  Failure::kParameters);

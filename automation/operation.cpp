@@ -93,7 +93,7 @@ HRESULT Operation::Finish(int result, Failure failure) const {
       return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");
     case Failure::kParameters:
       return RaiseError(kNoParameters,
-                        failed + L"the port has dynamic parameters, or its parameter entry cannot be read");
+                        failed + L"the port has dynamic parameters, or its parameter entry cannot be read or parsed");
     default:
       return RaiseError(kNotDone, failed +
                                       L"the service refused the command, or it could not be sent "

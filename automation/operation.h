@@ -17,7 +17,7 @@ namespace lumbrex_automation {
 constexpr HRESULT kNotDone = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0201);
 // The service's pipe could not be opened.
 constexpr HRESULT kNoService = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0202);
-// The port has dynamic parameters, or its parameter entry cannot be read.
+// The port has dynamic parameters, or its parameter entry cannot be read or parsed.
 constexpr HRESULT kNoParameters = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0203);
 // An input this object refuses before calling the library (an unsafe name,
 // a number that is not whole): the library's own code for a refused argument.
