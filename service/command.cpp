@@ -238,12 +238,28 @@ const char* ParseCommand(TextView text, Request& out) {
   }
 }
 
-bool CommandFramer::Next(std::string& out) {
+CommandFramer::Got CommandFramer::Next(std::string& out) {
+  constexpr size_t kHeadBytes = 200;  // as much as the log shows of a command
   const size_t bang = pending_.find('!');
-  if (bang == std::string::npos) return false;
-  out.assign(pending_, 0, bang);
+  if (bang == std::string::npos) {
+    if (dropped_ == 0 && pending_.size() <= limit_) return Got::kNothing;
+    if (dropped_ == 0) head_.assign(pending_, 0, kHeadBytes);
+    dropped_ += pending_.size();
+    pending_.clear();
+    return Got::kNothing;
+  }
+  if (dropped_ == 0 && bang <= limit_) {
+    out.assign(pending_, 0, bang);
+    pending_.erase(0, bang + 1);
+    return Got::kCommand;
+  }
+  if (dropped_ == 0) head_.assign(pending_, 0, bang < kHeadBytes ? bang : kHeadBytes);
+  overlongBytes_ = dropped_ + bang;
+  out.swap(head_);
+  head_.clear();
+  dropped_ = 0;
   pending_.erase(0, bang + 1);
-  return true;
+  return Got::kOverlong;
 }
 
 }  // namespace lumbrex::service

@@ -65,19 +65,26 @@ bool ParseDecimal(TextView text, bool allowMinus, int64_t min, int64_t max, int6
 
 // Splits a client's byte stream into commands at each "!" (the library
 // sends nothing after the "!"). Bytes after a "!" wait for the next command.
+// A command longer than the limit is not held: its bytes are counted and
+// dropped as they come, and it is given as over-long once its "!" arrives,
+// so the client gets its one reply and keeps its pipe.
 class CommandFramer {
  public:
+  enum class Got { kNothing, kCommand, kOverlong };
   explicit CommandFramer(size_t limit) : limit_(limit) {}
   void Append(const char* data, size_t size) { pending_.append(data, size); }
-  // Moves the next complete command (without its "!") into `out`.
-  bool Next(std::string& out);
-  // True when the bytes held without a "!" exceed the limit: no command of
-  // that length is accepted, and where it ends cannot be known.
-  bool Overflowed() const { return pending_.size() > limit_; }
-  size_t PendingSize() const { return pending_.size(); }
+  // The next complete command without its "!": its text, or for an over-long
+  // one its first bytes (for the log), the whole length in OverlongBytes().
+  Got Next(std::string& out);
+  size_t OverlongBytes() const { return overlongBytes_; }
+  // Bytes of the unfinished command so far, dropped ones included.
+  size_t PendingSize() const { return dropped_ + pending_.size(); }
  private:
   size_t limit_;
   std::string pending_;
+  std::string head_;     // the first bytes of a command being dropped
+  size_t dropped_ = 0;   // how many of its bytes are gone
+  size_t overlongBytes_ = 0;
 };
 
 }  // namespace lumbrex::service

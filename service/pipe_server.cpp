@@ -274,14 +274,13 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
     }
     framer.Append(buffer, got);
     std::string command;
-    bool drop = false;
-    while (!drop && framer.Next(command)) {
+    for (CommandFramer::Got next; (next = framer.Next(command)) != CommandFramer::Got::kNothing;) {
       std::string reply;
-      if (command.size() > options_.maxCommandBytes) {
-        log_.Line(who + Logger::Printable(command) + " -> ERROR (command longer than " +
-                  std::to_string(options_.maxCommandBytes) + " bytes); pipe closed");
+      if (next == CommandFramer::Got::kOverlong) {
+        // Not carried out, whatever it says: its text was not kept.
+        log_.Line(who + Logger::Printable(command) + "... (" + std::to_string(framer.OverlongBytes()) +
+                  " bytes) -> ERROR (command longer than " + std::to_string(options_.maxCommandBytes) + " bytes)");
         reply = "ERROR!";
-        drop = true;
       } else {
         reply = HandleCommand(client, command);
       }
@@ -292,16 +291,6 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
         return;
       }
     }
-    if (!drop && framer.Overflowed()) {
-      log_.Line(who + "more than " + std::to_string(options_.maxCommandBytes) +
-                " bytes without \"!\" -> ERROR; pipe closed");
-      std::string reply = "ERROR!";
-      DWORD sent = 0;
-      Transfer(pipe.get(), event.get(), true, reply.data(), static_cast<DWORD>(reply.size()), sent);
-      drop = true;
-    }
-    // Closing the handle (not DisconnectNamedPipe) leaves the reply readable.
-    if (drop) return;
   }
 }
 
