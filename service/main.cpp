@@ -32,7 +32,7 @@ enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, He
 
 struct Settings {
   Mode mode = Mode::None;
-  bool allowRemote = false;
+  bool allowRemote = true;  // the service serves ConnectToRemoteService
   std::wstring logPath;
   std::wstring idleTimeout;  // seconds, as given; empty: the server's default
 };
@@ -45,7 +45,7 @@ HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
 
 void PrintUsage() {
   std::fwprintf(stderr,
-                L"usage: lumbrex-service.exe MODE [--allow-remote] [--log FILE] [--idle-timeout SECONDS]\n"
+                L"usage: lumbrex-service.exe MODE [--local-only] [--log FILE] [--idle-timeout SECONDS]\n"
                 L"  --foreground  serve the pipe in this console; Ctrl+C stops\n"
                 L"  --install     install as the Windows service %ls (demand start)\n"
                 L"  --uninstall   stop and remove the service\n"
@@ -53,7 +53,7 @@ void PrintUsage() {
                 L"  --stop        stop the service and wait until it has stopped\n"
                 L"  --service     (used by the Service Control Manager; --install writes it)\n"
                 L"  --version     print the version\n"
-                L"  --allow-remote  admit clients from other machines\n"
+                L"  --local-only  turn away clients from other machines\n"
                 L"  --idle-timeout SECONDS  drop a client that stops halfway through a\n"
                 L"                command for this long (default 30; 0: never)\n"
                 L"  --log FILE    log to FILE (default: stdout in the foreground,\n"
@@ -85,7 +85,7 @@ std::wstring ParseArguments(int argc, wchar_t** argv, Settings& settings) {
     else if (arg == L"--stop") mode = Mode::Stop;
     else if (arg == L"--help" || arg == L"-h" || arg == L"/?") mode = Mode::Help;
     else if (arg == L"--version") mode = Mode::Version;
-    else if (arg == L"--allow-remote") settings.allowRemote = true;
+    else if (arg == L"--local-only") settings.allowRemote = false;
     else if (arg == L"--log" || arg == L"--idle-timeout") {
       if (i + 1 >= argc) return arg + L" needs a value";
       (arg == L"--log" ? settings.logPath : settings.idleTimeout) = argv[++i];
@@ -261,7 +261,7 @@ int Install() {
   const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return Fail("cannot find this program's path", GetLastError());
   std::wstring command = L"\"" + std::wstring(exe, length) + L"\" --service";
-  if (g_settings.allowRemote) command += L" --allow-remote";
+  if (!g_settings.allowRemote) command += L" --local-only";
   if (!g_settings.logPath.empty()) command += L" --log \"" + g_settings.logPath + L"\"";
   if (!g_settings.idleTimeout.empty()) command += L" --idle-timeout " + g_settings.idleTimeout;
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));

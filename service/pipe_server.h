@@ -19,7 +19,7 @@
 namespace lumbrex::service {
 
 struct ServerOptions {
-  bool allowRemote = false;      // PIPE_REJECT_REMOTE_CLIENTS unless set
+  bool allowRemote = true;       // PIPE_ACCEPT_REMOTE_CLIENTS unless cleared
   size_t maxCommandBytes = 4096;  // longest command text without its "!"
   // A client halfway through a command that sends nothing more for this long
   // is dropped, so it cannot hold its instance forever; INFINITE: never.
