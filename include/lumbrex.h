@@ -250,7 +250,7 @@ LUMBREX_API int LUMBREX_CALL OptionGetBaudrateEmulation(unsigned int *value);
    "UPDATE_SETTINGS AutoOpen,IgnoreError,Prints,SendDataOnlyMainPort,StrictBaudrate!"
    to the connected service, waiting at most 500 ms for the link. Result 1 when
    the service answered OK, else 0 (no connection, link busy, pipe failure,
-   another reply). The last error is never changed. */
+   another reply). The last error is never changed (but for 8, out of memory). */
 
 /* "AutoOpen" (position 1). */
 LUMBREX_API int LUMBREX_CALL OptionSetAutoOpenPort(int value);
@@ -269,7 +269,7 @@ LUMBREX_API int LUMBREX_CALL OptionSetBaudrateEmulation(int value);
    or the port, its side key or its bundle has no readable entry; else 0.
    bundle, port: VT_BSTR or VT_BYREF|VT_BSTR VARIANTs; side: 0 (IN) or 1 (OUT);
    port must be a valid port name (1 to 33 of "@".."Z", "a".."z", "0".."9", "_").
-   Last error: 13 for a refused argument (result 0); never set otherwise. */
+   Last error: 13 for a refused argument (result 0), 8 out of memory; never set otherwise. */
 LUMBREX_API int LUMBREX_CALL BundleRealPortAreParametersDynamic(VARIANT bundle, int side, VARIANT port);
 
 /* Reads the port's communication parameters into the five outputs: baudrate,
