@@ -172,12 +172,15 @@ TEST(Queries, EachReaderAnswersForAWellFormedConfiguration) {
 
 TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
   const std::string odd("C\0O\0M", 5), four("\1\0\0\0", 4), qword("\7\0\0\0\0\0\0\0", 8);
+  const std::wstring n127(127, L'a'), n128(128, L'b');
   const Call apps{R::AppPermissions, L"B1", 0, L"COM7"};
   const RegItem noNul = NoNul(kIn, L"COM1", L"r|9600,n,8,0|1|0");
   CheckAll({// Keys and string values; an empty list leaves the output VT_EMPTY.
             {{R::Bundles}, 0, L"<empty>", 2, {}},
             {{R::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, L"AutoOpen", 1)}},
             {{R::Ports, L"B1", 0}, 0, L"<empty>", 2, {KeyOnly(kOut)}},
+            // A port name of 128 characters does not fit the 128-unit name buffer: skipped.
+            {{R::Ports, L"B1", 0}, 1, L"{" + n127 + L"}", kKept, {Sz(kIn, n127, L"v"), Sz(kIn, n128, L"v")}},
             {{R::MainPort, L"B1", 1}, 0, L"<empty>", 2, {KeyOnly(kB1)}},
             {{R::MainPort}, 0, L"<empty>", 13, {Dw(kB1, L"InMain", 1)}},
             {{R::MainPort}, 0, L"<empty>", 234, {{kB1, L"InMain", REG_SZ, odd}}},
@@ -203,6 +206,7 @@ TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
             {{R::RealPorts}, 0, L"<empty>", 2, {Removed(kMap)}},
             {{R::RealPorts}, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
             {{R::RealPorts}, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"COM1"), Dw(kMap, L"\\Device\\A2", 3)}},
+            {{R::RealPorts}, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"C"), {kMap, L"\\Device\\A2", REG_SZ, odd}}},
             {{R::RealPorts}, 1, L"{,COM2}", kKept, {Dw(kMap, L"\\Device\\A1", 3), Sz(kMap, L"\\Device\\A2", L"COM2")}},
             {{R::RealPorts}, 0, L"<empty>", 13, {Sz(kMap, L"\\Device\\A1", L"C"), NoNul(kMap, L"\\Device\\A2", L"D")}},
             {{R::RealPorts}, 1, L"{C,D}", kKept, {NoNul(kMap, L"\\Device\\A1", L"C"), Sz(kMap, L"\\Device\\A2", L"D")}},
