@@ -55,7 +55,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--version"}, 0, "lumbrex.dll 1.0.0"},
       {{L"--version"}, 0, "lumbrexctl 1.0.0"},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
-      {{L"bundle", L"state", L"T1"}, 1, "GetBundleState failed"},
+      {{L"bundle", L"state", L"T1"}, 1, "T1: not present"},
       {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": []"},
   };
   for (const auto& run : runs) {

@@ -204,7 +204,7 @@ void CommandTable::DefineBundleVerbs() {
   define("add", "creates the bundle (AddBundle)", BundleVerb::kAdd, "");
   define("delete", "deletes the bundle with its ports (DeleteBundle)", BundleVerb::kDelete, "");
   define("state", "asks the service for the bundle (GetBundleState)", BundleVerb::kState,
-         "Prints \"NAME: present\" when the service answers OK, else exits with 1.");
+         "Prints \"NAME: present\" when the service answers OK, else \"NAME: not present\" and exits with 1.");
   Verb(bundle, "list", "prints the bundles' names, one a line (GetBundlesNames)",
        [this] { return RunBundleList(line_.json); },
        "Reads only; no service needed. Nothing at all when there is no bundle.")
@@ -233,7 +233,7 @@ void CommandTable::DefinePortVerbs() {
   };
   define("delete", "removes PORT from the side of BUNDLE (BundleDeletePort)", PortVerb::kDelete, "");
   define("state", "asks the service for the port (BundleGetPortState)", PortVerb::kState,
-         "Prints \"PORT: present\" when the service answers OK, else exits with 1.");
+         "Prints \"PORT: present\" when the service answers OK, else \"PORT: not present\" and exits with 1.");
   define("main", "makes PORT the main port of the side (BundleSetMainPortForSide)", PortVerb::kMain, "");
 
   CLI::App* params = Verb(

@@ -55,10 +55,19 @@ int Change(const Connection& connection, const wchar_t* exportName, const std::f
   return Call(exportName, call);
 }
 
-// The state verbs print "NAME: present" when the service answers OK.
-int Present(int rc, const std::wstring& name) {
-  if (rc == kDone) Out(Printable(name) + L": present\n");
-  return rc;
+// The state verbs: "NAME: present" when the service answers OK. Any other
+// answer is the service's no, which carries no reason: "not present", exit 1.
+int State(const Connection& connection, const wchar_t* exportName, const std::wstring& name,
+          const std::function<int()>& call) {
+  if (int rc = Connect(connection)) return rc;
+  const unsigned int before = QKGetLastError();
+  if (call() == 1) {
+    Out(Printable(name) + L": present\n");
+    return kDone;
+  }
+  if (QKGetLastError() != before) return Failed(exportName, before);
+  Out(Printable(name) + L": not present (the service did not answer OK)\n");
+  return kRefused;
 }
 
 // "lumbrex.dll 1.0.0 (C:\...\lumbrex.dll)": the FileVersion of the module
@@ -144,7 +153,7 @@ int RunBundle(const Connection& connection, BundleVerb verb, const std::wstring&
     case BundleVerb::kAdd: return Change(connection, L"AddBundle", [&] { return AddBundle(bundle.get()); });
     case BundleVerb::kDelete: return Change(connection, L"DeleteBundle", [&] { return DeleteBundle(bundle.get()); });
     case BundleVerb::kState:
-      return Present(Change(connection, L"GetBundleState", [&] { return GetBundleState(bundle.get()); }), name);
+      return State(connection, L"GetBundleState", name, [&] { return GetBundleState(bundle.get()); });
   }
   return kUsage;
 }
@@ -156,9 +165,8 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
     case PortVerb::kDelete:
       return Change(connection, L"BundleDeletePort", [&] { return BundleDeletePort(bundle.get(), side, port.get()); });
     case PortVerb::kState:
-      return Present(Change(connection, L"BundleGetPortState",
-                            [&] { return BundleGetPortState(bundle.get(), side, port.get()); }),
-                     where.port);
+      return State(connection, L"BundleGetPortState", where.port,
+                   [&] { return BundleGetPortState(bundle.get(), side, port.get()); });
     case PortVerb::kMain:
       return Change(connection, L"BundleSetMainPortForSide",
                     [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); });
