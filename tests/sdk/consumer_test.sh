@@ -15,9 +15,11 @@ die() { echo "FAIL: $*"; exit 1; }
 quiet() { local log=$work/step.log; "$@" >"$log" 2>&1 || { cat "$log"; die "$*"; }; }
 
 quiet cpack -G ZIP -B "$work/package" --config "$build/CPackConfig.cmake"
-sdk=$work/sdk
-unzip -q "$work"/package/lumbrex-*-win64.zip -d "$sdk"
-for f in bin/lumbrex.dll lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h README.md \
+unzip -q "$work"/package/lumbrex-*-win64.zip -d "$work/unpacked"
+sdk=$(echo "$work"/unpacked/lumbrex-*-win64)
+[ "$(ls "$work/unpacked")" == "$(basename "$sdk")" ] || die "the zip does not unpack into one folder of its own"
+for f in bin/lumbrex.dll bin/lumbrex-automation.dll examples/vba/Lumbrex.bas \
+         lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h README.md \
          lib/cmake/Lumbrex/LumbrexConfig.cmake cmake/mingw-w64-x86_64.cmake examples/CMakeLists.txt \
          tools/{lumbrexctl.exe,lumbrex.dll,lumbrex-service.exe,lumbrex-demo-driver.exe,fenwyck_standin.sys,wine-run.sh}; do
   [ -f "$sdk/$f" ] || die "the zip lacks $f"
@@ -25,6 +27,7 @@ done
 # Only the SDK: no test programs, stand-ins or build leftovers.
 extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex[a-z-]*\.dll|include/lumbrex\.h|README\.md|docs/.*|examples/.*|cmake/mingw-w64-x86_64\.cmake|tools/[a-z_-]+\.(exe|dll|sys|sh)|lib/(liblumbrex\.dll\.a|lumbrex\.(lib|def)|cmake/Lumbrex/[A-Za-z-]+\.cmake))$' || true)
 [ -z "$extra" ] || die "unexpected files in the zip: $extra"
+grep -q '^# lumbrex SDK' "$sdk/README.md" || die "the zip's README.md is not the SDK's own"
 for doc in "$sdk"/README.md "$sdk"/docs/*.md; do  # relative links must hold inside the zip
   for target in $(grep -oE '\]\([^)#:]+' "$doc" | cut -c3-); do
     [ -e "$(dirname "$doc")/$target" ] || die "${doc#$sdk/} links to $target, which the zip lacks"
