@@ -170,8 +170,13 @@ static int ListConfiguration(void)
     long count;
 
     VariantInit(&bundles);
-    if (!GetBundlesNames(&bundles))
-        return Fail("GetBundlesNames");
+    if (!GetBundlesNames(&bundles)) {
+        /* 2: the service has stored no configuration yet, so no bundles. */
+        if (QKGetLastError() != ERROR_FILE_NOT_FOUND)
+            return Fail("GetBundlesNames");
+        printf("bundles: none (no configuration stored yet)\n");
+        return 1;
+    }
     printf("bundles:\n");
     count = WalkStringArray(&bundles, PrintBundle, NULL);
     if (count == 0)

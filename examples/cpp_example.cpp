@@ -275,7 +275,12 @@ void PrintPort(const Variant& bundle, int side, const std::wstring& name, const 
 void PrintBundles()
 {
     Variant bundles;
-    Check(GetBundlesNames(bundles.out()), "GetBundlesNames");
+    if (!GetBundlesNames(bundles.out())) {
+        // 2: the service has stored no configuration yet, so no bundles.
+        Check(QKGetLastError() == ERROR_FILE_NOT_FOUND, "GetBundlesNames");
+        std::printf("bundles: none (no configuration stored yet)\n");
+        return;
+    }
     StringList names(bundles);
     std::printf("bundles: %ld\n", names.size());
     for (const std::wstring& name : names) {

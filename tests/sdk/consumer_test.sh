@@ -54,14 +54,10 @@ mkdir "$work/alone" && cp "$work/examples/lumbrex_c_example.exe" "$work/alone/" 
 out=$("$sdk/tools/wine-run.sh" "$work/alone/lumbrex_c_example.exe" 2>&1) && die "ran without lumbrex.dll"
 grep -q lumbrex.dll <<<"$out" || die "a missing lumbrex.dll does not name itself: $out"
 
-# A configuration the examples must list, and the service they change it through.
-plant
-regadd() { quiet "$wine_run" reg add "$root\\SdkTestPlant$1" /v "$2" /t REG_SZ /d "$3" /f /reg:64; }
-regadd "" InMain COM3
-regadd "" OutMain ""
-regadd '\IN' COM3 "Real|9600,N,8,0|1|1"
-regadd '\IN' COM4 "Real||1|0"
-regadd '\OUT' CNCA1 "Virtual||1|1"
+# The service the examples change the configuration through; first no
+# configuration at all, as on a machine whose service has stored nothing yet,
+# then one they must list.
+"$wine_run" reg delete "$root" /f /reg:64 >/dev/null 2>&1 || true
 "$sdk/tools/wine-run.sh" "$sdk/tools/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
 service_pid=$!
 for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
@@ -72,6 +68,14 @@ run_example() { # exe, then lines its output must hold
   out=$(cd "$work/examples" && timeout 60 "$sdk/tools/wine-run.sh" "./$exe.exe" 2>&1) || { echo "$out"; die "$exe failed"; }
   for line in "$@"; do grep -qF -- "$line" <<<"$out" || { echo "$out"; die "$exe: no line '$line'"; }; done
 }
+run_example lumbrex_c_example "bundles: none (no configuration stored yet)" "C example: done"
+
+regadd() { quiet "$wine_run" reg add "$root\\SdkTestPlant$1" /v "$2" /t REG_SZ /d "$3" /f /reg:64; }
+regadd "" InMain COM3
+regadd "" OutMain ""
+regadd '\IN' COM3 "Real|9600,N,8,0|1|1"
+regadd '\IN' COM4 "Real||1|0"
+regadd '\OUT' CNCA1 "Virtual||1|1"
 run_example lumbrex_c_example "  bundle SdkTestPlant" "    COM3: real, 9600 baud, parity N, 8 data bits, stop-bits code 0, flow -" \
   "read back: 19200 baud, parity 2, 7 data bits, stop-bits code 1, flow 1" "QKGetLastError() = 13" "C example: done"
 run_example lumbrex_cpp_example "    COM4: real, permission mask 2, dynamic parameters" \
