@@ -14,13 +14,22 @@ wine_prefix_up() {
     wineboot -i >/dev/null 2>&1
     wineserver -w
   fi
-  echo "wine: starting a wineserver for the run"
-  # Already running (a developer's own session): use that one.
-  wineserver -p 2>/dev/null || true
+  # Already running (a developer's own session): use that one, and leave it
+  # running afterwards.
+  if wineserver -k0 2>/dev/null; then
+    echo "wine: using the wineserver already running in the prefix"
+    wine_started_server=
+  else
+    echo "wine: starting a wineserver for the run"
+    wineserver -p 2>/dev/null || true
+    wine_started_server=1
+  fi
   wine cmd /c exit >/dev/null 2>&1 || true
 }
 
-# Stops the prefix's wineserver (and the stand-in driver it hosts).
+# Stops the prefix's wineserver (and the stand-in driver it hosts), unless it
+# was running before wine_prefix_up. By hand (no wine_prefix_up in this
+# shell, or after one that found a server): always stops it.
 wine_prefix_down() {
-  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${wine_started_server-1}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
 }
