@@ -1,18 +1,15 @@
-// The connection and editing exports.
+// The bundle and port editing exports: each checks its arguments and sends one
+// command, with which the service creates, deletes or reports on a bundle or
+// port (BundleUpdateSettings alone sends nothing).
 #include "lumbrex.h"
 
 #include "api/arguments.h"
 #include "api/export_guard.h"
-#include "api/last_error.h"
 #include "api/port_name.h"
-#include "common/names.h"
 #include "link/commands.h"
-#include "link/remote_control.h"
 
-using lumbrex::g_remoteControl;
 using lumbrex::RefuseArgument;
 using lumbrex::RunExport;
-using lumbrex::SetLastErrorCode;
 using lumbrex::TakeBundleSidePort;
 using lumbrex::Text;
 
@@ -29,45 +26,6 @@ int PortTypeIndex(int32_t value) {
 }
 
 }  // namespace
-
-// ---- Service connection ----------------------------------------------------
-
-extern "C" int LUMBREX_CALL ConnectToLocalService(void) {
-  return RunExport([] {
-    g_remoteControl.ReleaseConnection();
-    return g_remoteControl.OpenPipe(lumbrex::kLocalPipePath);
-  });
-}
-
-extern "C" int LUMBREX_CALL ConnectToRemoteService(VARIANT server, VARIANT user, VARIANT password) {
-  return RunExport([&] {
-    Text serverText, userText, passwordText;
-    if (!lumbrex::TakeStringArgument(&server, &serverText) || !lumbrex::TakeStringArgument(&user, &userText) ||
-        !lumbrex::TakeStringArgument(&password, &passwordText)) {
-      return RefuseArgument();  // connection untouched
-    }
-    g_remoteControl.ReleaseConnection();  // DisconnectFromService
-    if (!userText.empty()) {
-      // An empty user skips the logon whatever the password holds.
-      const uint32_t logon = g_remoteControl.LogonRemote(serverText, userText, passwordText);
-      if (logon != 0) {
-        SetLastErrorCode(logon);
-        return false;
-      }
-    }
-    return g_remoteControl.OpenPipe(lumbrex::RemotePipePath(serverText));
-  });
-}
-
-extern "C" int LUMBREX_CALL DisconnectFromService(void) {
-  RunExport([] {
-    g_remoteControl.ReleaseConnection();
-    return true;
-  });
-  return 1;
-}
-
-// ---- Bundle and port editing ----------------------------------------------
 
 extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
   return RunExport([&] {
@@ -97,12 +55,11 @@ extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port
   return RunExport([&] {
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
-    // The check reads its own copy; a by-reference integer is refused.
-    const VARIANT typeCopy = portType;
-    if (!lumbrex::IsPortTypeValue(typeCopy)) return RefuseArgument();
+    // A by-reference integer is refused.
+    if (!lumbrex::IsPortTypeValue(portType)) return RefuseArgument();
     if (!lumbrex::IsValidPortName(portText)) return RefuseArgument();
     int32_t typeValue = 0;
-    lumbrex::ReadIntegerArgument(typeCopy, &typeValue);
+    lumbrex::ReadIntegerArgument(portType, &typeValue);
     return lumbrex::CmdAddPort(bundleText, side == 0, portText, PortTypeIndex(typeValue));
   });
 }
