@@ -40,9 +40,10 @@
  * "!" ends a command and "," separates fields: a name holding either one is
  * cut apart by the service (a bundle named "x!DEL_BUNDLE B" deletes B). The
  * command text is converted to the calling thread's ANSI code page (1252 on
- * western systems): a character that code page lacks is sent as "?", so two
- * different names may address the same bundle. Check names before passing
- * them on.
+ * western systems): a character that code page lacks is sent as a best-fit
+ * look-alike where Windows has one (under 1252 a Polish l with stroke goes out
+ * as "l", a Latin A with macron as "A") and as "?" otherwise, so two different
+ * names may address the same bundle. Check names before passing them on.
  *
  * Arguments. Strings are VARIANTs passed by value holding VT_BSTR (a
  * VT_BYREF|VT_BSTR is converted in the library's copy: from C pass VT_BSTR).

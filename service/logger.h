@@ -23,8 +23,10 @@ class Logger {
   // A line prefixed with the local time.
   void Line(const std::string& text);
 
-  // A command as received, made printable: UTF-8, control characters and
-  // bytes the code page cannot map as \xNN, cut after 200 characters.
+  // A command as received, made printable: read in the ANSI code page and
+  // written as UTF-8, control characters (below 0x20, and 0x7F) as \xNN; every
+  // other byte shows as the code page reads it. Cut after 200 bytes, with the
+  // full length noted.
   static std::string Printable(const std::string& ansi);
 
  private:

@@ -120,12 +120,12 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
         slot.armed = true;
         return;
       case ERROR_PIPE_CONNECTED:  // the client came between create and connect
-      case ERROR_NO_DATA:         // ... and has left again: its command may still wait
+      case ERROR_NO_DATA:         // ... and has closed its end again: its command may still wait
         slot.armed = true;
         slot.connectedAtOnce = true;
         SetEvent(slot.event.get());
         return;
-      default:  // e.g. a client that connected and left at once
+      default:  // the instance is unusable: dropped, and a new one made at the next try
         slot.pipe.reset();
         return;
     }

@@ -15,12 +15,15 @@ using namespace lumbrex;
 namespace {
 
 // One BSTR per entry, in list order; the HRESULT of Add is ignored (a failed
-// element is missing or a null string). When no array at all could be made, the
-// output stays VT_EMPTY and the call fails with ERROR_NOT_ENOUGH_MEMORY.
+// element is missing or a null string).
 void FillArray(const std::vector<Text>& list, ResultArray* array) {
   for (const Text& entry : list) array->Add(entry.c_str());
 }
 
+// The list into the output, as a copy of the builder's array (PlaceCopy) or as
+// that very array (PlaceDetached). When no array at all could be made, or its
+// copy failed, the output stays VT_EMPTY and the call fails with
+// ERROR_NOT_ENOUGH_MEMORY.
 bool PlaceCopy(const std::vector<Text>& list, VARIANT* output) {
   if (list.empty()) return true;  // an empty list leaves the output VT_EMPTY
   ResultArray array(VT_BSTR);

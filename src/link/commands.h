@@ -30,8 +30,11 @@ bool CmdSetSharePermission(const Text& bundle, bool inputSide, const Text& port,
                            int32_t permission);                                 // 0 ms
 
 // The Win32 edge of the message text: UTF-16 to the calling thread's ANSI code
-// page (CP_THREAD_ACP, no flags, no default character given, so the code
-// page's own default character replaces what it cannot represent).
+// page (CP_THREAD_ACP, no flags, no default character given). Without flags
+// Windows first substitutes a best-fit look-alike for a character the code page
+// lacks, and only where it has none the code page's default character: under
+// 1252, U+0142 U+0100 U+4E2D (l with stroke, A with macron, a CJK ideograph)
+// go out as "lA?".
 std::string ToAnsi(const Text& text);
 
 }  // namespace lumbrex

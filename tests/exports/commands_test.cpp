@@ -70,8 +70,10 @@ const struct {
      {"SET_SHARE_PERMISSION B1,In,COM2,app.exe,3!", "SET_SHARE_PERMISSION B1,In,COM2,other.exe,3!"}},
     {CALL(SharedDelAllPermissions(b1, 1, S(L"COM-1"))), {"SET_SHARE_PERMISSION B1,Out,COM-1,a@2b,3!"},
      {Dw(kSharedPortsKey + L"\\COM-1\\Permissions", L"a,b", 0)}},
-    // Code page 1252: one byte a character, "?" for what it cannot hold.
+    // Code page 1252: one byte a character; what it cannot hold goes out as
+    // Windows' best-fit look-alike, "?" where there is none.
     {CALL(AddBundle(S(L"caf\u00e9"))), {"ADD_BUNDLE 4,caf\xE9!"}},
+    {CALL(AddBundle(S(L"\u0142\u0100\u4e2d"))), {"ADD_BUNDLE 4,lA?!"}},
     {CALL(SharedSetDefaultPermissions(S(L"B\u00fc"), 0, com7, S(L"\u20ac\u4e2d"))),
      {"SET_SHARE_PERMISSION B\xFC,In,COM7,\x80?,3!"}},
     {CALL(BundleDeletePort(b1, 0, S(std::wstring(L"CO\0M1", 5)))), {"DEL_PORT B1,In,CO!"}},
