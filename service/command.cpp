@@ -104,12 +104,6 @@ CommandWord LookUpCommandWord(TextView word) {
   return CommandWord::Unknown;
 }
 
-const char* CommandWordText(CommandWord word) {
-  for (const auto& entry : kWords)
-    if (entry.word == word) return entry.text;
-  return "?";
-}
-
 const char* PortKindWord(PortKind kind) { return kKindWords[static_cast<int>(kind)]; }
 
 Text DecodeParameterText(TextView text) {

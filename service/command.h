@@ -48,7 +48,6 @@ struct Request {
 const char* ParseCommand(TextView text, Request& out);
 
 CommandWord LookUpCommandWord(TextView word);
-const char* CommandWordText(CommandWord word);
 const char* PortKindWord(PortKind kind);
 
 // The library writes "," as "-" inside the parameter field.

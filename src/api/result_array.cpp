@@ -15,7 +15,6 @@ HRESULT ResultArray::Grow(LONG* index) {
   SafeArrayGetLBound(array_, 1, &lower);
   SafeArrayGetUBound(array_, 1, &upper);
   const LONG count = upper - lower + 1;
-  if (array_->fFeatures & FADF_FIXEDSIZE) return E_FAIL;
   // Grows by exactly one element, no spare capacity: the array is never larger
   // than its entries (the cost is measured in docs/benchmarks.md).
   SAFEARRAYBOUND bound{static_cast<ULONG>(count + 1), lower};

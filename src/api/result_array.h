@@ -26,12 +26,10 @@ class ResultArray {
   // Output becomes VT_ARRAY|type holding this very array; the builder is
   // empty. False, output VT_EMPTY, when the builder holds no array.
   bool Detach(VARIANT* output);
-  void Destroy();
-
-  bool empty() const { return array_ == nullptr; }
-  SAFEARRAY* array() const { return array_; }
 
  private:
+  // Unlocks and destroys the array, if any; the builder is empty afterwards.
+  void Destroy();
   // Add's first half: create the array if needed, make room for one more
   // element, give its index.
   HRESULT Grow(LONG* index);

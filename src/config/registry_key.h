@@ -21,7 +21,6 @@ class RegistryKey {
   LONG Open(const Text& path, REGSAM access);
   // Closes the handle if there is one; returns RegCloseKey's code (0 if none).
   LONG Close();
-  bool IsOpen() const { return key_.valid(); }
 
   // String read: REG_SZ or REG_EXPAND_SZ (unexpanded), must end with NUL.
   // 2 missing, 13 wrong type / no final NUL / odd returned size, 234 odd size.

@@ -82,9 +82,12 @@ class CRemoteControl {
   // at a time under the link mutex, so this holds at most one in practice.
   std::vector<UniqueHandle> retired_;
   // \\server\IPC$ of the last successful logon, empty at load and after a
-  // failed one; it only records the logon, which the library never cancels.
-  // Under a lock of its own, taken just to record the result, so a logon that
-  // waits on the network holds up no open, release or transaction.
+  // failed one. Nothing in the library reads it back; it is kept because the
+  // logon outlives the call (the library never cancels it, and has no call that
+  // lists it), and this is the process's one record of which remote machine it
+  // is logged on to, for a debugger or a dump to find. Under a lock of its own,
+  // taken just to record the result, so a logon that waits on the network holds
+  // up no open, release or transaction.
   CriticalSection logonLock_;
   std::wstring remoteLogonName_;
 };

@@ -82,12 +82,6 @@ void StoreLastError2() {
   CallExport(Resolve("GetPortsNamesByBundleAndSide"), "VSO", a);
 }
 
-DWORD HandleCount() {
-  DWORD count = 0;
-  GetProcessHandleCount(GetCurrentProcess(), &count);
-  return count;
-}
-
 SIZE_T PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX c{};
   c.cb = sizeof(c);

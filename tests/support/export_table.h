@@ -38,7 +38,6 @@ int CountKind(const std::string& kinds, char kind);
 bool AllowedLastError(const ExportInfo& e, unsigned code);
 void StoreLastError2();  // a missing bundle: a code after it is the next call's own
 
-DWORD HandleCount();
 SIZE_T PrivateBytes();
 long long HeapBusyBytes();  // busy heap blocks: exact where PrivateBytes moves by pages
 

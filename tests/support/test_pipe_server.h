@@ -22,7 +22,6 @@ class TestPipeServer {
   // fails, then its next write.
   struct Reply { std::string bytes; bool close = false; DWORD delayMs = 0; HANDLE until = nullptr; };
   static Reply Send(std::string bytes, DWORD delayMs = 0) { return {std::move(bytes), false, delayMs}; }
-  static Reply NoReply() { return {}; }  // the client waits until the server goes
   static Reply Close(DWORD delayMs = 0) { return {"", true, delayMs}; }
   static constexpr const wchar_t* kDefaultPipePath = L"\\\\.\\pipe\\TessaryControl2";
 
