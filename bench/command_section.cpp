@@ -69,12 +69,11 @@ CommandResults MeasureCommands(const Library& lib, const Settings& settings) {
     Fail("the baseline client cannot open the pipe: %lu", GetLastError());
     return results;
   }
-  VARIANT name;
-  name.vt = VT_BSTR;
-  name.bstrVal = SysAllocString(L"BenchState");
+  lumbrex::UniqueVariant name;
+  SetText(&name, L"BenchState");
   int libraryOk = 0, rawOk = 0, total = 0;
   auto libraryBatch = [&] {
-    for (int i = 0; i < settings.commandsPerBatch; ++i) libraryOk += lib.getBundleState(name);
+    for (int i = 0; i < settings.commandsPerBatch; ++i) libraryOk += lib.getBundleState(*name.get());
   };
   auto rawBatch = [&] {
     for (int i = 0; i < settings.commandsPerBatch; ++i) rawOk += raw.Command(message, length);
@@ -104,11 +103,10 @@ CommandResults MeasureCommands(const Library& lib, const Settings& settings) {
   PatchImports(lib.module);
   ResetCallStats();
   const int64_t p0 = Now();
-  for (int i = 0; i < results.profiled; ++i) lib.getBundleState(name);
+  for (int i = 0; i < results.profiled; ++i) lib.getBundleState(*name.get());
   results.profiledPer = Seconds(Now() - p0) / results.profiled;
   UnpatchImports(lib.module);
   lib.disconnect();
-  VariantClear(&name);
 
   for (const char* fn : {"WaitForSingleObject", "ReleaseMutex", "DuplicateHandle", "CloseHandle", "WideCharToMultiByte",
                          "WriteFile", "ReadFile"}) {

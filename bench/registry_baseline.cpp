@@ -83,7 +83,7 @@ namespace {
 // key and places the names; every registry call counted.
 template <class Next>
 int EnumeratedNames(const std::wstring& path, VARIANT* out, Next next) {
-  VariantClear(out);
+  VariantClear(out);  // timed: the exports clear their output the same way
   Key key;
   ++g_baselineRegistryCalls;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;

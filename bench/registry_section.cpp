@@ -10,6 +10,9 @@
 #include "sections.h"
 
 namespace bench {
+
+using lumbrex::UniqueVariant;
+
 namespace {
 
 // One library call with lumbrex.dll's imports patched: which registry and
@@ -71,12 +74,11 @@ std::vector<ArrayRow> ArrayAlone(const Settings& settings) {
 
 RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings) {
   RegistryResults results;
-  VARIANT a, b;
-  VariantInit(&a);
-  VariantInit(&b);
+  // The results, freed untimed between calls.
+  UniqueVariant a, b;
   auto clear = [&] {
-    VariantClear(&a);
-    VariantClear(&b);
+    a.reset();
+    b.reset();
   };
 
   // GetBundlesNames over N subkeys of the root.
@@ -84,17 +86,17 @@ RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& setti
   int bundles = 0;
   for (int n : settings.sizes) {
     GrowBundles(&bundles, n);
-    lib.getBundlesNames(&a);
-    BaselineBundlesNames(&b);
-    if (!SameStrings(a, b, n)) Fail("GetBundlesNames: not the same %d names as the baseline", n);
+    lib.getBundlesNames(a.get());
+    BaselineBundlesNames(b.get());
+    if (!SameStrings(*a.get(), *b.get(), n)) Fail("GetBundlesNames: not the same %d names as the baseline", n);
     clear();
     const int reps = settings.RepsFor(n);
     const Pair t = TimeAlternately(
-        reps, [&] { lib.getBundlesNames(&a); }, [&] { BaselineBundlesNames(&b); }, clear);
-    const Profile p = ProfileOnce(lib.module, [&] { lib.getBundlesNames(&a); });
+        reps, [&] { lib.getBundlesNames(a.get()); }, [&] { BaselineBundlesNames(b.get()); }, clear);
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getBundlesNames(a.get()); });
     clear();
     g_baselineRegistryCalls = 0;
-    BaselineBundlesNames(&b);
+    BaselineBundlesNames(b.get());
     clear();
     results.bundleNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
     std::fprintf(stderr, "GetBundlesNames %d: %.3g / %.3g s\n", n, t.library, t.baseline);
@@ -103,22 +105,23 @@ RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& setti
   // GetPortsNamesByBundleAndSide over N values of root\P\IN.
   WipeRoot();
   int ports = 0;
-  VARIANT bundle;
-  bundle.vt = VT_BSTR;
-  bundle.bstrVal = SysAllocString(L"P");
+  UniqueVariant bundle;
+  SetText(&bundle, L"P");
   for (int n : settings.sizes) {
     GrowPorts(&ports, n);
-    lib.getPortsNames(bundle, 0, &a);
-    BaselinePortsNames(L"P", 0, &b);
-    if (!SameStrings(a, b, n)) Fail("GetPortsNamesByBundleAndSide: not the same %d names as the baseline", n);
+    lib.getPortsNames(*bundle.get(), 0, a.get());
+    BaselinePortsNames(L"P", 0, b.get());
+    if (!SameStrings(*a.get(), *b.get(), n))
+      Fail("GetPortsNamesByBundleAndSide: not the same %d names as the baseline", n);
     clear();
     const int reps = settings.RepsFor(n);
     const Pair t = TimeAlternately(
-        reps, [&] { lib.getPortsNames(bundle, 0, &a); }, [&] { BaselinePortsNames(L"P", 0, &b); }, clear);
-    const Profile p = ProfileOnce(lib.module, [&] { lib.getPortsNames(bundle, 0, &a); });
+        reps, [&] { lib.getPortsNames(*bundle.get(), 0, a.get()); }, [&] { BaselinePortsNames(L"P", 0, b.get()); },
+        clear);
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getPortsNames(*bundle.get(), 0, a.get()); });
     clear();
     g_baselineRegistryCalls = 0;
-    BaselinePortsNames(L"P", 0, &b);
+    BaselinePortsNames(L"P", 0, b.get());
     clear();
     results.portNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
     std::fprintf(stderr, "GetPortsNamesByBundleAndSide %d: %.3g / %.3g s\n", n, t.library, t.baseline);
@@ -131,25 +134,20 @@ RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& setti
     CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
     SetEntry(side.get(), L"COM3", L"r|115200,e,7,2,p|1|1");
   }
-  VARIANT qBundle, port;
-  qBundle.vt = VT_BSTR;
-  qBundle.bstrVal = SysAllocString(L"Q");
-  port.vt = VT_BSTR;
-  port.bstrVal = SysAllocString(L"COM3");
+  UniqueVariant qBundle, port;
+  SetText(&qBundle, L"Q");
+  SetText(&port, L"COM3");
   int v[5] = {}, w[5] = {};
-  if (lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]) != 1 ||
-      BaselineRealPortParameters(L"Q", 0, L"COM3", w) != 1 || std::memcmp(v, w, sizeof v) != 0 || v[0] != 115200 ||
-      v[1] != 2 || v[2] != 7 || v[3] != 2 || v[4] != 2)
+  auto libraryRead = [&] {
+    return lib.getRealPortParameters(*qBundle.get(), 0, *port.get(), &v[0], &v[1], &v[2], &v[3], &v[4]);
+  };
+  if (libraryRead() != 1 || BaselineRealPortParameters(L"Q", 0, L"COM3", w) != 1 || std::memcmp(v, w, sizeof v) != 0 ||
+      v[0] != 115200 || v[1] != 2 || v[2] != 7 || v[3] != 2 || v[4] != 2)
     Fail("BundleGetRealPortParameters: not 115200, 2, 7, 2, 2 like the baseline");
   results.parameterReps = settings.smoke ? 3 : 501;
   results.parameters = TimeAlternately(
-      results.parameterReps, [&] { lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]); },
-      [&] { BaselineRealPortParameters(L"Q", 0, L"COM3", w); }, [] {});
-  results.parameterProfile =
-      ProfileOnce(lib.module, [&] { lib.getRealPortParameters(qBundle, 0, port, &v[0], &v[1], &v[2], &v[3], &v[4]); });
-  VariantClear(&qBundle);
-  VariantClear(&port);
-  VariantClear(&bundle);
+      results.parameterReps, [&] { libraryRead(); }, [&] { BaselineRealPortParameters(L"Q", 0, L"COM3", w); }, [] {});
+  results.parameterProfile = ProfileOnce(lib.module, [&] { libraryRead(); });
 
   results.array = ArrayAlone(settings);
   WipeRoot();

@@ -7,10 +7,18 @@
 
 #include <type_traits>
 
+#include "api/raii.h"
 #include "lumbrex.h"
 #include "measurements.h"
 
 namespace bench {
+
+// A string argument of the bench's own: VT_BSTR, freed with its owner.
+inline void SetText(lumbrex::UniqueVariant* v, const wchar_t* text) {
+  v->reset();
+  (*v)->vt = VT_BSTR;
+  (*v)->bstrVal = SysAllocString(text);
+}
 
 // lumbrex.dll loaded by hand (LoadLibrary, GetProcAddress), so that the load
 // measurement starts with the DLL not loaded.

@@ -109,8 +109,24 @@ class UniqueVariant {
   const VARIANT* operator->() const { return &v_; }
   // Hands the content over; this owner is VT_EMPTY afterwards.
   VARIANT release() { VARIANT out = v_; VariantInit(&v_); return out; }
+  // Frees the content now; this owner is VT_EMPTY afterwards.
+  void reset() { VariantClear(&v_); }
  private:
   VARIANT v_;
+};
+
+// Clears a VARIANT that lives elsewhere when the scope ends, on every path
+// (returns and exceptions alike): for an argument whose content the callee must
+// free although its storage is the caller's. It owns the content, not the
+// VARIANT itself.
+class ScopedVariantClear {
+ public:
+  explicit ScopedVariantClear(VARIANT* v) : v_(v) {}
+  ScopedVariantClear(const ScopedVariantClear&) = delete;
+  ScopedVariantClear& operator=(const ScopedVariantClear&) = delete;
+  ~ScopedVariantClear() { VariantClear(v_); }
+ private:
+  VARIANT* v_;
 };
 
 // A Win32 critical section, initialised and deleted with its owner.

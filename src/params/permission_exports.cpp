@@ -4,6 +4,7 @@
 #include "api/arguments.h"
 #include "api/export_guard.h"
 #include "api/last_error.h"
+#include "api/raii.h"
 #include "link/commands.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
@@ -50,24 +51,12 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
   });
 }
 
-namespace {
-// The setter owns its by-value mask VARIANT and clears it before it returns, on
-// every path (refusals and exceptions included). On x64 the by-value VARIANT is
-// the caller's copy, passed by hidden pointer.
-class MaskClearer {
- public:
-  explicit MaskClearer(VARIANT* mask) : mask_(mask) {}
-  MaskClearer(const MaskClearer&) = delete;
-  MaskClearer& operator=(const MaskClearer&) = delete;
-  ~MaskClearer() { VariantClear(mask_); }
-
- private:
-  VARIANT* mask_;
-};
-}  // namespace
-
 extern "C" int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, VARIANT port, VARIANT mask) {
-  const MaskClearer maskClearer(&mask);
+  // The setter owns its by-value mask and clears it before it returns, on every
+  // path (refusals and exceptions included). On x64 the by-value VARIANT is a
+  // copy the caller made, passed by hidden pointer: clearing it frees what the
+  // caller's mask holds.
+  const ScopedVariantClear maskClear(&mask);
   return RunExport([&] {
     // The text read (up to its first NUL) names the registry value and goes
     // into the command; a failed read sends nothing.

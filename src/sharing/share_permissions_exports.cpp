@@ -7,6 +7,7 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "api/raii.h"
 #include "api/result_array.h"
 #include "sharing/share_permissions.h"
 
@@ -47,13 +48,18 @@ extern "C" int LUMBREX_CALL SharedPortGetAppPermissions(VARIANT bundle, int side
       // "%d": signed decimal, so 4294967295 reads -1.
       valueArray.Add(std::to_wstring(static_cast<int32_t>(values[i])).c_str());
     }
-    // Out of memory: no half answer, both outputs empty and code 8.
-    if (!appArray.CopyTo(applications)) return FailWithCode(kOutOfMemoryCode);
-    // Cleared only now, just before it is filled: it stays untouched on every
-    // path above.
+    // Both arrays are made before either output is set: out of memory gives
+    // no half answer, applications stays VT_EMPTY and code 8 is stored, and
+    // the owners free whatever copy was made.
+    UniqueVariant appCopy, valueCopy;
+    if (!appArray.CopyTo(appCopy.get())) return FailWithCode(kOutOfMemoryCode);  // permissions untouched
+    const bool valuesMade = valueArray.CopyTo(valueCopy.get());
+    if (valuesMade) *applications = appCopy.release();
+    // Cleared only now, after applications is set: it stays untouched on every
+    // path above, and one VARIANT passed for both ends up with the values.
     ClearOutput(permissions, Uncleared::kEmpty);
-    if (valueArray.CopyTo(permissions)) return true;
-    VariantClear(applications);
-    return FailWithCode(kOutOfMemoryCode);
+    if (!valuesMade) return FailWithCode(kOutOfMemoryCode);
+    *permissions = valueCopy.release();
+    return true;
   });
 }
