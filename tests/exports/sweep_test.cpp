@@ -27,6 +27,17 @@ LONG WINAPI NameTheCall(EXCEPTION_POINTERS* info) {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
+// An object a caller passes inside a VARIANT, counting what is done to it: the
+// library frees no argument, except the mask of BundlePortSetPermissions, which
+// it clears (one Release more than it AddRefs).
+struct Counted : IUnknown {
+  int addRefs = 0, releases = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++addRefs, 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
+  int Freed() const { return releases - addRefs; }
+} g_counted;
+
 bool IsInteger(VARTYPE vt) {
   return vt == VT_I2 || vt == VT_I4 || vt == VT_I8 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UI8 || vt == VT_INT ||
          vt == VT_UINT;
@@ -110,15 +121,19 @@ TEST_F(Sweep, EveryExportRefusesWrongTypes) {
   const std::wstring texts[] = {L"", std::wstring(32768, L'A'), std::wstring(L"CO\0M1", 5)};
   for (const std::wstring& text : texts) samples.push_back(Bstr(text));
   samples.push_back(ByRef(VT_BSTR, &goodText));
+  samples.push_back(OfType(VT_UNKNOWN, reinterpret_cast<intptr_t>(static_cast<IUnknown*>(&g_counted))));
   for (const ExportInfo& e : AllExports()) {
     ASSERT_NE(Resolve(e.name), nullptr) << e.name;
     const int good = Check(e, "good arguments", '?', 0);
     for (int p = 0; e.args[p]; ++p)
       for (const VARIANT& sample : samples) {
         const bool isGood = sample.vt == (VT_BYREF | VT_BSTR) && sample.pbstrVal == &goodText,
-                   owned = sample.vt == VT_BSTR && sample.bstrVal;
+                   owned = sample.vt == VT_BSTR && sample.bstrVal,
+                   counted = sample.vt == VT_UNKNOWN && sample.punkVal == &g_counted;
         char what[64];
-        std::snprintf(what, sizeof what, "argument %d of type 0x%04x%s", p, sample.vt, owned ? " (a text)" : "");
+        std::snprintf(what, sizeof what, "argument %d of type 0x%04x%s", p, sample.vt,
+                      owned ? " (a text)" : counted ? " (a counted object)" : "");
+        g_counted.addRefs = g_counted.releases = 0;
         Check(e, what, Expected(e.args[p], sample, isGood), good, [&](CallArgs& a) {
           goodText = a.v[p].vt == VT_BSTR ? a.v[p].bstrVal : nullptr;
           a.v[p] = sample;
@@ -127,6 +142,9 @@ TEST_F(Sweep, EveryExportRefusesWrongTypes) {
         });
         ASSERT_TRUE(noArray == nullptr && std::all_of(zeros, zeros + 64, [](unsigned char b) { return !b; }))
             << e.name << " wrote through " << what;
+        if (counted) {
+          EXPECT_EQ(g_counted.Freed(), e.args[p] == 'k' ? 1 : 0) << e.name << " with " << what;
+        }
       }
   }
   for (VARIANT& sample : samples)
