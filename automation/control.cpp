@@ -24,13 +24,15 @@ void IntResult(int value, VARIANT* result) {
 }
 
 // The bundle, side and port most methods begin with, checked in that order
-// (the first refused one names the refusal).
+// (the first refused one names the refusal). A missing key on the way to
+// the port is what the library's 2 means for these methods.
 struct PortTarget {
   VARIANT bundle;
   int side;
   VARIANT port;
 };
 PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, const VARIANT& port) {
+  op.MissingMeans(kNoSuchTarget);
   PortTarget target;
   target.bundle = op.Name(bundle, L"bundle");
   target.side = op.Whole(side, L"side");
@@ -177,6 +179,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE GetPortsNamesByBundleAndSide(VARIANT bundle, VARIANT side, VARIANT* names) override {
     Operation op(L"GetPortsNamesByBundleAndSide", names);
+    op.MissingMeans(kNoSuchTarget);
     const VARIANT b = op.Name(bundle, L"bundle");
     const int s = op.Whole(side, L"side");
     UniqueVariant list;
@@ -184,6 +187,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE BundleGetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT* port) override {
     Operation op(L"BundleGetMainPortForSide", port);
+    op.MissingMeans(kNoSuchTarget);
     const VARIANT b = op.Name(bundle, L"bundle");
     const int s = op.Whole(side, L"side");
     if (op.refused()) return op.refusal();
@@ -213,6 +217,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   using Setter = int(WINAPI*)(int);
   static HRESULT GetOption(const wchar_t* name, Getter get, VARIANT* value) {
     Operation op(name, value);
+    op.MissingMeans(kOptionNotStored);
     if (op.refused()) return op.refusal();
     unsigned int stored = 0;
     const HRESULT hr = op.Finish(get(&stored), Failure::kStoresCode);
@@ -360,6 +365,7 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
   }
   HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
     Operation op(L"SharedGetPortApplications", applications);
+    op.MissingMeans(kNoDriver);  // the library stores the driver device's open error
     const VARIANT p = op.Name(port, L"port");
     UniqueVariant rows;
     return op.refused() ? op.refusal() : op.List(::SharedGetPortApplications(p, rows.get()), rows, applications);
@@ -397,11 +403,10 @@ HRESULT CreateControl(REFIID iid, void** object) {
   ComOwner<ITypeInfo> info;
   if (SUCCEEDED(hr)) hr = library.get()->GetTypeInfoOfGuid(IID_ILumbrexControl, info.put());
   if (FAILED(hr)) return hr;
-  Control* control = new (std::nothrow) Control(std::move(info));
-  if (control == nullptr) return E_OUTOFMEMORY;
-  hr = control->QueryInterface(iid, object);
-  control->Release();
-  return hr;
+  // The object's first reference is this owner's; the caller's comes from QueryInterface.
+  ComOwner<ILumbrexControl> control(new (std::nothrow) Control(std::move(info)));
+  if (!control.valid()) return E_OUTOFMEMORY;
+  return control.get()->QueryInterface(iid, object);
 }
 
 }  // namespace lumbrex_automation

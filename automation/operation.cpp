@@ -80,24 +80,39 @@ HRESULT Operation::List(int result, lumbrex::UniqueVariant& list, VARIANT* out) 
   return FAILED(hr) ? hr : ListResult(list, out);
 }
 
+std::wstring Operation::CodeReason(unsigned int code) const {
+  const std::wstring number = L"error " + std::to_wstring(code);
+  if (code == ERROR_INVALID_DATA) return L"the library refused an argument (" + number + L")";
+  if (code == ERROR_FILE_NOT_FOUND && missing_ != nullptr)
+    return std::wstring(missing_) + L" (" + CodeText(code) + L", " + number + L")";
+  return CodeText(code) + L" (" + number + L")";
+}
+
 HRESULT Operation::Finish(int result, Failure failure) const {
   if (result) return S_OK;
   const unsigned int code = QKGetLastError();
   const std::wstring failed = std::wstring(name_) + L" failed: ";
-  if (code != before_ || (failure == Failure::kStoresCode && code != 0)) {
-    const std::wstring why = code == ERROR_INVALID_DATA ? L"the library refused an argument" : CodeText(code);
-    return RaiseError(HRESULT_FROM_WIN32(code), failed + why + L" (error " + std::to_wstring(code) + L")");
-  }
+  if (code != before_ || (failure == Failure::kStoresCode && code != 0))
+    return RaiseError(HRESULT_FROM_WIN32(code), failed + CodeReason(code));
+  // The code is the one held before the call. A library refusal stores its
+  // code even when the same code is there already, so a code held before may
+  // have been stored again by this very call: the description says so.
+  const std::wstring again =
+      code == 0 ? std::wstring()
+                : L", or the library refused it again (LastError still holds " + std::to_wstring(code) + L")";
   switch (failure) {
     case Failure::kConnect:
       return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");
-    case Failure::kParameters:
-      return RaiseError(kNoParameters,
-                        failed + L"the port has dynamic parameters, or its parameter entry cannot be read or parsed");
+    case Failure::kParameters:  // its only stored code is 13, a refused argument
+      return RaiseError(kNoParameters, failed +
+                                           L"the port has dynamic parameters, or its parameter entry cannot be "
+                                           L"read or parsed" +
+                                           (code == ERROR_INVALID_DATA ? again : std::wstring()));
     default:
       return RaiseError(kNotDone, failed +
                                       L"the service refused the command, or it could not be sent "
-                                      L"(no connection, or the link stayed busy)");
+                                      L"(no connection, or the link stayed busy)" +
+                                      again);
   }
 }
 

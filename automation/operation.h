@@ -23,6 +23,13 @@ constexpr HRESULT kNoParameters = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0
 // a number that is not whole): the library's own code for a refused argument.
 constexpr HRESULT kRefusedInput = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
+// What the library's ERROR_FILE_NOT_FOUND (2) means for a method: the
+// library passes on the code of the registry key or the driver device it
+// could not open, which says nothing about what a script asked for.
+constexpr const wchar_t* kNoSuchTarget = L"no such bundle, side or port";
+constexpr const wchar_t* kNoDriver = L"the port-sharing driver is not loaded";
+constexpr const wchar_t* kOptionNotStored = L"the option is not stored";
+
 // The error source every failure names.
 constexpr const wchar_t* kErrorSource = L"Lumbrex.Control";
 
@@ -54,6 +61,9 @@ class Operation {
   VARIANT Value(const VARIANT& value);                       // passed on as given
   VARIANT Integer(const VARIANT& value);                     // integer VARIANT argument
   int Whole(const VARIANT& value, const wchar_t* what);      // plain int argument
+  // What a stored 2 means for this method (kNoSuchTarget, ...); without it
+  // the description gives the system's text alone.
+  void MissingMeans(const wchar_t* meaning) { missing_ = meaning; }
   bool refused() const { return FAILED(refusal_); }
   HRESULT refusal() const { return refusal_; }
 
@@ -67,10 +77,13 @@ class Operation {
 
  private:
   HRESULT Refuse(const std::wstring& why);
+  // The reason a stored code gives, in this system's words where it has them.
+  std::wstring CodeReason(unsigned int code) const;
 
   const wchar_t* name_;
   unsigned int before_;
   HRESULT refusal_ = S_OK;
+  const wchar_t* missing_ = nullptr;
 };
 
 }  // namespace lumbrex_automation

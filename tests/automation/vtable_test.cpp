@@ -7,10 +7,14 @@
 #include <functional>
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "api/raii.h"
+#include "com_owner.h"
 #include "lumbrex_automation.h"
+#include "support/registry_fixture.h"
+#include "support/test_pipe_server.h"
 #include "support/variants.h"
 
 namespace {
@@ -18,6 +22,7 @@ namespace {
 using testsupport::Bstr;
 using testsupport::I4;
 using testsupport::Var;
+using lumbrex_automation::ComOwner;
 
 // The object, created from the DLL beside this program.
 class ControlObject {
@@ -29,30 +34,42 @@ class ControlObject {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     const auto get =
         reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(GetProcAddress(module_, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (get == nullptr || FAILED(get(CLSID_Control, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) return;
-    factory->CreateInstance(nullptr, IID_ILumbrexControl, reinterpret_cast<void**>(&control_));
-    factory->Release();
+    ComOwner<IClassFactory> factory;
+    if (get == nullptr || FAILED(get(CLSID_Control, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))))
+      return;
+    factory.get()->CreateInstance(nullptr, IID_ILumbrexControl, reinterpret_cast<void**>(control_.put()));
   }
   ~ControlObject() {
-    if (control_ != nullptr) control_->Release();
+    control_.reset();
     CoUninitialize();
   }
-  ILumbrexControl* get() const { return control_; }
+  ILumbrexControl* get() const { return control_.get(); }
 
  private:
   HMODULE module_ = nullptr;  // stays loaded: COM may still call into it at uninitialisation
-  ILumbrexControl* control_ = nullptr;
+  ComOwner<ILumbrexControl> control_;
 };
 
-std::wstring ErrorSource() {
-  IErrorInfo* info = nullptr;
-  if (GetErrorInfo(0, &info) != S_OK) return L"";
-  lumbrex::UniqueBstr source;
-  info->GetSource(source.put());
-  info->Release();
-  return source.get() ? source.get() : L"";
+// The source or the description of the thread's error object.
+std::wstring ErrorText(HRESULT (STDMETHODCALLTYPE IErrorInfo::*part)(BSTR*)) {
+  ComOwner<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) != S_OK) return L"";
+  lumbrex::UniqueBstr text;
+  (info.get()->*part)(text.put());
+  return text.get() ? text.get() : L"";
 }
+std::wstring ErrorSource() { return ErrorText(&IErrorInfo::GetSource); }
+std::wstring ErrorDescription() { return ErrorText(&IErrorInfo::GetDescription); }
+
+// The calling thread's locale, changed for a scope.
+class ThreadLocale {
+ public:
+  explicit ThreadLocale(LCID locale) : old_(GetThreadLocale()) { SetThreadLocale(locale); }
+  ~ThreadLocale() { SetThreadLocale(old_); }
+
+ private:
+  LCID old_;
+};
 
 // A method with a result, given a null result pointer: refused, never written through.
 TEST(AutomationTable, NullResultPointersAreRefused) {
@@ -137,6 +154,53 @@ TEST(AutomationTable, MalformedInputsFailWithoutCrashing) {
     };
     for (const auto& row : rows) EXPECT_TRUE(FAILED(row.call())) << row.method << " given " << in.input;
   }
+}
+
+// What a failure's number and description say, with no configuration in the
+// registry and the object connected to a service that records what it gets.
+// The rows run in order: each starts with the code the one before left.
+TEST(AutomationTable, FailuresNameTheirCause) {
+  testsupport::RegistryFixture registry;
+  testsupport::TestPipeServer service;
+  ControlObject object;
+  ILumbrexControl* c = object.get();
+  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
+  ASSERT_EQ(c->ConnectToLocalService(), S_OK);
+  const size_t sent = service.CommandCount();
+  Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), port(Bstr(L"COM1")), cafe(Bstr(L"caf\u00e9"));
+  const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy(), e = cafe.copy();
+  const VARIANT parity9 = I4(9), eight = I4(8), one = I4(1), zero = I4(0);
+  Var out;
+  const auto badParity = [&] { return c->BundleSetRealPortParameters(b, s, p, one, parity9, eight, one, zero); };
+  const struct {
+    const char* call;
+    std::function<HRESULT()> run;
+    HRESULT number;
+    const wchar_t* says;
+  } rows[] = {
+      {"BundleGetPortType, no bundle", [&] { return c->BundleGetPortType(b, s, p, &out); }, HRESULT(0x80070002),
+       L"no such bundle, side or port"},
+      {"OptionGetPortsAutoOpen, no root key", [&] { return c->OptionGetPortsAutoOpen(&out); },
+       HRESULT(0x80070002), L"the option is not stored"},
+      {"parity 9, code 2 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
+      // 13 stored over 13: the object cannot tell the library's refusal from
+      // the service's, and must not blame the service alone.
+      {"parity 9 again, code 13 held", badParity, HRESULT(0x80040201), L"LastError still holds 13"},
+      // A letter of the system's code page that the thread's lacks: the
+      // library would send it as "?", naming another bundle.
+      {"a name the thread's code page lacks",
+       [&] {
+         ThreadLocale russian(MAKELCID(0x0419, SORT_DEFAULT));
+         return c->AddBundle(e);
+       },
+       HRESULT(0x8007000D), L"code page"},
+  };
+  for (const auto& row : rows) {
+    SetErrorInfo(0, nullptr);
+    EXPECT_EQ(row.run(), row.number) << row.call;
+    EXPECT_THAT(ErrorDescription(), testing::HasSubstr(row.says)) << row.call;
+  }
+  EXPECT_EQ(service.CommandCount(), sent) << "a refused call reached the service";
 }
 
 }  // namespace
