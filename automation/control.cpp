@@ -2,11 +2,11 @@
 
 #include <lumbrex.h>
 
-#include <atomic>
 #include <string>
 
 #include "api/raii.h"
 #include "com_owner.h"
+#include "dispatch_object.h"
 #include "lumbrex_automation.h"
 #include "operation.h"
 #include "results.h"
@@ -43,75 +43,9 @@ PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, con
 // The object holds nothing but its reference count and its type
 // information, so any thread may call it at any time ("Both"): the library
 // serialises what needs serialising.
-class Control final : public ILumbrexControl, public ISupportErrorInfo {
+class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexControl> {
  public:
-  explicit Control(ComOwner<ITypeInfo> info) : info_(std::move(info)) { AddServerReference(); }
-  ~Control() { ReleaseServerReference(); }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID_ILumbrexControl)
-      *object = static_cast<ILumbrexControl*>(this);
-    else if (iid == IID_ISupportErrorInfo)
-      *object = static_cast<ISupportErrorInfo*>(this);
-    else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-
-  // ISupportErrorInfo: every method of the interface raises its failures
-  // through the error object.
-  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
-    return iid == IID_ILumbrexControl ? S_OK : S_FALSE;
-  }
-
-  // IDispatch, from the type library in this DLL.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 1;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
-    if (info == nullptr) return E_POINTER;
-    *info = nullptr;
-    if (index != 0) return DISP_E_BADINDEX;
-    info_.get()->AddRef();
-    *info = info_.get();
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
-    return DispGetIDsOfNames(info_.get(), names, count, ids);
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT* argError) override {
-    SetErrorInfo(0, nullptr);
-    HRESULT hr = DispInvoke(static_cast<ILumbrexControl*>(this), info_.get(), member, flags, params, result,
-                            exception, argError);
-    // A method's own failure reaches late-bound callers as an exception
-    // carrying the error object's description and source.
-    if (FAILED(hr) && hr != DISP_E_EXCEPTION && HRESULT_FACILITY(hr) != FACILITY_DISPATCH &&
-        exception != nullptr) {
-      ZeroMemory(exception, sizeof *exception);
-      exception->scode = hr;
-      ComOwner<IErrorInfo> error;
-      if (GetErrorInfo(0, error.put()) == S_OK) {
-        error.get()->GetSource(&exception->bstrSource);
-        error.get()->GetDescription(&exception->bstrDescription);
-      }
-      hr = DISP_E_EXCEPTION;
-    }
-    return hr;
-  }
+  using DispatchObject::DispatchObject;
 
   // Connection.
   HRESULT STDMETHODCALLTYPE ConnectToLocalService() override {
@@ -384,10 +318,6 @@ class Control final : public ILumbrexControl, public ISupportErrorInfo {
     *version = SysAllocString(text.c_str());
     return *version ? S_OK : E_OUTOFMEMORY;
   }
-
- private:
-  std::atomic<ULONG> references_{1};
-  ComOwner<ITypeInfo> info_;
 };
 
 }  // namespace
