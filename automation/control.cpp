@@ -108,6 +108,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   // Bundle and port queries.
   HRESULT STDMETHODCALLTYPE GetBundlesNames(VARIANT* names) override {
     Operation op(L"GetBundlesNames", names);
+    op.MissingMeans(kNoConfiguration);
     UniqueVariant list;
     return op.refused() ? op.refusal() : op.List(::GetBundlesNames(list.get()), list, names);
   }
@@ -132,6 +133,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   }
   HRESULT STDMETHODCALLTYPE GetRealPortsList(VARIANT* ports) override {
     Operation op(L"GetRealPortsList", ports);
+    op.MissingMeans(kNoSerialMap);
     UniqueVariant list;
     return op.refused() ? op.refusal() : op.List(::GetRealPortsList(list.get()), list, ports);
   }

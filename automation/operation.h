@@ -29,6 +29,8 @@ constexpr HRESULT kRefusedInput = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 constexpr const wchar_t* kNoSuchTarget = L"no such bundle, side or port";
 constexpr const wchar_t* kNoDriver = L"the port-sharing driver is not loaded";
 constexpr const wchar_t* kOptionNotStored = L"the option is not stored";
+constexpr const wchar_t* kNoConfiguration = L"the service has stored no configuration yet";
+constexpr const wchar_t* kNoSerialMap = L"the machine's serial-device map is missing (no serial port has been seen)";
 
 // The error source every failure names.
 constexpr const wchar_t* kErrorSource = L"Lumbrex.Control";

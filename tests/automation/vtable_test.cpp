@@ -182,6 +182,8 @@ TEST(AutomationTable, FailuresNameTheirCause) {
        L"no such bundle, side or port"},
       {"OptionGetPortsAutoOpen, no root key", [&] { return c->OptionGetPortsAutoOpen(&out); },
        HRESULT(0x80070002), L"the option is not stored"},
+      {"GetBundlesNames, no root key", [&] { return c->GetBundlesNames(&out); }, HRESULT(0x80070002),
+       L"no configuration yet"},
       {"parity 9, code 2 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
       // 13 stored over 13: the object cannot tell the library's refusal from
       // the service's, and must not blame the service alone.
