@@ -5,6 +5,8 @@
 
 namespace lumbrex {
 
+// Text, not the bare constants of common/names.h: RegistryKey and the list readers take a
+// path as Text, so the bundle list and the option readers pass these with no string built per call.
 // Both defined in library_objects.cpp, one translation unit, so that C++
 // makes them in this order and destroys them in reverse.
 extern const std::wstring g_rootKeyPath;         // kConfigRootKeyPath, the configuration root

@@ -3,7 +3,8 @@
 namespace lumbrex {
 
 bool IsValidPortName(TextView name) {
-  // 33, not 32; the range begins at "@" (0x40), not "A".
+  // Callers were given this rule (docs/api-reference.md) and use names like "@1" and of 33
+  // characters: not 32, not "A". It keeps out "," and "!" (command fields) and "\" (key paths).
   if (name.empty() || name.size() > 33) return false;
   for (Char16 c : name) {
     const bool ok = (c >= 0x40 && c <= 0x5A) || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';

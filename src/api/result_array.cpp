@@ -37,6 +37,8 @@ HRESULT ResultArray::Add(const wchar_t* value) {
   LONG index = 0;
   HRESULT hr = Grow(&index);
   if (FAILED(hr)) return hr;
+  // Checked after the growth on purpose: a refused entry keeps its slot, null like a failed copy's,
+  // so element i stays the i-th entry (application names stay beside their permission values).
   if (value == nullptr) return E_INVALIDARG;
   BSTR copy = SysAllocString(value);  // ends at the first NUL, whatever the length
   *static_cast<BSTR*>(Slot(index)) = copy;
@@ -48,7 +50,7 @@ HRESULT ResultArray::Add(const VARIANT* value) {
   LONG index = 0;
   HRESULT hr = Grow(&index);
   if (FAILED(hr)) return hr;
-  if (value == nullptr) return E_INVALIDARG;
+  if (value == nullptr) return E_INVALIDARG;  // after the growth, as for strings: the slot stays VT_EMPTY
   return VariantCopyInd(static_cast<VARIANT*>(Slot(index)), const_cast<VARIANT*>(value));
 }
 

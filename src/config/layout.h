@@ -13,10 +13,14 @@
 namespace lumbrex {
 
 // Access masks of the readers; each also fixes the registry view.
-constexpr REGSAM kLayoutAccess = KEY_READ;                        // root, bundle, side keys: native 64-bit view
-constexpr REGSAM kRootOptionAccess = KEY_READ | KEY_WOW64_32KEY;  // the four root options: 32-bit view
-constexpr REGSAM kDriverOptionAccess = KEY_READ;                  // "StrictBaudrate": native view
-constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;         // serial-device map: write access too
+constexpr REGSAM kLayoutAccess = KEY_READ;  // root, bundle, side keys: native 64-bit view
+// The service writes the four root options into the 32-bit view
+// (Software\WOW6432Node\...), not beside the bundles: the native view misses them.
+constexpr REGSAM kRootOptionAccess = KEY_READ | KEY_WOW64_32KEY;
+constexpr REGSAM kDriverOptionAccess = KEY_READ;  // "StrictBaudrate": native view
+// Write access on purpose, though it only reads: callers are told (docs/api-reference.md)
+// that without administrator rights GetRealPortsList fails with 5; KEY_READ alone would let it succeed.
+constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;
 static_assert(kLayoutAccess == 0x20019 && kRootOptionAccess == 0x20219 && kSerialMapAccess == 0x2001F,
               "registry access masks");
 

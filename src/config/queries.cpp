@@ -23,7 +23,8 @@ void FillArray(const std::vector<Text>& list, ResultArray* array) {
 // The list into the output, as a copy of the builder's array (PlaceCopy) or as
 // that very array (PlaceDetached). When no array at all could be made, or its
 // copy failed, the output stays VT_EMPTY and the call fails with
-// ERROR_NOT_ENOUGH_MEMORY.
+// ERROR_NOT_ENOUGH_MEMORY. The caller gets the same unlocked, lower-bound-0
+// array either way; they differ only in that a copy can still run out of memory.
 bool PlaceCopy(const std::vector<Text>& list, VARIANT* output) {
   if (list.empty()) return true;  // an empty list leaves the output VT_EMPTY
   ResultArray array(VT_BSTR);
@@ -89,6 +90,8 @@ extern "C" int LUMBREX_CALL GetRealPortsList(VARIANT* ports) {
     std::vector<Text> list;
     const LONG status = ReadRealPorts(&list);
     if (status != ERROR_SUCCESS) return FailWithCode(status);  // the list is discarded
+    // The builder's own array, not a copy: once the serial-device map has been read, handing
+    // the ports over can no longer fail for want of memory, and no string is copied twice.
     return PlaceDetached(list, ports);
   });
 }

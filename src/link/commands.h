@@ -1,10 +1,11 @@
 // The command operations, for every subsystem that changes the configuration.
 // Each converts its text fields to the thread's ANSI code page, builds its
-// message (link/protocol.h), hands it to the connection's Transact with the
-// command's time-out and returns Transact's result: true exactly when the
-// service's reply began with "OK" (either case). None checks its arguments or
-// touches the last-error code. Without a connection every one returns false at
-// once (after the link mutex wait).
+// message (link/protocol.h), hands it to the connection's Transact with its
+// command's link wait (the kTimeout constants of link/protocol.h, the waits
+// include/lumbrex.h gives callers) and returns Transact's result: true exactly
+// when the service's reply began with "OK" (either case). None checks its
+// arguments or touches the last-error code. Without a connection every one
+// returns false at once (after the link mutex wait).
 #pragma once
 #include <cstdint>
 #include <string>
@@ -13,21 +14,21 @@
 
 namespace lumbrex {
 
-bool CmdAddBundle(const Text& bundle);                                          // ADD_BUNDLE 4,b!      1000 ms
-bool CmdDeleteBundle(const Text& bundle);                                       // DEL_BUNDLE b!        1000 ms
-bool CmdGetBundleState(const Text& bundle);                                     // GET_BUNDLE_STATE b!  0 ms
+bool CmdAddBundle(const Text& bundle);
+bool CmdDeleteBundle(const Text& bundle);
+bool CmdGetBundleState(const Text& bundle);
 // typeIndex 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher".
-bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIndex);  // 1000 ms
-bool CmdDeletePort(const Text& bundle, bool inputSide, const Text& port);      // 1000 ms
-bool CmdSetMain(const Text& bundle, bool inputSide, const Text& port);         // 1000 ms
-bool CmdGetPortState(const Text& bundle, bool inputSide, const Text& port);    // 1024 ms
+bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIndex);
+bool CmdDeletePort(const Text& bundle, bool inputSide, const Text& port);
+bool CmdSetMain(const Text& bundle, bool inputSide, const Text& port);
+bool CmdGetPortState(const Text& bundle, bool inputSide, const Text& port);
 // parameterText is the port entry's parameter field; its "," go out as "-".
-bool CmdSetRealPortParams(const Text& bundle, bool inputSide, const Text& port, const Text& parameterText);  // 1000 ms
+bool CmdSetRealPortParams(const Text& bundle, bool inputSide, const Text& port, const Text& parameterText);
 bool CmdUpdateSettings(uint8_t autoOpen, uint8_t ignoreError, uint8_t prints, uint8_t sendDataOnlyMainPort,
-                       uint8_t strictBaudrate);                                 // 500 ms
+                       uint8_t strictBaudrate);
 // application is escaped ("@" "@3", "!" "@1", "," "@2") before it is sent.
 bool CmdSetSharePermission(const Text& bundle, bool inputSide, const Text& port, const Text& application,
-                           int32_t permission);                                 // 0 ms
+                           int32_t permission);
 
 // The Win32 edge of the message text: UTF-16 to the calling thread's ANSI code
 // page (CP_THREAD_ACP, no flags, no default character given). Without flags

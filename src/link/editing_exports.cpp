@@ -91,6 +91,7 @@ extern "C" int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, V
 }
 
 extern "C" int LUMBREX_CALL BundleUpdateSettings(void) {
-  // Takes nothing, sends nothing, always succeeds: returns 1.
+  // Kept for callers that import it by name (a program bound to it would not load without it); the
+  // options go to the service from the OptionSet exports, so there is nothing left for it to send.
   return 1;
 }

@@ -82,7 +82,8 @@ std::string EscapeAppName(std::string_view application) {
 std::string CommasToDashes(std::string_view parameterText) { return ReplaceAll(parameterText, ',', "-"); }
 
 std::string AddBundleMessage(std::string_view bundle) {
-  // The number 4 is always sent, whatever the bundle.
+  // The service refuses ADD_BUNDLE without a number before the bundle name. The stand-in ignores
+  // its value (service/command.cpp), but a real service may read it: it stays 4, whatever the bundle.
   return Format("%s %d,%s%c", CommandWordText(CommandWord::kAddBundle), 4, Field(bundle).c_str(), kEnd);
 }
 

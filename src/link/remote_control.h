@@ -73,7 +73,9 @@ class CRemoteControl {
   bool ReadReply(HANDLE pipe);
 
   UniqueHandle pipe_;        // INVALID_HANDLE_VALUE when closed
-  HANDLE linkMutex_;         // unnamed, not owned; never closed
+  // Unnamed, not owned; never closed: the unload drops only one connection reference, and a pipe
+  // still referenced stays open to the process's end with the mutex that serialises its commands.
+  HANDLE linkMutex_;
   CriticalSection connectionLock_;
   int32_t connectionCount_ = 0;
   uint64_t generation_ = 0;  // bumped at every open, so a stale use is recognised
