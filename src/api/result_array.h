@@ -14,7 +14,8 @@ class ResultArray {
   ResultArray& operator=(const ResultArray&) = delete;
   ~ResultArray() { Destroy(); }
 
-  // VT_BSTR builder: a copy of value up to its first NUL; null is E_INVALIDARG.
+  // VT_BSTR builder: a copy of value up to its first NUL; null is E_INVALIDARG,
+  // its slot kept (null), so that element i stays the i-th entry.
   HRESULT Add(const wchar_t* value);
   // VT_VARIANT builder: VariantCopyInd of value.
   HRESULT Add(const VARIANT* value);
