@@ -7,7 +7,7 @@
 # Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT
 set -euo pipefail
 wine_run=$1 bin=$2 script=$3
-service_pid=
+service_pid= log=
 clsid='{3c1e7a26-5248-4ab8-98af-8aace66fbbc4}'
 die() { echo "FAIL: $*"; exit 1; }
 win() { "$wine_run" winepath -w "$1" | tr -d '\r'; }
@@ -24,6 +24,7 @@ finish() {
   if [ -n "$service_pid" ]; then kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; fi
   regsvr /u || true
   regsvr /u /n /i:user || true
+  [ -z "$log" ] || rm -f "$log"
 }
 trap finish EXIT
 
@@ -33,12 +34,22 @@ regsvr /n /i:user || die "regsvr32 /n /i:user failed"
   die "ThreadingModel is not Both"
 [ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "no copy where Wine's COM looks: $(our_keys HKLM)"
 
-"$wine_run" "$bin/lumbrex-service.exe" --foreground >/dev/null 2>&1 &
+# Under Wine's cscript a runtime error ends a script silently with status 0:
+# only its last line counts.
+run_script() { "$wine_run" cscript //nologo "$(win "$script")" 2>&1 | tr -d '\r' || true; }
+
+# No service yet: the script reports the object's own error for the connect.
+out=$(run_script)
+grep -qx "FAILED: .*is the service running?.*(80040202.*" <<<"$out" ||
+  { echo "$out"; die "without a service the script does not report the connect's error"; }
+
+log=$(mktemp /tmp/lumbrex-roundtrip.XXXXXX)
+"$wine_run" "$bin/lumbrex-service.exe" --foreground >"$log" 2>&1 &
 service_pid=$!
-# The script connects (and waits for the service) itself. Under Wine's
-# cscript a runtime error ends the script silently with status 0: only its
-# closing line counts.
-out=$("$wine_run" cscript //nologo "$(win "$script")" 2>&1 | tr -d '\r' || true)
+# The script connects once: wait until the service serves its pipe.
+for _ in $(seq 150); do grep -q serving "$log" && break; sleep 0.1; done
+grep -q serving "$log" || { cat "$log"; die "the service did not start"; }
+out=$(run_script)
 echo "$out"
 grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
 
