@@ -42,6 +42,10 @@ std::wstring EnsureStandinRunning() {
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager.valid()) return L"OpenSCManagerW failed: " + std::to_wstring(GetLastError());
   const std::wstring image = DriverImagePath();
+  // Wine's service start reports a missing image only as a failed driver
+  // initialisation (1114), after every retry: name the file instead.
+  if (GetFileAttributesW(image.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return image + L" is missing (the driver image must stay beside the program that loads it)";
   UniqueServiceHandle service;
   // Demand start only: the prefix keeps the service, and it must not load
   // by itself in a later session (the no-driver test relies on that).

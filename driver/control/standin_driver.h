@@ -19,7 +19,8 @@ bool StandinRunning();
 
 // Creates (or re-points) the kernel service at the .sys next to this test
 // program and starts it, retrying while Wine's first starts fail; waits until
-// the control device opens. Empty on success, else what went wrong.
+// the control device opens. Empty on success, else what went wrong (a
+// missing .sys named with the path where it was looked for).
 std::wstring EnsureStandinRunning();
 
 // Control requests; each returns the DeviceIoControl error (0 on success).
