@@ -174,10 +174,12 @@ void CommandTable::DefineGlobal() {
   CLI::Option* remote =
       root_.add_option("--remote", line_.server, "send changes to SERVER's service, not this machine's")
           ->type_name("SERVER");
-  root_.add_option("--user", line_.user, "log on to SERVER as U (ConnectToRemoteService)")
-      ->type_name("U")
+  // The option text replaces CLI11's "Needs: --remote" after the value's name:
+  // the description says it, and needs() still refuses the line without it.
+  root_.add_option("--user", line_.user, "with --remote: log on to SERVER as U (ConnectToRemoteService)")
+      ->option_text("U")
       ->needs(remote);
-  root_.add_option("--password", line_.password, "U's password")->type_name("P")->needs(remote);
+  root_.add_option("--password", line_.password, "with --remote: U's password")->option_text("P")->needs(remote);
   root_.set_version_flag("--version", std::function<std::string()>(VersionText),
                          "the tool's version and that of the lumbrex.dll it loaded");
   root_.footer(

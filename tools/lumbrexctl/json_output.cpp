@@ -43,7 +43,11 @@ Json PortJson(const PortInfo& port) {
     out["openBy"] = apps;
   } else {
     out["openBy"] = nullptr;
-    out["openByError"] = Error(port.appsCode, OpenByProblem(port.appsCode));
+    // The code is its own member: the message is the system's text, led by
+    // what it means here when the driver's device did not open.
+    const unsigned int code = port.appsCode;
+    out["openByError"] =
+        DriverNotAvailable(code) ? Error(code, L"driver not available: " + SystemMessage(code)) : Error(code);
   }
   return out;
 }

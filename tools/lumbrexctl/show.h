@@ -22,9 +22,11 @@ std::string OptionJson(const OptionInfo& option, bool on);
 
 // "code 2: File not found."
 std::wstring CodeText(unsigned int code);
-// Why the applications holding a shared port could not be asked for:
-// "driver not available (code 2)" when the driver's device does not open
-// (the export reports the open's error code); other failures with their code.
+// True when the export's code says the driver's device did not open (the
+// export reports the open's error code): no port-sharing driver is loaded.
+bool DriverNotAvailable(unsigned int code);
+// Why the applications holding a shared port could not be asked for, in the
+// text tree: "driver not available (code 2)"; other failures with their code.
 std::wstring OpenByProblem(unsigned int code);
 
 }  // namespace lumbrexctl

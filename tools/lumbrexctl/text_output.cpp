@@ -6,9 +6,10 @@ namespace lumbrexctl {
 
 std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
 
+bool DriverNotAvailable(unsigned int code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
+
 std::wstring OpenByProblem(unsigned int code) {
-  if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-    return L"driver not available (code " + Num(code) + L")";
+  if (DriverNotAvailable(code)) return L"driver not available (code " + Num(code) + L")";
   return L"unreadable (" + CodeText(code) + L")";
 }
 

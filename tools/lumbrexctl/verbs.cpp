@@ -236,7 +236,7 @@ int RunShareApps(const std::wstring& port) {
   std::vector<OpenApplication> apps;
   if (ReadOpenApplications(port, &apps) != 1) {
     const unsigned int code = QKGetLastError();
-    if (code != before && (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)) {
+    if (code != before && DriverNotAvailable(code)) {
       Err(L"lumbrexctl: SharedGetPortApplications failed: driver not available (" + CodeText(code) + L")\n");
       return kRefused;
     }
