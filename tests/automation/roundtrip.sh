@@ -49,9 +49,15 @@ service_pid=$!
 # The script connects once: wait until the service serves its pipe.
 for _ in $(seq 150); do grep -q serving "$log" && break; sleep 0.1; done
 grep -q serving "$log" || { cat "$log"; die "the service did not start"; }
+# The stand-in port-sharing driver reports these two applications holding
+# COM70 open; the script prints what SharedGetPortApplications gives for it.
+"$wine_run" "$bin/lumbrex-demo-driver.exe" COM70 terminal.exe logger.exe || die "the stand-in driver did not load"
 out=$(run_script)
 echo "$out"
 grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
+grep -qx "COM70 is held open by: terminal.exe(1) logger.exe(2)" <<<"$out" ||
+  die "the script did not read the driver's two rows for COM70"
+grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+" <<<"$out" || die "the script did not read a version"
 
 regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
 left=$(our_keys HKCU; our_keys HKLM)
