@@ -23,7 +23,7 @@ Public Declare PtrSafe Function GetBundlesNames Lib "lumbrex.dll" (ByRef Names A
 Public Declare PtrSafe Function GetPortsNamesByBundleAndSide Lib "lumbrex.dll" (ByVal Bundle As Variant, ByVal Side As Long, ByRef Names As Variant) As Long
 Public Declare PtrSafe Function BundleGetMainPortForSide Lib "lumbrex.dll" (ByVal Bundle As Variant, ByVal Side As Long, ByRef Port As Variant) As Long
 Public Declare PtrSafe Function GetRealPortsList Lib "lumbrex.dll" (ByRef Ports As Variant) As Long
-Public Declare PtrSafe Function BundleGetPortType Lib "lumbrex.dll" (ByVal Bundle As Variant, ByVal Side As Long, ByVal Port As Variant, ByRef Type As Variant) As Long
+Public Declare PtrSafe Function BundleGetPortType Lib "lumbrex.dll" (ByVal Bundle As Variant, ByVal Side As Long, ByVal Port As Variant, ByRef PortType As Variant) As Long
 Public Declare PtrSafe Function OptionGetPortsAutoOpen Lib "lumbrex.dll" (ByRef Value As Long) As Long
 Public Declare PtrSafe Function OptionGetIgnoreErrorsOnPortCreation Lib "lumbrex.dll" (ByRef Value As Long) As Long
 Public Declare PtrSafe Function OptionGetPortToPrint Lib "lumbrex.dll" (ByRef Value As Long) As Long
