@@ -65,17 +65,17 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   // Bundle and port editing.
   HRESULT STDMETHODCALLTYPE AddBundle(VARIANT bundle) override {
     Operation op(L"AddBundle");
-    const VARIANT b = op.Name(bundle, L"bundle");
+    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
     return op.refused() ? op.refusal() : op.Finish(::AddBundle(b));
   }
   HRESULT STDMETHODCALLTYPE DeleteBundle(VARIANT bundle) override {
     Operation op(L"DeleteBundle");
-    const VARIANT b = op.Name(bundle, L"bundle");
+    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
     return op.refused() ? op.refusal() : op.Finish(::DeleteBundle(b));
   }
   HRESULT STDMETHODCALLTYPE GetBundleState(VARIANT bundle, VARIANT_BOOL* running) override {
     Operation op(L"GetBundleState", running);
-    const VARIANT b = op.Name(bundle, L"bundle");
+    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
     return op.refused() ? op.refusal() : op.Answer(::GetBundleState(b), running);
   }
   HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
@@ -270,7 +270,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
                                                            VARIANT application, VARIANT permission) override {
     Operation op(L"SharedPortSetPermissionsForApp");
     const auto [b, s, p] = Target(op, bundle, side, port);
-    const VARIANT a = op.Name(application, L"application");
+    const VARIANT a = op.Name(application, L"application", NameKind::kApplication);
     const VARIANT v = op.Integer(permission);
     return op.refused() ? op.refusal() : op.Finish(::SharedPortSetPermissionsForApp(b, s, p, a, v));
   }
@@ -278,7 +278,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
                                                         VARIANT application) override {
     Operation op(L"SharedSetDefaultPermissions");
     const auto [b, s, p] = Target(op, bundle, side, port);
-    const VARIANT a = op.Name(application, L"application");
+    const VARIANT a = op.Name(application, L"application", NameKind::kApplication);
     return op.refused() ? op.refusal() : op.Finish(::SharedSetDefaultPermissions(b, s, p, a));
   }
   HRESULT STDMETHODCALLTYPE SharedPortGetAppPermissions(VARIANT bundle, VARIANT side, VARIANT port,

@@ -34,8 +34,34 @@ bool WholeDouble(double d, int* number) {
 
 }  // namespace
 
+VARIANT ByValue(const VARIANT& value) {
+  const VARIANT v = Unwrapped(value);
+  if ((v.vt & VT_BYREF) == 0 || v.byref == nullptr) return v;
+  VARIANT out;
+  VariantInit(&out);
+  switch (v.vt & ~VT_BYREF) {
+    case VT_I1: out.cVal = *v.pcVal; break;
+    case VT_UI1: out.bVal = *v.pbVal; break;
+    case VT_I2: out.iVal = *v.piVal; break;
+    case VT_UI2: out.uiVal = *v.puiVal; break;
+    case VT_I4: out.lVal = *v.plVal; break;
+    case VT_UI4: out.ulVal = *v.pulVal; break;
+    case VT_INT: out.intVal = *v.pintVal; break;
+    case VT_UINT: out.uintVal = *v.puintVal; break;
+    case VT_I8: out.llVal = *v.pllVal; break;
+    case VT_UI8: out.ullVal = *v.pullVal; break;
+    case VT_R4: out.fltVal = *v.pfltVal; break;
+    case VT_R8: out.dblVal = *v.pdblVal; break;
+    case VT_CY: out.cyVal = *v.pcyVal; break;
+    case VT_DECIMAL: out.decVal = *v.pdecVal; break;  // overlays vt: set below
+    default: return v;
+  }
+  out.vt = static_cast<VARTYPE>(v.vt & ~VT_BYREF);
+  return out;
+}
+
 VARIANT IntegerArgument(const VARIANT& value) {
-  VARIANT v = Unwrapped(value);
+  VARIANT v = ByValue(value);
   int number;
   const bool whole = (v.vt == VT_R8 && WholeDouble(v.dblVal, &number)) ||
                      (v.vt == VT_R4 && WholeDouble(v.fltVal, &number)) || (v.vt == VT_UI1 && (number = v.bVal, true));
@@ -47,13 +73,17 @@ VARIANT IntegerArgument(const VARIANT& value) {
 }
 
 bool WholeNumber(const VARIANT& value, int* number) {
-  VARIANT v = Unwrapped(value);
-  if (v.vt == VT_R8) return WholeDouble(v.dblVal, number);
-  if (v.vt == VT_R4) return WholeDouble(v.fltVal, number);
+  VARIANT v = ByValue(value);
+  switch (v.vt) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
+    case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: break;
+    // An unset variable, True, a date or text would become some number
+    // nobody asked for (an unset side is 0, True is -1): refused.
+    default: return false;
+  }
   lumbrex::UniqueVariant converted;
-  if (FAILED(VariantChangeType(converted.get(), &v, 0, VT_I4))) return false;
-  *number = converted->lVal;
-  return true;
+  if (FAILED(VariantChangeType(converted.get(), &v, 0, VT_R8))) return false;
+  return WholeDouble(converted->dblVal, number);
 }
 
 }  // namespace lumbrex_automation

@@ -1,7 +1,8 @@
 // What scripts pass, turned into what the library takes. Scripting engines
 // hand variables over by reference (VT_BYREF|VT_VARIANT) and numbers as
 // 16-bit, 32-bit or double values; the library wants strings and integers by
-// value. Names are checked here because the library sends them unescaped.
+// value. Bundle and port names are checked here because the library sends them
+// unescaped.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -17,20 +18,26 @@ namespace lumbrex_automation {
 // view: nothing is copied, the caller's VARIANT still owns the content.
 VARIANT Unwrapped(const VARIANT& value);
 
-// NameProblem: callers/safe_name.h, shared with lumbrexctl.
+// By-value copy of a number passed by reference (VT_BYREF|VT_I4 and the
+// like: how VBA passes a typed variable), after any reference chain; other
+// VARIANTs come back as Unwrapped gives them.
+VARIANT ByValue(const VARIANT& value);
+
+// NameProblem, AppNameProblem: callers/safe_name.h, shared with lumbrexctl.
+using ::lumbrex::AppNameProblem;
 using ::lumbrex::NameProblem;
 
 // The text of a string VARIANT (VT_BSTR, or VT_BYREF|VT_BSTR); false for any
 // other type, which the library then judges on its own.
 bool TextOf(const VARIANT& value, std::wstring_view* text);
 
-// An integer VARIANT argument as the library takes it: whole-number doubles
-// and bytes become VT_I4; anything else goes on unchanged, so the library
+// An integer VARIANT argument as the library takes it, by value: whole-number
+// doubles and bytes become VT_I4; anything else goes on unchanged, so the library
 // refuses what it cannot take with its own code.
 VARIANT IntegerArgument(const VARIANT& value);
 
 // A plain int argument (side, baud rate, option value...): false for a value
-// that is no whole number within 32 bits.
+// that is not of a numeric type or no whole number within 32 bits.
 bool WholeNumber(const VARIANT& value, int* number);
 
 }  // namespace lumbrex_automation

@@ -23,6 +23,20 @@ std::wstring CodeText(unsigned int code) {
   return text;
 }
 
+// The library keeps its last-error code until a failure stores another, and
+// a refused argument stores 13 over a held 13: with 13 held, a 13 after the
+// call would say nothing about the call. This registry read stores another
+// code and sends nothing: the bundle it names holds backslashes, so the key
+// it reads would lie below a side key, which holds values only (2, as without
+// the configuration root).
+void ReplaceHeldRefusal() {
+  lumbrex::UniqueVariant bundle, names;
+  bundle->bstrVal = SysAllocString(L"-\\IN\\-");
+  if (bundle->bstrVal == nullptr) return;
+  bundle->vt = VT_BSTR;
+  GetPortsNamesByBundleAndSide(*bundle.get(), 0, names.get());
+}
+
 }  // namespace
 
 HRESULT RaiseError(HRESULT code, const std::wstring& description) {
@@ -38,7 +52,12 @@ HRESULT RaiseError(HRESULT code, const std::wstring& description) {
   return code;
 }
 
-Operation::Operation(const wchar_t* name) : name_(name), before_(QKGetLastError()) {}
+Operation::Operation(const wchar_t* name) : name_(name), before_(QKGetLastError()) {
+  if (before_ == ERROR_INVALID_DATA) {
+    ReplaceHeldRefusal();
+    before_ = QKGetLastError();
+  }
+}
 
 Operation::Operation(const wchar_t* name, const void* result) : Operation(name) {
   if (result == nullptr) refusal_ = RaiseError(E_POINTER, std::wstring(name_) + L" refused: the result pointer is null");
@@ -49,13 +68,25 @@ HRESULT Operation::Refuse(const std::wstring& why) {
   return refusal_;
 }
 
-VARIANT Operation::Name(const VARIANT& value, const wchar_t* what) {
-  const VARIANT v = Unwrapped(value);
+VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind) {
+  VARIANT v = Unwrapped(value);
+  if (refused()) return v;
   std::wstring_view text;
-  if (!refused() && TextOf(v, &text)) {
-    const std::wstring problem = NameProblem(text);
-    if (!problem.empty()) Refuse(L"the " + std::wstring(what) + L" name \"" + std::wstring(text) + L"\" " + problem);
+  if (!TextOf(v, &text)) {
+    // The library's own conversion (same call, flags and locale; a null
+    // reference it refuses unread); what it cannot convert goes on as given,
+    // for the library to refuse with its own code.
+    if (kind != NameKind::kAnyValue || converted_->vt != VT_EMPTY) return v;
+    if ((v.vt & VT_BYREF) != 0 && v.byref == nullptr) return v;
+    if (VariantChangeType(converted_.get(), &v, 0, VT_BSTR) != S_OK || converted_->vt != VT_BSTR) {
+      VariantClear(converted_.get());
+      return v;
+    }
+    v = *converted_.get();
+    TextOf(v, &text);
   }
+  const std::wstring problem = kind == NameKind::kApplication ? AppNameProblem(text) : NameProblem(text);
+  if (!problem.empty()) Refuse(L"the " + std::wstring(what) + L" name \"" + std::wstring(text) + L"\" " + problem);
   return v;
 }
 

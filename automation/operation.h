@@ -47,11 +47,18 @@ enum class Failure {
 // description and source, and the HRESULT is returned for the method to pass on.
 HRESULT RaiseError(HRESULT code, const std::wstring& description);
 
+// How the library takes a name.
+enum class NameKind {
+  kString,       // a string only: anything else it refuses
+  kAnyValue,     // any VARIANT, turned into text (AddBundle, DeleteBundle, GetBundleState)
+  kApplication,  // a string only, sent with "!", "," and "@" escaped
+};
+
 class Operation {
  public:
   // Notes the library's last-error code before the call: the library stores
   // a code only on failing paths and never clears it, so a changed code is
-  // what this call stored.
+  // what this call stored. A held 13 is first replaced (see the .cpp).
   explicit Operation(const wchar_t* name);
   // For a method with a result: a null result pointer (a caller through the
   // interface's table) is refused before anything is sent.
@@ -59,7 +66,10 @@ class Operation {
 
   // The inputs, unwrapped; after the first refused one the rest are not
   // looked at and refused() holds.
-  VARIANT Name(const VARIANT& value, const wchar_t* what);  // bundle, port, application
+  // A name checked as the service will read it. One the library turns into
+  // text comes back as that text, held by this object until it ends, so the
+  // text checked is the text sent.
+  VARIANT Name(const VARIANT& value, const wchar_t* what, NameKind kind = NameKind::kString);
   VARIANT Value(const VARIANT& value);                       // passed on as given
   VARIANT Integer(const VARIANT& value);                     // integer VARIANT argument
   int Whole(const VARIANT& value, const wchar_t* what);      // plain int argument
@@ -86,6 +96,7 @@ class Operation {
   unsigned int before_;
   HRESULT refusal_ = S_OK;
   const wchar_t* missing_ = nullptr;
+  lumbrex::UniqueVariant converted_;  // a name turned into text, passed on by value
 };
 
 }  // namespace lumbrex_automation

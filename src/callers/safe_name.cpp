@@ -4,12 +4,9 @@
 
 namespace lumbrex {
 
-std::wstring NameProblem(std::wstring_view name) {
-  for (const wchar_t c : name) {
-    if (c == L'!') return L"holds '!', which ends a command on the service's pipe";
-    if (c == L',') return L"holds ',', which separates the fields of a command";
+std::wstring AppNameProblem(std::wstring_view name) {
+  for (const wchar_t c : name)
     if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return L"holds a control character";
-  }
   if (name.empty()) return std::wstring();
   // The code page the library converts commands with: the calling thread's,
   // which follows its locale and may differ from the system's. Without best
@@ -21,6 +18,14 @@ std::wstring NameProblem(std::wstring_view name) {
   if (size <= 0 || usedDefault)
     return L"holds characters the ANSI code page in use cannot carry (the service would get a look-alike or '?' in their place)";
   return std::wstring();
+}
+
+std::wstring NameProblem(std::wstring_view name) {
+  for (const wchar_t c : name) {
+    if (c == L'!') return L"holds '!', which ends a command on the service's pipe";
+    if (c == L',') return L"holds ',', which separates the fields of a command";
+  }
+  return AppNameProblem(name);
 }
 
 }  // namespace lumbrex

@@ -71,6 +71,38 @@ class ThreadLocale {
   LCID old_;
 };
 
+// A script object whose default property is a given text: what a name
+// becomes when a method turns it into text.
+class DefaultText final : public IDispatch {
+ public:
+  explicit DefaultText(const wchar_t* text) : text_(text) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (iid != IID_IUnknown && iid != IID_IDispatch) return *out = nullptr, E_NOINTERFACE;
+    *out = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                   UINT*) override {
+    if (id != DISPID_VALUE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
+    VariantInit(result);
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocString(text_);
+    return S_OK;
+  }
+
+ private:
+  const wchar_t* text_;
+};
+
+VARIANT Dispatch(IDispatch* object) { return testsupport::OfType(VT_DISPATCH, reinterpret_cast<intptr_t>(object)); }
+
 // A method with a result, given a null result pointer: refused, never written through.
 TEST(AutomationTable, NullResultPointersAreRefused) {
   ControlObject object;
@@ -157,8 +189,9 @@ TEST(AutomationTable, MalformedInputsFailWithoutCrashing) {
 }
 
 // What a failure's number and description say, with no configuration in the
-// registry and the object connected to a service that records what it gets.
-// The rows run in order: each starts with the code the one before left.
+// registry and the object connected to a service that records what it gets
+// (and answers OK). The rows run in order: each starts with the code the one
+// before left.
 TEST(AutomationTable, FailuresNameTheirCause) {
   testsupport::RegistryFixture registry;
   testsupport::TestPipeServer service;
@@ -166,17 +199,22 @@ TEST(AutomationTable, FailuresNameTheirCause) {
   ILumbrexControl* c = object.get();
   ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
   ASSERT_EQ(c->ConnectToLocalService(), S_OK);
-  const size_t sent = service.CommandCount();
   Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), port(Bstr(L"COM1")), cafe(Bstr(L"caf\u00e9"));
   const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy(), e = cafe.copy();
   const VARIANT parity9 = I4(9), eight = I4(8), one = I4(1), zero = I4(0);
+  Var app(Bstr(L"My, App.exe")), textSide(Bstr(L"1"));
+  const VARIANT a = app.copy(), unset = testsupport::OfType(VT_EMPTY), yes = testsupport::OfType(VT_BOOL, -1);
+  LONG real = 1;  // VBA's "Dim t As Long" passed on
+  DefaultText injected(L"x!DEL_BUNDLE B");
   Var out;
+  VARIANT_BOOL open = VARIANT_FALSE;
   const auto badParity = [&] { return c->BundleSetRealPortParameters(b, s, p, one, parity9, eight, one, zero); };
   const struct {
     const char* call;
     std::function<HRESULT()> run;
     HRESULT number;
     const wchar_t* says;
+    size_t sends = 0;  // commands the service gets
   } rows[] = {
       {"BundleGetPortType, no bundle", [&] { return c->BundleGetPortType(b, s, p, &out); }, HRESULT(0x80070002),
        L"no such bundle, side or port"},
@@ -187,7 +225,10 @@ TEST(AutomationTable, FailuresNameTheirCause) {
       {"parity 9, code 2 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
       // 13 stored over 13: the object cannot tell the library's refusal from
       // the service's, and must not blame the service alone.
-      {"parity 9 again, code 13 held", badParity, HRESULT(0x80040201), L"LastError still holds 13"},
+      // 13 stored over 13 is still the library's refusal of this call.
+      {"parity 9 again, code 13 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
+      {"port state, code 13 held, port no string", [&] { return c->BundleGetPortState(b, s, one, &open); },
+       HRESULT(0x8007000D), L"the library refused an argument"},
       // A letter of the system's code page that the thread's lacks: the
       // library would send it as "?", naming another bundle.
       {"a name the thread's code page lacks",
@@ -196,13 +237,27 @@ TEST(AutomationTable, FailuresNameTheirCause) {
          return c->AddBundle(e);
        },
        HRESULT(0x8007000D), L"code page"},
+      // The library turns this name into text itself: the object checks that text.
+      {"an object whose default property holds '!'",
+       [&] { return c->AddBundle(Dispatch(&injected)); }, HRESULT(0x8007000D), L"'!'"},
+      {"side unset", [&] { return c->BundleDeletePort(b, unset, p); }, HRESULT(0x8007000D), L"whole number"},
+      {"side True", [&] { return c->BundleDeletePort(b, yes, p); }, HRESULT(0x8007000D), L"whole number"},
+      {"side as text", [&] { return c->BundleDeletePort(b, textSide.copy(), p); }, HRESULT(0x8007000D),
+       L"whole number"},
+      // The library escapes ',' in an application name: only its refusal of
+      // permission 8 stops this call.
+      {"application name with ','", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, a, eight); },
+       HRESULT(0x8007000D), L"the library refused an argument"},
+      {"port type in a by-reference Long",
+       [&] { return c->BundleAddPort(b, s, p, testsupport::ByRef(VT_I4, &real)); }, S_OK, L"", 1},
   };
   for (const auto& row : rows) {
     SetErrorInfo(0, nullptr);
+    const size_t before = service.CommandCount();
     EXPECT_EQ(row.run(), row.number) << row.call;
     EXPECT_THAT(ErrorDescription(), testing::HasSubstr(row.says)) << row.call;
+    EXPECT_EQ(service.CommandCount(), before + row.sends) << row.call;
   }
-  EXPECT_EQ(service.CommandCount(), sent) << "a refused call reached the service";
 }
 
 }  // namespace

@@ -21,11 +21,18 @@ Connection ConnectionOf(const Line& line) {
 
 // A name that goes to the service in a command: refused here, before anything
 // is sent, when the service would read it as something else.
-std::wstring SentName(const std::string& word, const wchar_t* what) {
+std::wstring SentName(const std::string& word, const wchar_t* what,
+                      std::wstring (*check)(std::wstring_view) = NameProblem) {
   const std::wstring name = Wide(word);
-  const std::wstring problem = NameProblem(name);
+  const std::wstring problem = check(name);
   if (!problem.empty()) throw BadWord{std::wstring(what) + L" " + Quoted(word) + L" " + problem};
   return name;
+}
+
+// An application name: the library escapes what would end or split the
+// command, so only what cannot reach the service as it is gets refused.
+std::wstring AppName(const std::string& word) {
+  return SentName(word, L"the application name", ::lumbrex::AppNameProblem);
 }
 
 // The bundle and port of a verb that only reads: any name the registry holds.
@@ -321,7 +328,7 @@ void CommandTable::DefineShareVerbs() {
   CLI::App* set = Verb(share, "set", "sets APP's share permission on the shared port (SharedPortSetPermissionsForApp)",
                        [this] {
                          const PortAddress where = AddressOf(line_);
-                         const std::wstring app = SentName(line_.app, L"the application name");
+                         const std::wstring app = AppName(line_.app);
                          const long long value = NumberWord(line_.value, L"VALUE");
                          if (!IsSharePermission(value))
                            throw BadWord{L"VALUE is 0 or has at least one of the bits 1, 2, 4 set, not " +
@@ -336,7 +343,7 @@ void CommandTable::DefineShareVerbs() {
       Verb(share, "default", "sets APP's share permission to the default 3 (SharedSetDefaultPermissions)",
            [this] {
              const PortAddress where = AddressOf(line_);
-             return RunShareDefault(ConnectionOf(line_), where, SentName(line_.app, L"the application name"));
+             return RunShareDefault(ConnectionOf(line_), where, AppName(line_.app));
            });
   PortWords(byDefault);
   Word(byDefault, "APP", &line_.app, "the application, e.g. terminal.exe");
