@@ -25,6 +25,14 @@ bool TextOf(const VARIANT& value, std::wstring_view* text) {
 
 namespace {
 
+bool IsNumberType(VARTYPE vt) {
+  switch (vt) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
+    case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: return true;
+    default: return false;
+  }
+}
+
 // A double that is a whole number within 32 bits signed.
 bool WholeDouble(double d, int* number) {
   if (!std::isfinite(d) || d != std::floor(d) || d < -2147483648.0 || d > 2147483647.0) return false;
@@ -35,29 +43,12 @@ bool WholeDouble(double d, int* number) {
 }  // namespace
 
 VARIANT ByValue(const VARIANT& value) {
-  const VARIANT v = Unwrapped(value);
-  if ((v.vt & VT_BYREF) == 0 || v.byref == nullptr) return v;
+  VARIANT v = Unwrapped(value);
+  if ((v.vt & VT_BYREF) == 0 || v.byref == nullptr || !IsNumberType(v.vt & ~VT_BYREF)) return v;
+  // A number owns nothing: the by-value copy needs no clearing.
   VARIANT out;
   VariantInit(&out);
-  switch (v.vt & ~VT_BYREF) {
-    case VT_I1: out.cVal = *v.pcVal; break;
-    case VT_UI1: out.bVal = *v.pbVal; break;
-    case VT_I2: out.iVal = *v.piVal; break;
-    case VT_UI2: out.uiVal = *v.puiVal; break;
-    case VT_I4: out.lVal = *v.plVal; break;
-    case VT_UI4: out.ulVal = *v.pulVal; break;
-    case VT_INT: out.intVal = *v.pintVal; break;
-    case VT_UINT: out.uintVal = *v.puintVal; break;
-    case VT_I8: out.llVal = *v.pllVal; break;
-    case VT_UI8: out.ullVal = *v.pullVal; break;
-    case VT_R4: out.fltVal = *v.pfltVal; break;
-    case VT_R8: out.dblVal = *v.pdblVal; break;
-    case VT_CY: out.cyVal = *v.pcyVal; break;
-    case VT_DECIMAL: out.decVal = *v.pdecVal; break;  // overlays vt: set below
-    default: return v;
-  }
-  out.vt = static_cast<VARTYPE>(v.vt & ~VT_BYREF);
-  return out;
+  return SUCCEEDED(VariantCopyInd(&out, &v)) ? out : v;
 }
 
 VARIANT IntegerArgument(const VARIANT& value) {
@@ -74,13 +65,9 @@ VARIANT IntegerArgument(const VARIANT& value) {
 
 bool WholeNumber(const VARIANT& value, int* number) {
   VARIANT v = ByValue(value);
-  switch (v.vt) {
-    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4: case VT_INT: case VT_UINT:
-    case VT_I8: case VT_UI8: case VT_R4: case VT_R8: case VT_CY: case VT_DECIMAL: break;
-    // An unset variable, True, a date or text would become some number
-    // nobody asked for (an unset side is 0, True is -1): refused.
-    default: return false;
-  }
+  // An unset variable, True, a date or text would become some number
+  // nobody asked for (an unset side is 0, True is -1): refused.
+  if (!IsNumberType(v.vt)) return false;
   lumbrex::UniqueVariant converted;
   if (FAILED(VariantChangeType(converted.get(), &v, 0, VT_R8))) return false;
   return WholeDouble(converted->dblVal, number);

@@ -79,7 +79,7 @@ VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind
     if (kind != NameKind::kAnyValue || converted_->vt != VT_EMPTY) return v;
     if ((v.vt & VT_BYREF) != 0 && v.byref == nullptr) return v;
     if (VariantChangeType(converted_.get(), &v, 0, VT_BSTR) != S_OK || converted_->vt != VT_BSTR) {
-      VariantClear(converted_.get());
+      converted_.reset();
       return v;
     }
     v = *converted_.get();
@@ -125,25 +125,18 @@ HRESULT Operation::Finish(int result, Failure failure) const {
   const std::wstring failed = std::wstring(name_) + L" failed: ";
   if (code != before_ || (failure == Failure::kStoresCode && code != 0))
     return RaiseError(HRESULT_FROM_WIN32(code), failed + CodeReason(code));
-  // The code is the one held before the call. A library refusal stores its
-  // code even when the same code is there already, so a code held before may
-  // have been stored again by this very call: the description says so.
-  const std::wstring again =
-      code == 0 ? std::wstring()
-                : L", or the library refused it again (LastError still holds " + std::to_wstring(code) + L")";
+  // No code of this call: a held 13 was replaced before it (the constructor),
+  // so an unchanged code is not a refused argument.
   switch (failure) {
     case Failure::kConnect:
       return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");
-    case Failure::kParameters:  // its only stored code is 13, a refused argument
-      return RaiseError(kNoParameters, failed +
-                                           L"the port has dynamic parameters, or its parameter entry cannot be "
-                                           L"read or parsed" +
-                                           (code == ERROR_INVALID_DATA ? again : std::wstring()));
+    case Failure::kParameters:
+      return RaiseError(kNoParameters,
+                        failed + L"the port has dynamic parameters, or its parameter entry cannot be read or parsed");
     default:
       return RaiseError(kNotDone, failed +
                                       L"the service refused the command, or it could not be sent "
-                                      L"(no connection, or the link stayed busy)" +
-                                      again);
+                                      L"(no connection, or the link stayed busy)");
   }
 }
 
