@@ -3,6 +3,7 @@
 #include <lumbrex.h>
 
 #include "api/raii.h"
+#include "callers/system_message.h"
 #include "com_owner.h"
 #include "inputs.h"
 #include "results.h"
@@ -10,17 +11,12 @@
 namespace lumbrex_automation {
 namespace {
 
-// The system's words for a Windows error code, without the closing period
-// and line break.
+// The system's words for a Windows error code, without the closing period:
+// they stand inside the description's sentence.
 std::wstring CodeText(unsigned int code) {
-  lumbrex::UniqueLocalMemory buffer;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
-  std::wstring text = length ? std::wstring(static_cast<const wchar_t*>(buffer.get()), length) : L"Windows error";
-  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' || text.back() == L' '))
-    text.pop_back();
-  return text;
+  std::wstring text = lumbrex::SystemMessage(code);
+  while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
+  return text.empty() ? L"Windows error" : text;
 }
 
 // The library keeps its last-error code until a failure stores another, and

@@ -8,11 +8,11 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "answer_builder.h"
+#include "callers/system_message.h"
 #include "standin_driver.h"
 
 namespace {
@@ -27,13 +27,7 @@ const char kUsage[] =
 bool IsHelp(const std::wstring& word) { return word == L"--help" || word == L"-h" || word == L"/?"; }
 
 // "2: File not found."
-std::wstring ErrorText(DWORD code) {
-  wchar_t buffer[512];
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, buffer,
-                                static_cast<DWORD>(std::size(buffer)), nullptr);
-  while (length > 0 && (buffer[length - 1] == L'\n' || buffer[length - 1] == L'\r')) --length;
-  return std::to_wstring(code) + L": " + std::wstring(buffer, length);
-}
+std::wstring ErrorText(DWORD code) { return std::to_wstring(code) + L": " + lumbrex::SystemMessage(code); }
 
 }  // namespace
 

@@ -17,10 +17,14 @@ std::wstring DriverImagePath() {
   return p + STANDIN_IMAGE_NAME;
 }
 
+// The stand-in's control device (not the query link the library opens).
+UniqueHandle OpenControl() {
+  return UniqueHandle(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 DWORD Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize) {
-  UniqueHandle device(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+  const UniqueHandle device = OpenControl();
   if (!device.valid()) return GetLastError();
   DWORD returned = 0;
   if (!DeviceIoControl(device.get(), code, const_cast<void*>(in), inSize, out, outSize, &returned, nullptr))
@@ -31,9 +35,7 @@ DWORD Control(DWORD code, const void* in, DWORD inSize, void* out, DWORD outSize
 }  // namespace
 
 bool StandinRunning() {
-  UniqueHandle device(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr));
+  const UniqueHandle device = OpenControl();
   return device.valid();
 }
 
