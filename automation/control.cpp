@@ -7,6 +7,7 @@
 #include "api/raii.h"
 #include "com_owner.h"
 #include "dispatch_object.h"
+#include "inputs.h"
 #include "lumbrex_automation.h"
 #include "operation.h"
 #include "results.h"
@@ -16,12 +17,6 @@ namespace lumbrex_automation {
 namespace {
 
 using lumbrex::UniqueVariant;
-
-void IntResult(int value, VARIANT* result) {
-  VariantInit(result);
-  result->vt = VT_I4;
-  result->lVal = value;
-}
 
 // The bundle, side and port most methods begin with, checked in that order
 // (the first refused one names the refusal). A missing key on the way to
@@ -35,7 +30,7 @@ PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, con
   op.MissingMeans(kNoSuchTarget);
   PortTarget target;
   target.bundle = op.Name(bundle, L"bundle");
-  target.side = op.Whole(side, L"side");
+  target.side = op.Number(side, L"side", lumbrex::NumberArgument::kSide);
   target.port = op.Name(port, L"port");
   return target;
 }
@@ -50,59 +45,59 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   // Connection.
   HRESULT STDMETHODCALLTYPE ConnectToLocalService() override {
     Operation op(L"ConnectToLocalService");
-    return op.Finish(::ConnectToLocalService(), Failure::kConnect);
+    return op.Run([&] { return ::ConnectToLocalService(); }, Failure::kConnect);
   }
   HRESULT STDMETHODCALLTYPE ConnectToRemoteService(VARIANT server, VARIANT user, VARIANT password) override {
     Operation op(L"ConnectToRemoteService");
-    return op.Finish(::ConnectToRemoteService(op.Value(server), op.Value(user), op.Value(password)),
-                     Failure::kConnect);
+    const VARIANT name = op.Value(server), logon = op.Value(user), secret = op.Value(password);
+    return op.Run([&] { return ::ConnectToRemoteService(name, logon, secret); }, Failure::kConnect);
   }
   HRESULT STDMETHODCALLTYPE DisconnectFromService() override {
     Operation op(L"DisconnectFromService");
-    return op.Finish(::DisconnectFromService());
+    return op.Run([&] { return ::DisconnectFromService(); });
   }
 
   // Bundle and port editing.
   HRESULT STDMETHODCALLTYPE AddBundle(VARIANT bundle) override {
     Operation op(L"AddBundle");
     const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
-    return op.refused() ? op.refusal() : op.Finish(::AddBundle(b));
+    return op.Run([&] { return ::AddBundle(b); });
   }
   HRESULT STDMETHODCALLTYPE DeleteBundle(VARIANT bundle) override {
     Operation op(L"DeleteBundle");
     const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
-    return op.refused() ? op.refusal() : op.Finish(::DeleteBundle(b));
+    return op.Run([&] { return ::DeleteBundle(b); });
   }
   HRESULT STDMETHODCALLTYPE GetBundleState(VARIANT bundle, VARIANT_BOOL* running) override {
     Operation op(L"GetBundleState", running);
     const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
-    return op.refused() ? op.refusal() : op.Answer(::GetBundleState(b), running);
+    return op.Ask([&] { return ::GetBundleState(b); }, running);
   }
   HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
     Operation op(L"BundleAddPort");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    const VARIANT t = op.Integer(portType);
-    return op.refused() ? op.refusal() : op.Finish(::BundleAddPort(b, s, p, t));
+    const PortTarget t = Target(op, bundle, side, port);
+    const VARIANT type = op.IntegerVariant(portType, L"portType", lumbrex::NumberArgument::kPortType);
+    return op.Run([&] { return ::BundleAddPort(t.bundle, t.side, t.port, type); });
   }
   HRESULT STDMETHODCALLTYPE BundleDeletePort(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"BundleDeletePort");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Finish(::BundleDeletePort(b, s, p));
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Run([&] { return ::BundleDeletePort(t.bundle, t.side, t.port); });
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortState(VARIANT bundle, VARIANT side, VARIANT port,
                                                VARIANT_BOOL* open) override {
     Operation op(L"BundleGetPortState", open);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Answer(::BundleGetPortState(b, s, p), open);
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Ask([&] { return ::BundleGetPortState(t.bundle, t.side, t.port); }, open);
   }
   HRESULT STDMETHODCALLTYPE BundleSetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"BundleSetMainPortForSide");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Finish(::BundleSetMainPortForSide(b, s, p));
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Run([&] { return ::BundleSetMainPortForSide(t.bundle, t.side, t.port); });
   }
   HRESULT STDMETHODCALLTYPE BundleUpdateSettings() override {
     Operation op(L"BundleUpdateSettings");
-    return op.Finish(::BundleUpdateSettings());
+    return op.Run([&] { return ::BundleUpdateSettings(); });
   }
 
   // Bundle and port queries.
@@ -110,24 +105,23 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     Operation op(L"GetBundlesNames", names);
     op.MissingMeans(kNoConfiguration);
     UniqueVariant list;
-    return op.refused() ? op.refusal() : op.List(::GetBundlesNames(list.get()), list, names);
+    return op.RunList([&] { return ::GetBundlesNames(list.get()); }, list, names);
   }
   HRESULT STDMETHODCALLTYPE GetPortsNamesByBundleAndSide(VARIANT bundle, VARIANT side, VARIANT* names) override {
     Operation op(L"GetPortsNamesByBundleAndSide", names);
     op.MissingMeans(kNoSuchTarget);
     const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
+    const int s = op.Number(side, L"side", lumbrex::NumberArgument::kSide);
     UniqueVariant list;
-    return op.refused() ? op.refusal() : op.List(::GetPortsNamesByBundleAndSide(b, s, list.get()), list, names);
+    return op.RunList([&] { return ::GetPortsNamesByBundleAndSide(b, s, list.get()); }, list, names);
   }
   HRESULT STDMETHODCALLTYPE BundleGetMainPortForSide(VARIANT bundle, VARIANT side, VARIANT* port) override {
     Operation op(L"BundleGetMainPortForSide", port);
     op.MissingMeans(kNoSuchTarget);
     const VARIANT b = op.Name(bundle, L"bundle");
-    const int s = op.Whole(side, L"side");
-    if (op.refused()) return op.refusal();
+    const int s = op.Number(side, L"side", lumbrex::NumberArgument::kSide);
     UniqueVariant main;
-    const HRESULT hr = op.Finish(::BundleGetMainPortForSide(b, s, main.get()), Failure::kStoresCode);
+    const HRESULT hr = op.Run([&] { return ::BundleGetMainPortForSide(b, s, main.get()); }, Failure::kStoresCode);
     if (SUCCEEDED(hr)) *port = main.release();
     return hr;
   }
@@ -135,16 +129,16 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     Operation op(L"GetRealPortsList", ports);
     op.MissingMeans(kNoSerialMap);
     UniqueVariant list;
-    return op.refused() ? op.refusal() : op.List(::GetRealPortsList(list.get()), list, ports);
+    return op.RunList([&] { return ::GetRealPortsList(list.get()); }, list, ports);
   }
   HRESULT STDMETHODCALLTYPE BundleGetPortType(VARIANT bundle, VARIANT side, VARIANT port, VARIANT* type) override {
     Operation op(L"BundleGetPortType", type);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
+    const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant kind;
-    const HRESULT hr = op.Finish(::BundleGetPortType(b, s, p, kind.get()), Failure::kStoresCode);
+    const HRESULT hr =
+        op.Run([&] { return ::BundleGetPortType(t.bundle, t.side, t.port, kind.get()); }, Failure::kStoresCode);
     // VT_INT is no type VBScript handles: hand the same number over as VT_I4.
-    if (SUCCEEDED(hr)) IntResult(kind->vt == VT_INT ? kind->intVal : 0, type);
+    if (SUCCEEDED(hr)) *type = I4(kind->vt == VT_INT ? kind->intVal : 0);
     return hr;
   }
 
@@ -154,16 +148,15 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   static HRESULT GetOption(const wchar_t* name, Getter get, VARIANT* value) {
     Operation op(name, value);
     op.MissingMeans(kOptionNotStored);
-    if (op.refused()) return op.refusal();
     unsigned int stored = 0;
-    const HRESULT hr = op.Finish(get(&stored), Failure::kStoresCode);
+    const HRESULT hr = op.Run([&] { return get(&stored); }, Failure::kStoresCode);
     if (SUCCEEDED(hr)) NumberResult(stored, value);
     return hr;
   }
   static HRESULT SetOption(const wchar_t* name, Setter set, const VARIANT& value) {
     Operation op(name);
     const int v = op.Whole(value, L"value");
-    return op.refused() ? op.refusal() : op.Finish(set(v));
+    return op.Run([&] { return set(v); });
   }
   HRESULT STDMETHODCALLTYPE OptionGetPortsAutoOpen(VARIANT* value) override {
     return GetOption(L"OptionGetPortsAutoOpen", ::OptionGetPortsAutoOpen, value);
@@ -200,25 +193,27 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   HRESULT STDMETHODCALLTYPE BundleRealPortAreParametersDynamic(VARIANT bundle, VARIANT side, VARIANT port,
                                                                VARIANT_BOOL* dynamic) override {
     Operation op(L"BundleRealPortAreParametersDynamic", dynamic);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Answer(::BundleRealPortAreParametersDynamic(b, s, p), dynamic);
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Ask([&] { return ::BundleRealPortAreParametersDynamic(t.bundle, t.side, t.port); }, dynamic);
   }
   HRESULT STDMETHODCALLTYPE BundleGetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* parameters) override {
     Operation op(L"BundleGetRealPortParameters", parameters);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
+    const PortTarget t = Target(op, bundle, side, port);
     // Flow control stays 0 (none) when the entry has no flow field; parity
     // stays -1 when the stored letter is none of N, O, E, M, S, so that a
     // script cannot take an unknown letter for "no parity".
     int baudrate = 0, parity = -1, dataBits = 0, stopBits = 0, flow = 0;
-    const HRESULT hr = op.Finish(::BundleGetRealPortParameters(b, s, p, &baudrate, &parity, &dataBits, &stopBits,
-                                                               &flow),
-                                 Failure::kParameters);
+    const HRESULT hr = op.Run(
+        [&] {
+          return ::BundleGetRealPortParameters(t.bundle, t.side, t.port, &baudrate, &parity, &dataBits, &stopBits,
+                                               &flow);
+        },
+        Failure::kParameters);
     if (FAILED(hr)) return hr;
     UniqueVariant items[5];
     const int values[5] = {baudrate, parity, dataBits, stopBits, flow};
-    for (int i = 0; i < 5; ++i) IntResult(values[i], items[i].get());
+    for (int i = 0; i < 5; ++i) *items[i].get() = I4(values[i]);
     return ArrayResult({items[0].get(), items[1].get(), items[2].get(), items[3].get(), items[4].get()},
                        parameters);
   }
@@ -226,68 +221,66 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
                                                         VARIANT baudrate, VARIANT parity, VARIANT dataBits,
                                                         VARIANT stopBits, VARIANT flowControl) override {
     Operation op(L"BundleSetRealPortParameters");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    const int baud = op.Whole(baudrate, L"baudrate");
-    const int par = op.Whole(parity, L"parity");
-    const int data = op.Whole(dataBits, L"dataBits");
-    const int stop = op.Whole(stopBits, L"stopBits");
-    const int flow = op.Whole(flowControl, L"flowControl");
-    return op.refused() ? op.refusal() : op.Finish(::BundleSetRealPortParameters(b, s, p, baud, par, data, stop, flow));
+    const PortTarget t = Target(op, bundle, side, port);
+    using lumbrex::NumberArgument;
+    const int baud = op.Number(baudrate, L"baudrate", NumberArgument::kBaudrate);
+    const int par = op.Number(parity, L"parity", NumberArgument::kParity);
+    const int data = op.Number(dataBits, L"dataBits", NumberArgument::kDataBits);
+    const int stop = op.Number(stopBits, L"stopBits", NumberArgument::kStopBits);
+    const int flow = op.Number(flowControl, L"flowControl", NumberArgument::kFlowControl);
+    return op.Run([&] { return ::BundleSetRealPortParameters(t.bundle, t.side, t.port, baud, par, data, stop, flow); });
   }
   HRESULT STDMETHODCALLTYPE BundleSetDynamicParametersForRealPort(VARIANT bundle, VARIANT side,
                                                                   VARIANT port) override {
     Operation op(L"BundleSetDynamicParametersForRealPort");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Finish(::BundleSetDynamicParametersForRealPort(b, s, p));
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Run([&] { return ::BundleSetDynamicParametersForRealPort(t.bundle, t.side, t.port); });
   }
 
   // Per-port permissions.
   HRESULT STDMETHODCALLTYPE BundlePortGetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                      VARIANT* mask) override {
     Operation op(L"BundlePortGetPermissions", mask);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
+    const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant read;
-    const HRESULT hr = op.Finish(::BundlePortGetPermissions(b, s, p, read.get()), Failure::kStoresCode);
+    const HRESULT hr =
+        op.Run([&] { return ::BundlePortGetPermissions(t.bundle, t.side, t.port, read.get()); }, Failure::kStoresCode);
     if (SUCCEEDED(hr)) *mask = read.release();
     return hr;
   }
   HRESULT STDMETHODCALLTYPE BundlePortSetPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                      VARIANT mask) override {
     Operation op(L"BundlePortSetPermissions");
-    const auto [b, s, p] = Target(op, bundle, side, port);
+    const PortTarget t = Target(op, bundle, side, port);
     // The library takes the mask's 32-bit member whatever its type and clears
     // the VARIANT it gets: it gets a VT_I4 of its own.
-    VARIANT m;
-    VariantInit(&m);
-    m.vt = VT_I4;
-    m.lVal = op.Whole(mask, L"mask");
-    return op.refused() ? op.refusal() : op.Finish(::BundlePortSetPermissions(b, s, p, m));
+    const VARIANT m = op.IntegerVariant(mask, L"mask", lumbrex::NumberArgument::kPortMask);
+    return op.Run([&] { return ::BundlePortSetPermissions(t.bundle, t.side, t.port, m); });
   }
 
   // Shared port permissions and applications.
   HRESULT STDMETHODCALLTYPE SharedPortSetPermissionsForApp(VARIANT bundle, VARIANT side, VARIANT port,
                                                            VARIANT application, VARIANT permission) override {
     Operation op(L"SharedPortSetPermissionsForApp");
-    const auto [b, s, p] = Target(op, bundle, side, port);
+    const PortTarget t = Target(op, bundle, side, port);
     const VARIANT a = op.Name(application, L"application", NameKind::kApplication);
-    const VARIANT v = op.Integer(permission);
-    return op.refused() ? op.refusal() : op.Finish(::SharedPortSetPermissionsForApp(b, s, p, a, v));
+    const VARIANT v = op.IntegerVariant(permission, L"permission", lumbrex::NumberArgument::kSharePermission);
+    return op.Run([&] { return ::SharedPortSetPermissionsForApp(t.bundle, t.side, t.port, a, v); });
   }
   HRESULT STDMETHODCALLTYPE SharedSetDefaultPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT application) override {
     Operation op(L"SharedSetDefaultPermissions");
-    const auto [b, s, p] = Target(op, bundle, side, port);
+    const PortTarget t = Target(op, bundle, side, port);
     const VARIANT a = op.Name(application, L"application", NameKind::kApplication);
-    return op.refused() ? op.refusal() : op.Finish(::SharedSetDefaultPermissions(b, s, p, a));
+    return op.Run([&] { return ::SharedSetDefaultPermissions(t.bundle, t.side, t.port, a); });
   }
   HRESULT STDMETHODCALLTYPE SharedPortGetAppPermissions(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* applicationsAndPermissions) override {
     Operation op(L"SharedPortGetAppPermissions", applicationsAndPermissions);
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    if (op.refused()) return op.refusal();
+    const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant applications, permissions;
-    HRESULT hr = op.Finish(::SharedPortGetAppPermissions(b, s, p, applications.get(), permissions.get()));
+    HRESULT hr = op.Run(
+        [&] { return ::SharedPortGetAppPermissions(t.bundle, t.side, t.port, applications.get(), permissions.get()); });
     UniqueVariant apps, perms;
     if (SUCCEEDED(hr)) hr = ListResult(applications, apps.get());
     if (SUCCEEDED(hr)) hr = ListResult(permissions, perms.get());
@@ -296,15 +289,15 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   }
   HRESULT STDMETHODCALLTYPE SharedDelAllPermissions(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"SharedDelAllPermissions");
-    const auto [b, s, p] = Target(op, bundle, side, port);
-    return op.refused() ? op.refusal() : op.Finish(::SharedDelAllPermissions(b, s, p));
+    const PortTarget t = Target(op, bundle, side, port);
+    return op.Run([&] { return ::SharedDelAllPermissions(t.bundle, t.side, t.port); });
   }
   HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
     Operation op(L"SharedGetPortApplications", applications);
     op.MissingMeans(kNoDriver);  // the library stores the driver device's open error
     const VARIANT p = op.Name(port, L"port");
     UniqueVariant rows;
-    return op.refused() ? op.refusal() : op.List(::SharedGetPortApplications(p, rows.get()), rows, applications);
+    return op.RunList([&] { return ::SharedGetPortApplications(p, rows.get()); }, rows, applications);
   }
 
   // Properties.

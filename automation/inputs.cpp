@@ -51,15 +51,11 @@ VARIANT ByValue(const VARIANT& value) {
   return SUCCEEDED(VariantCopyInd(&out, &v)) ? out : v;
 }
 
-VARIANT IntegerArgument(const VARIANT& value) {
-  VARIANT v = ByValue(value);
-  int number;
-  const bool whole = (v.vt == VT_R8 && WholeDouble(v.dblVal, &number)) ||
-                     (v.vt == VT_R4 && WholeDouble(v.fltVal, &number)) || (v.vt == VT_UI1 && (number = v.bVal, true));
-  if (whole) {
-    v.vt = VT_I4;
-    v.lVal = number;
-  }
+VARIANT I4(int value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = value;
   return v;
 }
 

@@ -31,10 +31,9 @@ using ::lumbrex::NameProblem;
 // other type, which the library then judges on its own.
 bool TextOf(const VARIANT& value, std::wstring_view* text);
 
-// An integer VARIANT argument as the library takes it, by value: whole-number
-// doubles and bytes become VT_I4; anything else goes on unchanged, so the library
-// refuses what it cannot take with its own code.
-VARIANT IntegerArgument(const VARIANT& value);
+// A VT_I4 holding `value`: what the library takes for an integer VARIANT
+// argument, and what VBScript reads back (it has no VT_INT).
+VARIANT I4(int value);
 
 // A plain int argument (side, baud rate, option value...): false for a value
 // that is not of a numeric type or no whole number within 32 bits.

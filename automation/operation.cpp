@@ -19,20 +19,6 @@ std::wstring CodeText(unsigned int code) {
   return text.empty() ? L"Windows error" : text;
 }
 
-// The library keeps its last-error code until a failure stores another, and
-// a refused argument stores 13 over a held 13: with 13 held, a 13 after the
-// call would say nothing about the call. This registry read stores another
-// code and sends nothing: the bundle it names holds backslashes, so the key
-// it reads would lie below a side key, which holds values only (2, as without
-// the configuration root).
-void ReplaceHeldRefusal() {
-  lumbrex::UniqueVariant bundle, names;
-  bundle->bstrVal = SysAllocString(L"-\\IN\\-");
-  if (bundle->bstrVal == nullptr) return;
-  bundle->vt = VT_BSTR;
-  GetPortsNamesByBundleAndSide(*bundle.get(), 0, names.get());
-}
-
 }  // namespace
 
 HRESULT RaiseError(HRESULT code, const std::wstring& description) {
@@ -46,13 +32,6 @@ HRESULT RaiseError(HRESULT code, const std::wstring& description) {
       SetErrorInfo(0, info.get());
   }
   return code;
-}
-
-Operation::Operation(const wchar_t* name) : name_(name), before_(QKGetLastError()) {
-  if (before_ == ERROR_INVALID_DATA) {
-    ReplaceHeldRefusal();
-    before_ = QKGetLastError();
-  }
 }
 
 Operation::Operation(const wchar_t* name, const void* result) : Operation(name) {
@@ -69,13 +48,20 @@ VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind
   if (refused()) return v;
   std::wstring_view text;
   if (!TextOf(v, &text)) {
-    // The library's own conversion (same call, flags and locale; a null
-    // reference it refuses unread); what it cannot convert goes on as given,
-    // for the library to refuse with its own code.
-    if (kind != NameKind::kAnyValue || converted_->vt != VT_EMPTY) return v;
-    if ((v.vt & VT_BYREF) != 0 && v.byref == nullptr) return v;
-    if (VariantChangeType(converted_.get(), &v, 0, VT_BSTR) != S_OK || converted_->vt != VT_BSTR) {
+    // A string only: the library refuses anything else with its own code.
+    if (kind != NameKind::kAnyValue) return v;
+    // The library's own conversion (same call, flags and locale), made here
+    // once: converting a script object runs the script's code, which may
+    // fail or give other text the next time. What cannot be converted is
+    // refused, never handed on for the library to try again.
+    if ((v.vt & VT_BYREF) != 0 && v.byref == nullptr) {
+      Refuse(L"the " + std::wstring(what) + L" name is a null reference");
+      return v;
+    }
+    if (converted_->vt != VT_EMPTY || VariantChangeType(converted_.get(), &v, 0, VT_BSTR) != S_OK ||
+        converted_->vt != VT_BSTR) {
       converted_.reset();
+      Refuse(L"the " + std::wstring(what) + L" name cannot be turned into text");
       return v;
     }
     v = *converted_.get();
@@ -88,23 +74,21 @@ VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind
 
 VARIANT Operation::Value(const VARIANT& value) { return Unwrapped(value); }
 
-VARIANT Operation::Integer(const VARIANT& value) { return IntegerArgument(value); }
-
 int Operation::Whole(const VARIANT& value, const wchar_t* what) {
   int number = 0;
   if (!refused() && !WholeNumber(value, &number)) Refuse(std::wstring(what) + L" must be a whole number");
   return number;
 }
 
-HRESULT Operation::Answer(int result, VARIANT_BOOL* answer) const {
-  if (!result && QKGetLastError() != before_) return Finish(result);
-  *answer = result ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+int Operation::Number(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule) {
+  const int number = Whole(value, what);
+  if (!refused() && !lumbrex::Accepts(rule, number))
+    Refuse(std::wstring(what) + L" is " + lumbrex::AcceptedValues(rule) + L", not " + std::to_wstring(number));
+  return number;
 }
 
-HRESULT Operation::List(int result, lumbrex::UniqueVariant& list, VARIANT* out) const {
-  const HRESULT hr = Finish(result, Failure::kStoresCode);
-  return FAILED(hr) ? hr : ListResult(list, out);
+VARIANT Operation::IntegerVariant(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule) {
+  return I4(Number(value, what, rule));
 }
 
 std::wstring Operation::CodeReason(unsigned int code) const {
@@ -115,14 +99,20 @@ std::wstring Operation::CodeReason(unsigned int code) const {
   return CodeText(code) + L" (" + number + L")";
 }
 
-HRESULT Operation::Finish(int result, Failure failure) const {
-  if (result) return S_OK;
-  const unsigned int code = QKGetLastError();
+HRESULT Operation::Finish(Failure failure) const {
+  if (outcome_.result) return S_OK;
+  const unsigned int code = outcome_.code;
   const std::wstring failed = std::wstring(name_) + L" failed: ";
-  if (code != before_ || (failure == Failure::kStoresCode && code != 0))
+  if (outcome_.StoredCode() || (failure == Failure::kStoresCode && code != 0))
     return RaiseError(HRESULT_FROM_WIN32(code), failed + CodeReason(code));
-  // No code of this call: a held 13 was replaced before it (the constructor),
-  // so an unchanged code is not a refused argument.
+  // The library stores nothing when the pipe breaks under a command, and
+  // LastError keeps its old code: the number is the pipe's own error.
+  if (outcome_.ConnectionLost())
+    return RaiseError(HRESULT_FROM_WIN32(outcome_.systemError),
+                      failed + L"the connection to the service was lost (" + CodeText(outcome_.systemError) +
+                          L"): the service ended or closed the pipe before it answered; connect again once it runs");
+  // No code of this call: a held 13 was replaced before it (Observe), so an
+  // unchanged code is not a refused argument.
   switch (failure) {
     case Failure::kConnect:
       return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");

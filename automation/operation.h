@@ -6,8 +6,12 @@
 #include <oleauto.h>
 
 #include <string>
+#include <utility>
 
 #include "api/raii.h"
+#include "callers/call_outcome.h"
+#include "callers/number_rules.h"
+#include "results.h"
 
 namespace lumbrex_automation {
 
@@ -56,46 +60,63 @@ enum class NameKind {
 
 class Operation {
  public:
-  // Notes the library's last-error code before the call: the library stores
-  // a code only on failing paths and never clears it, so a changed code is
-  // what this call stored. A held 13 is first replaced (see the .cpp).
-  explicit Operation(const wchar_t* name);
+  explicit Operation(const wchar_t* name) : name_(name) {}
   // For a method with a result: a null result pointer (a caller through the
   // interface's table) is refused before anything is sent.
   Operation(const wchar_t* name, const void* result);
 
   // The inputs, unwrapped; after the first refused one the rest are not
-  // looked at and refused() holds.
+  // looked at, and the export is not called.
   // A name checked as the service will read it. One the library turns into
-  // text comes back as that text, held by this object until it ends, so the
-  // text checked is the text sent.
+  // text is turned into text here, once, and comes back as that text (held
+  // by this object until it ends), so the text checked is the text sent.
   VARIANT Name(const VARIANT& value, const wchar_t* what, NameKind kind = NameKind::kString);
   VARIANT Value(const VARIANT& value);                       // passed on as given
-  VARIANT Integer(const VARIANT& value);                     // integer VARIANT argument
-  int Whole(const VARIANT& value, const wchar_t* what);      // plain int argument
+  int Whole(const VARIANT& value, const wchar_t* what);      // any whole number within 32 bits
+  // A whole number within the argument's rule; IntegerVariant gives it as
+  // the VT_I4 the library takes for an integer VARIANT argument.
+  int Number(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule);
+  VARIANT IntegerVariant(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule);
   // What a stored 2 means for this method (kNoSuchTarget, ...); without it
   // the description gives the system's text alone.
   void MissingMeans(const wchar_t* meaning) { missing_ = meaning; }
   bool refused() const { return FAILED(refusal_); }
-  HRESULT refusal() const { return refusal_; }
 
-  // S_OK for a result of 1; otherwise raises the error for the way the export fails.
-  HRESULT Finish(int result, Failure failure = Failure::kCommand) const;
+  // Calls the export (unless an input was refused) and gives the method's
+  // HRESULT: S_OK for a result of 1, else the error for the way it fails.
+  template <typename Call>
+  HRESULT Run(Call&& call, Failure failure = Failure::kCommand) {
+    if (refused()) return refusal_;
+    outcome_ = lumbrex::Observe(std::forward<Call>(call));
+    return Finish(failure);
+  }
   // For exports whose 0 is an answer (no, not running): True or False, or
-  // the error when this call stored a code, which makes the 0 a failure.
-  HRESULT Answer(int result, VARIANT_BOOL* answer) const;
-  // For exports that write a list: the list as the method's result.
-  HRESULT List(int result, lumbrex::UniqueVariant& list, VARIANT* out) const;
+  // the error when the call stored a code or lost the connection.
+  template <typename Call>
+  HRESULT Ask(Call&& call, VARIANT_BOOL* answer) {
+    if (refused()) return refusal_;
+    outcome_ = lumbrex::Observe(std::forward<Call>(call));
+    if (!outcome_.result && (outcome_.StoredCode() || outcome_.ConnectionLost())) return Finish(Failure::kCommand);
+    *answer = outcome_.result ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+  }
+  // For exports that write a list into `list`: the list as the method's result.
+  template <typename Call>
+  HRESULT RunList(Call&& call, lumbrex::UniqueVariant& list, VARIANT* out) {
+    const HRESULT hr = Run(std::forward<Call>(call), Failure::kStoresCode);
+    return FAILED(hr) ? hr : ListResult(list, out);
+  }
 
  private:
+  HRESULT Finish(Failure failure) const;
   HRESULT Refuse(const std::wstring& why);
   // The reason a stored code gives, in this system's words where it has them.
   std::wstring CodeReason(unsigned int code) const;
 
   const wchar_t* name_;
-  unsigned int before_;
   HRESULT refusal_ = S_OK;
   const wchar_t* missing_ = nullptr;
+  lumbrex::CallOutcome outcome_;
   lumbrex::UniqueVariant converted_;  // a name turned into text, passed on by value
 };
 

@@ -4,9 +4,11 @@
 # unregistering with no key of ours left. Wine's COM finds classes in
 # HKLM\Software\Classes only, so the per-user registration leaves a marked
 # copy there; its removal must take that copy back, and only that copy.
-# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT
+# Then, with the service still running, the hostile script of the same
+# language: names that change between reads must be refused.
+# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT HOSTILE_SCRIPT
 set -euo pipefail
-wine_run=$1 bin=$2 script=$3
+wine_run=$1 bin=$2 script=$3 hostile=$4
 service_pid= log=
 clsid='{3c1e7a26-5248-4ab8-98af-8aace66fbbc4}'
 die() { echo "FAIL: $*"; exit 1; }
@@ -36,7 +38,7 @@ regsvr /n /i:user || die "regsvr32 /n /i:user failed"
 
 # Under Wine's cscript a runtime error ends a script silently with status 0:
 # only its last line counts.
-run_script() { "$wine_run" cscript //nologo "$(win "$script")" 2>&1 | tr -d '\r' || true; }
+run_script() { "$wine_run" cscript //nologo "$(win "${1:-$script}")" 2>&1 | tr -d '\r' || true; }
 
 # No service yet: the script reports the object's own error for the connect.
 out=$(run_script)
@@ -58,6 +60,9 @@ grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
 grep -qx "COM70 is held open by: terminal.exe(1) logger.exe(2)" <<<"$out" ||
   die "the script did not read the driver's two rows for COM70"
 grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+" <<<"$out" || die "the script did not read a version"
+out=$(run_script "$hostile")
+echo "$out"
+grep -qx "HOSTILE OK" <<<"$out" || die "the hostile script did not finish"
 
 regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
 left=$(our_keys HKCU; our_keys HKLM)

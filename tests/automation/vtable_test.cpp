@@ -72,10 +72,11 @@ class ThreadLocale {
 };
 
 // A script object whose default property is a given text: what a name
-// becomes when a method turns it into text.
+// becomes when a method turns it into text. The first `failures` reads fail,
+// as a script's property that raises an error does.
 class DefaultText final : public IDispatch {
  public:
-  explicit DefaultText(const wchar_t* text) : text_(text) {}
+  explicit DefaultText(const wchar_t* text, int failures = 0) : text_(text), failures_(failures) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid != IID_IUnknown && iid != IID_IDispatch) return *out = nullptr, E_NOINTERFACE;
     *out = this;
@@ -91,6 +92,7 @@ class DefaultText final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                    UINT*) override {
     if (id != DISPID_VALUE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
+    if (failures_ > 0) return --failures_, DISP_E_EXCEPTION;
     VariantInit(result);
     result->vt = VT_BSTR;
     result->bstrVal = SysAllocString(text_);
@@ -99,6 +101,7 @@ class DefaultText final : public IDispatch {
 
  private:
   const wchar_t* text_;
+  int failures_;
 };
 
 VARIANT Dispatch(IDispatch* object) { return testsupport::OfType(VT_DISPATCH, reinterpret_cast<intptr_t>(object)); }
@@ -200,15 +203,22 @@ TEST(AutomationTable, FailuresNameTheirCause) {
   ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
   ASSERT_EQ(c->ConnectToLocalService(), S_OK);
   Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), port(Bstr(L"COM1")), cafe(Bstr(L"caf\u00e9"));
-  const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy(), e = cafe.copy();
-  const VARIANT parity9 = I4(9), eight = I4(8), one = I4(1), zero = I4(0);
+  Var dashed(Bstr(L"COM-1"));  // no port name for the library, nothing the object refuses
+  const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy(), e = cafe.copy(), d = dashed.copy();
+  const VARIANT eight = I4(8), one = I4(1), three = I4(3);
   Var app(Bstr(L"My, App.exe")), textSide(Bstr(L"1"));
   const VARIANT a = app.copy(), unset = testsupport::OfType(VT_EMPTY), yes = testsupport::OfType(VT_BOOL, -1);
   LONG real = 1;  // VBA's "Dim t As Long" passed on
   DefaultText injected(L"x!DEL_BUNDLE B");
+  // Refused on its first read, then "x!DEL_BUNDLE B": read once, or B goes.
+  DefaultText shiftyAdd(L"x!DEL_BUNDLE B", 1), shiftyState(L"x!DEL_BUNDLE B", 1);
   Var out;
   VARIANT_BOOL open = VARIANT_FALSE;
-  const auto badParity = [&] { return c->BundleSetRealPortParameters(b, s, p, one, parity9, eight, one, zero); };
+  const auto badPort = [&] { return c->BundleSetMainPortForSide(b, s, d); };
+  const auto params = [&](int baud, int parity, int data, int stop, int flow) {
+    return c->BundleSetRealPortParameters(b, s, p, I4(baud), I4(parity), I4(data), I4(stop), I4(flow));
+  };
+  const HRESULT brokenPipe = HRESULT_FROM_WIN32(ERROR_BROKEN_PIPE);
   const struct {
     const char* call;
     std::function<HRESULT()> run;
@@ -222,11 +232,9 @@ TEST(AutomationTable, FailuresNameTheirCause) {
        HRESULT(0x80070002), L"the option is not stored"},
       {"GetBundlesNames, no root key", [&] { return c->GetBundlesNames(&out); }, HRESULT(0x80070002),
        L"no configuration yet"},
-      {"parity 9, code 2 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
-      // 13 stored over 13: the object cannot tell the library's refusal from
-      // the service's, and must not blame the service alone.
+      {"port COM-1, code 2 held", badPort, HRESULT(0x8007000D), L"the library refused an argument"},
       // 13 stored over 13 is still the library's refusal of this call.
-      {"parity 9 again, code 13 held", badParity, HRESULT(0x8007000D), L"the library refused an argument"},
+      {"port COM-1 again, code 13 held", badPort, HRESULT(0x8007000D), L"the library refused an argument"},
       {"port state, code 13 held, port no string", [&] { return c->BundleGetPortState(b, s, one, &open); },
        HRESULT(0x8007000D), L"the library refused an argument"},
       // A letter of the system's code page that the thread's lacks: the
@@ -240,16 +248,49 @@ TEST(AutomationTable, FailuresNameTheirCause) {
       // The library turns this name into text itself: the object checks that text.
       {"an object whose default property holds '!'",
        [&] { return c->AddBundle(Dispatch(&injected)); }, HRESULT(0x8007000D), L"'!'"},
+      {"AddBundle, an object whose first read fails", [&] { return c->AddBundle(Dispatch(&shiftyAdd)); },
+       HRESULT(0x8007000D), L"cannot be turned into text"},
+      {"GetBundleState, an object whose first read fails",
+       [&] { return c->GetBundleState(Dispatch(&shiftyState), &open); }, HRESULT(0x8007000D),
+       L"cannot be turned into text"},
+      // Numbers the library would take and store as something else.
+      {"baud rate 0", [&] { return params(0, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to 2147483647, not 0"},
+      {"baud rate -1", [&] { return params(-1, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to"},
+      {"parity 5", [&] { return params(9600, 5, 8, 0, 0); }, HRESULT(0x8007000D), L"parity is 0 to 4"},
+      {"data bits 9", [&] { return params(9600, 0, 9, 0, 0); }, HRESULT(0x8007000D), L"dataBits is 5 to 8, not 9"},
+      {"flow control 3", [&] { return params(9600, 0, 8, 0, 3); }, HRESULT(0x8007000D), L"flowControl is 0 to 2"},
+      {"mask 4", [&] { return c->BundlePortSetPermissions(b, s, p, I4(4)); }, HRESULT(0x8007000D),
+       L"mask is 0 to 3"},
+      {"port type 3", [&] { return c->BundleAddPort(b, s, p, three); }, HRESULT(0x8007000D), L"portType is 1 (real)"},
+      {"side 2", [&] { return c->BundleDeletePort(b, I4(2), p); }, HRESULT(0x8007000D), L"side is 0 (input side)"},
+      {"side -1, which the library reads as the output side",
+       [&] { return c->BundlePortGetPermissions(b, I4(-1), p, &out); }, HRESULT(0x8007000D), L"side is 0"},
+      {"share permission 8", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, eight); },
+       HRESULT(0x8007000D), L"permission is 0, or"},
       {"side unset", [&] { return c->BundleDeletePort(b, unset, p); }, HRESULT(0x8007000D), L"whole number"},
       {"side True", [&] { return c->BundleDeletePort(b, yes, p); }, HRESULT(0x8007000D), L"whole number"},
       {"side as text", [&] { return c->BundleDeletePort(b, textSide.copy(), p); }, HRESULT(0x8007000D),
        L"whole number"},
-      // The library escapes ',' in an application name: only its refusal of
-      // permission 8 stops this call.
-      {"application name with ','", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, a, eight); },
-       HRESULT(0x8007000D), L"the library refused an argument"},
+      // The library escapes ',' in an application name: the command goes.
+      {"application name with ','", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, a, three); }, S_OK, L"",
+       1},
       {"port type in a by-reference Long",
        [&] { return c->BundleAddPort(b, s, p, testsupport::ByRef(VT_I4, &real)); }, S_OK, L"", 1},
+      // The service dies: the library stores nothing, the object says so.
+      {"the service closes after reading the command",
+       [&] {
+         service.QueueReply(testsupport::TestPipeServer::Close());
+         return c->AddBundle(b);
+       },
+       brokenPipe, L"the connection to the service was lost", 1},
+      {"the service closes in the middle of its reply",
+       [&] {
+         c->DisconnectFromService();  // the broken pipe goes; a new one opens
+         c->ConnectToLocalService();
+         service.QueueReply(testsupport::TestPipeServer::Reply{"OK", true});
+         return c->GetBundleState(b, &open);
+       },
+       brokenPipe, L"the connection to the service was lost", 1},
   };
   for (const auto& row : rows) {
     SetErrorInfo(0, nullptr);
