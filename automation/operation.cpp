@@ -34,6 +34,11 @@ HRESULT RaiseError(HRESULT code, const std::wstring& description) {
   return code;
 }
 
+std::mutex& Operation::CallTurn() {
+  static std::mutex turn;
+  return turn;
+}
+
 Operation::Operation(const wchar_t* name, const void* result) : Operation(name) {
   if (result == nullptr) refusal_ = RaiseError(E_POINTER, std::wstring(name_) + L" refused: the result pointer is null");
 }

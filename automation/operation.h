@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -87,7 +88,7 @@ class Operation {
   template <typename Call>
   HRESULT Run(Call&& call, Failure failure = Failure::kCommand) {
     if (refused()) return refusal_;
-    outcome_ = lumbrex::Observe(std::forward<Call>(call));
+    Observe(std::forward<Call>(call));
     return Finish(failure);
   }
   // For exports whose 0 is an answer (no, not running): True or False, or
@@ -95,7 +96,7 @@ class Operation {
   template <typename Call>
   HRESULT Ask(Call&& call, VARIANT_BOOL* answer) {
     if (refused()) return refusal_;
-    outcome_ = lumbrex::Observe(std::forward<Call>(call));
+    Observe(std::forward<Call>(call));
     if (!outcome_.result && (outcome_.StoredCode() || outcome_.ConnectionLost())) return Finish(Failure::kCommand);
     *answer = outcome_.result ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
@@ -108,6 +109,16 @@ class Operation {
   }
 
  private:
+  // The library's last-error code is one value for the process: two calls
+  // at once would each read the other's code as their own. The calls of all
+  // objects in the process take turns, a command waiting for the service's
+  // reply included.
+  template <typename Call>
+  void Observe(Call&& call) {
+    std::lock_guard<std::mutex> turn(CallTurn());
+    outcome_ = lumbrex::Observe(std::forward<Call>(call));
+  }
+  static std::mutex& CallTurn();
   HRESULT Finish(Failure failure) const;
   HRESULT Refuse(const std::wstring& why);
   // The reason a stored code gives, in this system's words where it has them.

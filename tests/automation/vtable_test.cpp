@@ -4,8 +4,11 @@
 #include <initguid.h>
 #include <ole2.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -299,6 +302,43 @@ TEST(AutomationTable, FailuresNameTheirCause) {
     EXPECT_THAT(ErrorDescription(), testing::HasSubstr(row.says)) << row.call;
     EXPECT_EQ(service.CommandCount(), before + row.sends) << row.call;
   }
+}
+
+// Threads failing at once in different ways, on one object: each call must
+// report its own failure, though the library keeps one code for the process.
+// The command's failure stores no code, so a code another thread stores
+// during it would read as the command's.
+TEST(AutomationTable, ThreadsAtOnceEachGetTheirOwnError) {
+  testsupport::RegistryFixture registry;  // no configuration: a bundle query stores 2
+  ControlObject object;                   // not connected: a command fails and stores nothing
+  ILumbrexControl* c = object.get();
+  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
+  Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), dashed(Bstr(L"COM-1"));
+  const VARIANT b = bundle.copy(), s = side.copy(), d = dashed.copy();
+  const struct {
+    const char* call;
+    std::function<HRESULT()> run;
+    HRESULT number;
+  } rows[] = {
+      {"BundleGetPortType, no bundle (2)", [&] { Var out; return c->BundleGetPortType(b, s, d, &out); },
+       HRESULT(0x80070002)},
+      // The library refuses port COM-1 (13) and sends nothing.
+      {"BundleSetMainPortForSide, port COM-1 (13)", [&] { return c->BundleSetMainPortForSide(b, s, d); },
+       HRESULT(0x8007000D)},
+      {"AddBundle, no connection (nothing stored)", [&] { return c->AddBundle(b); }, HRESULT(0x80040201)},
+  };
+  constexpr int kCalls = 1000;
+  std::atomic<int> wrong[3] = {{0}, {0}, {0}};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 3; ++t)
+    threads.emplace_back([&, t] {
+      CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      for (int i = 0; i < kCalls; ++i)
+        if (rows[t].run() != rows[t].number) ++wrong[t];
+      CoUninitialize();
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(wrong[r].load(), 0) << rows[r].call;
 }
 
 }  // namespace
