@@ -36,8 +36,9 @@ PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, con
 }
 
 // The object holds nothing but its reference count and its type
-// information, so any thread may call it at any time ("Both"): the library
-// serialises what needs serialising.
+// information, so any thread may call it at any time ("Both"): its calls
+// into the library take turns (Operation), and the library serialises the
+// rest.
 class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexControl> {
  public:
   using DispatchObject::DispatchObject;
