@@ -94,6 +94,53 @@ struct BstrTraits {
 };
 using UniqueBstr = UniqueResource<BstrTraits>;
 
+// A SAFEARRAY of our own (SafeArrayDestroy frees its elements as well).
+// Destroying fails while a lock is held: a SafeArrayLockHold on it must end first.
+struct SafeArrayTraits {
+  using Type = SAFEARRAY*;
+  static SAFEARRAY* None() { return nullptr; }
+  static bool Valid(SAFEARRAY* a) { return a != nullptr; }
+  static void Close(SAFEARRAY* a) { SafeArrayDestroy(a); }
+};
+using UniqueSafeArray = UniqueResource<SafeArrayTraits>;
+
+// One lock on a SAFEARRAY (SafeArrayLock), released at the end of its scope
+// or by Unlock. SafeArrayRedim refuses a locked array, so a builder unlocks
+// around each growth and locks again.
+class SafeArrayLockHold {
+ public:
+  SafeArrayLockHold() = default;
+  SafeArrayLockHold(const SafeArrayLockHold&) = delete;
+  SafeArrayLockHold& operator=(const SafeArrayLockHold&) = delete;
+  ~SafeArrayLockHold() { Unlock(); }
+  // Locks `array` (after releasing a lock held on another); false if it failed.
+  bool Lock(SAFEARRAY* array) {
+    Unlock();
+    if (array == nullptr || FAILED(SafeArrayLock(array))) return false;
+    held_ = array;
+    return true;
+  }
+  void Unlock() {
+    if (held_ != nullptr) SafeArrayUnlock(std::exchange(held_, nullptr));
+  }
+ private:
+  SAFEARRAY* held_ = nullptr;
+};
+
+// Ownership of a mutex (WaitForSingleObject gave it) until the end of the
+// scope; `owned` false holds nothing, for a wait that did not give it.
+class MutexHold {
+ public:
+  MutexHold(HANDLE mutex, bool owned) : mutex_(owned ? mutex : nullptr) {}
+  MutexHold(const MutexHold&) = delete;
+  MutexHold& operator=(const MutexHold&) = delete;
+  ~MutexHold() {
+    if (mutex_ != nullptr) ReleaseMutex(mutex_);
+  }
+ private:
+  HANDLE mutex_;
+};
+
 // A VARIANT of our own, cleared when it goes out of scope.
 class UniqueVariant {
  public:

@@ -1,26 +1,24 @@
 #include "api/result_array.h"
 
-#include <utility>
-
 namespace lumbrex {
 
 HRESULT ResultArray::Grow(LONG* index) {
-  if (array_ == nullptr) {
+  if (!array_.valid()) {
     SAFEARRAYBOUND bound{0, 0};
-    array_ = SafeArrayCreate(elementType_, 1, &bound);
-    if (array_ == nullptr) return E_OUTOFMEMORY;
-    SafeArrayLock(array_);
+    array_.reset(SafeArrayCreate(elementType_, 1, &bound));
+    if (!array_.valid()) return E_OUTOFMEMORY;
+    lock_.Lock(array_.get());
   }
   LONG lower = 0, upper = -1;
-  SafeArrayGetLBound(array_, 1, &lower);
-  SafeArrayGetUBound(array_, 1, &upper);
+  SafeArrayGetLBound(array_.get(), 1, &lower);
+  SafeArrayGetUBound(array_.get(), 1, &upper);
   const LONG count = upper - lower + 1;
   // Grows by exactly one element, no spare capacity: the array is never larger
   // than its entries (the cost is measured in docs/benchmarks.md).
   SAFEARRAYBOUND bound{static_cast<ULONG>(count + 1), lower};
-  SafeArrayUnlock(array_);
-  const HRESULT hr = SafeArrayRedim(array_, &bound);
-  SafeArrayLock(array_);
+  lock_.Unlock();
+  const HRESULT hr = SafeArrayRedim(array_.get(), &bound);
+  lock_.Lock(array_.get());
   if (FAILED(hr)) return hr;
   *index = lower + count;
   return S_OK;
@@ -28,7 +26,7 @@ HRESULT ResultArray::Grow(LONG* index) {
 
 void* ResultArray::Slot(LONG index) const {
   void* slot = nullptr;
-  SafeArrayPtrOfIndex(array_, &index, &slot);
+  SafeArrayPtrOfIndex(array_.get(), &index, &slot);
   return slot;
 }
 
@@ -57,7 +55,7 @@ HRESULT ResultArray::Add(const VARIANT* value) {
 bool ResultArray::CopyTo(VARIANT* output) const {
   VariantInit(output);
   SAFEARRAY* copy = nullptr;
-  if (array_ == nullptr || FAILED(SafeArrayCopy(array_, &copy)) || copy == nullptr) return false;
+  if (!array_.valid() || FAILED(SafeArrayCopy(array_.get(), &copy)) || copy == nullptr) return false;
   output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
   output->parray = copy;
   return true;
@@ -65,18 +63,11 @@ bool ResultArray::CopyTo(VARIANT* output) const {
 
 bool ResultArray::Detach(VARIANT* output) {
   VariantInit(output);
-  if (array_ == nullptr) return false;
-  SafeArrayUnlock(array_);
+  if (!array_.valid()) return false;
+  lock_.Unlock();
   output->vt = static_cast<VARTYPE>(VT_ARRAY | elementType_);
-  output->parray = std::exchange(array_, nullptr);
+  output->parray = array_.release();
   return true;
-}
-
-void ResultArray::Destroy() {
-  if (array_ == nullptr) return;
-  SafeArrayUnlock(array_);
-  SafeArrayDestroy(array_);
-  array_ = nullptr;
 }
 
 }  // namespace lumbrex

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "api/raii.h"
+
 namespace lumbrex {
 
 // A growable one-dimensional SAFEARRAY (lower bound 0) of VT_BSTR or
@@ -12,7 +14,6 @@ class ResultArray {
   explicit ResultArray(VARTYPE elementType) : elementType_(elementType) {}
   ResultArray(const ResultArray&) = delete;
   ResultArray& operator=(const ResultArray&) = delete;
-  ~ResultArray() { Destroy(); }
 
   // VT_BSTR builder: a copy of value up to its first NUL; null is E_INVALIDARG,
   // its slot kept (null), so that element i stays the i-th entry.
@@ -29,15 +30,14 @@ class ResultArray {
   bool Detach(VARIANT* output);
 
  private:
-  // Unlocks and destroys the array, if any; the builder is empty afterwards.
-  void Destroy();
   // Add's first half: create the array if needed, make room for one more
   // element, give its index.
   HRESULT Grow(LONG* index);
   void* Slot(LONG index) const;
 
   VARTYPE elementType_;
-  SAFEARRAY* array_ = nullptr;
+  UniqueSafeArray array_;
+  SafeArrayLockHold lock_;  // after array_: unlocked before it is destroyed
 };
 
 }  // namespace lumbrex

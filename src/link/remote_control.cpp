@@ -14,24 +14,6 @@ CRemoteControl g_remoteControl;
 
 std::wstring RemotePipePath(const Text& server) { return std::wstring(L"\\\\") + server + L"\\pipe\\" + kPipeName; }
 
-namespace {
-
-// Owns the link mutex from a successful wait until the end of the transaction.
-class LinkMutexHold {
- public:
-  LinkMutexHold(HANDLE mutex, bool owned) : mutex_(mutex), owned_(owned) {}
-  ~LinkMutexHold() {
-    if (owned_) ReleaseMutex(mutex_);
-  }
-  LinkMutexHold(const LinkMutexHold&) = delete;
-  LinkMutexHold& operator=(const LinkMutexHold&) = delete;
- private:
-  HANDLE mutex_;
-  bool owned_;
-};
-
-}  // namespace
-
 CRemoteControl::CRemoteControl() : linkMutex_(CreateMutexW(nullptr, FALSE, nullptr)) {}
 
 CRemoteControl::~CRemoteControl() {
@@ -119,7 +101,7 @@ bool CRemoteControl::Transact(std::string message, uint32_t timeoutMs) {
   if (wait == WAIT_TIMEOUT) return false;  // nothing written, mutex not held
   // Any other outcome proceeds; only a wait that gave us the mutex (signalled
   // or abandoned) is paired with a release.
-  LinkMutexHold hold(linkMutex_, wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
+  const MutexHold hold(linkMutex_, wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED);
 
   const PipeUse use = UsePipe();
   if (use.handle() == INVALID_HANDLE_VALUE) return false;  // no pipe open: the write cannot be made
