@@ -63,6 +63,10 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
       {"GET_PORT_STATE B1,In,com3!", "OK!", {}},
       {"GET_PORT_STATE B1,Out,COM3!", "ERROR!", {}},
       {"SET_MAIN B1,Out,COM3!", "ERROR!", {{kB1, L"OutMain", L""}}},
+      // Names as the registry matches them, beyond ASCII: deleting "p\xE9" deletes the main port "P\xC9".
+      {"ADD_PORT B1,Out,P\xC9,Virtual!", "OK!", {{kOut, L"P\u00C9", L"Virtual||1|1"}}},
+      {"SET_MAIN B1,Out,P\xC9!", "OK!", {{kB1, L"OutMain", L"P\u00C9"}}},
+      {"DEL_PORT B1,Out,p\xE9!", "OK!", {{kOut, L"P\u00C9", L"-"}, {kB1, L"OutMain", L""}}},
       {"SET_MAIN B1,In,COM3!", "OK!", {{kB1, L"InMain", L"COM3"}}},
       {"SET_RPORT_PARAMS B1,In,COM3,19200-E-7-1-X|1|0!", "OK!", {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}}},
       {"SET_RPORT_PARAMS B1,In,COM4,9600-N-8-0|1|1!", "ERROR!", {{kIn, L"COM4", L"-"}}},
@@ -91,6 +95,51 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
     SCOPED_TRACE(step.command);
     EXPECT_EQ(client_.Transact(step.command), step.reply);
     for (const Check& c : step.after) EXPECT_EQ(Stored(c.key, c.name, c.view), c.want) << c.key << L"\\" << c.name;
+  }
+}
+
+// A side's main port is empty or one of that side's ports, asked of the registry.
+bool MainIsAPortOfItsSide(const std::wstring& bundle, bool in) {
+  const std::wstring main = Stored(bundle, in ? L"InMain" : L"OutMain");
+  return main.empty() || main == L"-" || Stored(bundle + (in ? L"\\IN" : L"\\OUT"), main.c_str()) != L"-";
+}
+
+// Commands as the pipe server hands them to the store, as UTF-16 text, so that
+// names no ANSI code page holds reach it too: after every command no main port
+// names a port its side lacks, whatever the letter case it was named in.
+TEST(ConfigStoreNames, NoMainPortOutlivesItsPort) {
+  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  lumbrex::service::ConfigStore store;
+  struct Step { const wchar_t* command; bool ok; };
+  const struct { std::vector<Step> steps; const wchar_t* inMain; } rows[] = {
+      {{{L"ADD_PORT N,In,COM3,Real", 1}, {L"SET_MAIN N,In,com3", 1}, {L"DEL_PORT N,In,cOm3", 1}}, L""},
+      {{{L"ADD_PORT N,In,PÉ,Real", 1}, {L"SET_MAIN N,In,PÉ", 1}, {L"DEL_PORT N,In,Pé", 1}}, L""},
+      {{{L"ADD_PORT N,In,Pé,Real", 1}, {L"ADD_PORT N,In,PÉ,Virtual", 0}, {L"SET_MAIN N,In,pÉ", 1},
+        {L"DEL_PORT N,In,PÉ", 1}, {L"GET_PORT_STATE N,In,pé", 0}}, L""},
+      {{{L"ADD_PORT N,In,Порт,Real", 1}, {L"SET_MAIN N,In,ПОРТ", 1}, {L"DEL_PORT N,In,порт", 1}}, L""},
+      {{{L"ADD_PORT N,In,Σήμα,Real", 1}, {L"SET_MAIN N,In,σήμα", 1}, {L"DEL_PORT N,In,ΣΉΜΑ", 1}}, L""},
+      {{{L"ADD_PORT N,In,Ω,Real", 1}, {L"SET_MAIN N,In,ω", 1}, {L"DEL_PORT N,In,Ω", 1}, {L"SET_MAIN N,In,ω", 0}}, L""},
+      // Names the registry tells apart, and the other side's port of the same name, leave the main port.
+      {{{L"ADD_PORT N,In,straße,Real", 1}, {L"ADD_PORT N,In,STRASSE,Real", 1}, {L"SET_MAIN N,In,straße", 1},
+        {L"DEL_PORT N,In,STRASSE", 1}}, L"straße"},
+      {{{L"ADD_PORT N,In,Pé,Real", 1}, {L"SET_MAIN N,In,Pé", 1}, {L"DEL_PORT N,In,Pe", 0}}, L"Pé"},
+      {{{L"ADD_PORT N,In,Дом,Real", 1}, {L"ADD_PORT N,Out,дом,Real", 1}, {L"SET_MAIN N,In,Дом", 1},
+        {L"SET_MAIN N,Out,ДОМ", 1}, {L"DEL_PORT N,Out,дОм", 1}}, L"Дом"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.steps.front().command);
+    DeleteTree(kRoot + L"\\N");
+    std::vector<Step> steps{{L"ADD_BUNDLE 4,N", true}};
+    steps.insert(steps.end(), row.steps.begin(), row.steps.end());
+    for (const Step& step : steps) {
+      lumbrex::service::Request request;
+      const bool ok = !lumbrex::service::ParseCommand(step.command, request) && store.Apply(request).ok;
+      EXPECT_EQ(ok, step.ok) << step.command;
+      EXPECT_TRUE(MainIsAPortOfItsSide(kRoot + L"\\N", true) && MainIsAPortOfItsSide(kRoot + L"\\N", false))
+          << step.command;
+    }
+    EXPECT_EQ(Stored(kRoot + L"\\N", L"InMain"), row.inMain);
+    EXPECT_EQ(Stored(kRoot + L"\\N", L"OutMain"), L"");
   }
 }
 
