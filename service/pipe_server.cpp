@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cstring>
 #include <exception>
 #include <string>
 #include <utility>
@@ -192,7 +193,16 @@ bool PipeServer::StartClient(UniqueHandle pipe, uint64_t client) {
     // The slot first: a started thread always has its owner.
     ClientThread& slot = clients_[client];
     slot.thread = std::thread([this, pipe = std::move(pipe), client]() mutable {
-      ServeClient(std::move(pipe), client);
+      try {
+        ServeClient(std::move(pipe), client);
+      } catch (...) {
+        // Out of memory: this client's pipe closes (its stream would be out
+        // of step), and the service serves on.
+        try {
+          log_.Line("client " + std::to_string(client) + ": out of memory; pipe closed");
+        } catch (...) {
+        }
+      }
       ClientEnded(client);
     });
   } catch (const std::exception&) {
@@ -254,39 +264,36 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
     return;
   }
   log_.Line(who + "connected");
-  CommandFramer framer(options_.maxCommandBytes);
+  Exchange exchange(options_.maxCommandBytes, [&](const std::string& text, bool overlong) {
+    if (!overlong) return HandleCommand(client, text);
+    // Not carried out, whatever it says: its text was not kept.
+    log_.Line(who + Logger::Printable(text) + "... (" + std::to_string(exchange.OverlongBytes()) +
+              " bytes) -> ERROR (command longer than " + std::to_string(options_.maxCommandBytes) + " bytes)");
+    return false;
+  });
   char buffer[1024];
   for (;;) {
     DWORD got = 0;
     // Between commands a client may stay quiet as long as it likes (the
     // library keeps its pipe open while connected); halfway through one, not.
-    const DWORD timeout = framer.PendingSize() != 0 ? options_.idleTimeoutMs : INFINITE;
+    const size_t pending = exchange.PendingSize();
+    const DWORD timeout = pending != 0 ? options_.idleTimeoutMs : INFINITE;
     if (!Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, got, timeout)) {
       if (GetLastError() == ERROR_TIMEOUT)
-        log_.Line(who + "nothing more of an unfinished command (" + std::to_string(framer.PendingSize()) +
-                  " bytes) for " + std::to_string(timeout) + " ms; pipe closed");
-      else if (framer.PendingSize() != 0)
-        log_.Line(who + "disconnected; " + std::to_string(framer.PendingSize()) +
-                  " bytes of an unfinished command dropped");
+        log_.Line(who + "nothing more of an unfinished command (" + std::to_string(pending) + " bytes) for " +
+                  std::to_string(timeout) + " ms; pipe closed");
+      else if (pending != 0)
+        log_.Line(who + "disconnected; " + std::to_string(pending) + " bytes of an unfinished command dropped");
       else
         log_.Line(who + "disconnected");
       return;
     }
-    framer.Append(buffer, got);
-    std::string command;
-    for (CommandFramer::Got next; (next = framer.Next(command)) != CommandFramer::Got::kNothing;) {
-      std::string reply;
-      if (next == CommandFramer::Got::kOverlong) {
-        // Not carried out, whatever it says: its text was not kept.
-        log_.Line(who + Logger::Printable(command) + "... (" + std::to_string(framer.OverlongBytes()) +
-                  " bytes) -> ERROR (command longer than " + std::to_string(options_.maxCommandBytes) + " bytes)");
-        reply = "ERROR!";
-      } else {
-        reply = HandleCommand(client, command);
-      }
+    exchange.Append(buffer, got);
+    for (const char* reply; (reply = exchange.NextReply()) != nullptr;) {
       DWORD sent = 0;
-      if (!Transfer(pipe.get(), event.get(), true, reply.data(), static_cast<DWORD>(reply.size()), sent) ||
-          sent != reply.size()) {
+      const DWORD size = static_cast<DWORD>(std::strlen(reply));
+      // WriteFile only reads the reply.
+      if (!Transfer(pipe.get(), event.get(), true, const_cast<char*>(reply), size, sent) || sent != size) {
         log_.Line(who + "reply could not be written; pipe closed");
         return;
       }
@@ -294,33 +301,29 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
   }
 }
 
-std::string PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
-  const char* reason = nullptr;
-  LONG code = ERROR_SUCCESS;
-  bool ok = false;
-  if (ansi.find('\0') != std::string::npos) {
-    reason = "NUL byte in the command";
-  } else {
+bool PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
+  Outcome outcome{false, "NUL byte in the command", ERROR_SUCCESS};
+  if (ansi.find('\0') == std::string::npos) {
     Request request;
-    reason = ParseCommand(FromAnsi(ansi), request);
-    if (!reason) {
-      const Outcome outcome = store_.Apply(request);
-      ok = outcome.ok;
-      reason = outcome.reason;
-      code = outcome.code;
+    outcome.reason = ParseCommand(FromAnsi(ansi), request);
+    if (!outcome.reason) outcome = store_.Apply(request);
+  }
+  // The command is carried out or refused by now: a log line that cannot be
+  // made must not turn its reply into a refusal.
+  try {
+    std::string line = "client " + std::to_string(client) + ": " + Logger::Printable(ansi) + " -> ";
+    if (outcome.ok) {
+      line += "OK";
+    } else {
+      line += "ERROR (";
+      line += outcome.reason ? outcome.reason : "refused";
+      if (outcome.code != ERROR_SUCCESS) line += ", registry error " + std::to_string(outcome.code);
+      line += ")";
     }
+    log_.Line(line);
+  } catch (...) {
   }
-  std::string line = "client " + std::to_string(client) + ": " + Logger::Printable(ansi) + " -> ";
-  if (ok) {
-    line += "OK";
-  } else {
-    line += "ERROR (";
-    line += reason ? reason : "refused";
-    if (code != ERROR_SUCCESS) line += ", registry error " + std::to_string(code);
-    line += ")";
-  }
-  log_.Line(line);
-  return ok ? "OK!" : "ERROR!";
+  return outcome.ok;
 }
 
 }  // namespace lumbrex::service

@@ -40,8 +40,9 @@ class PipeServer {
   // nothing runs on this object afterwards. Safe to call more than once.
   void Stop();
 
-  // Handles one command text (without "!"): the reply text and the log line.
-  std::string HandleCommand(uint64_t client, const std::string& ansi);
+  // Carries out one command text (without "!") and logs it; true when it was
+  // carried out. Throws only before anything was changed.
+  bool HandleCommand(uint64_t client, const std::string& ansi);
 
  private:
   // A client's thread: running, or ended and waiting to be joined.
