@@ -39,25 +39,28 @@ std::wstring FromAnsi(const std::string& ansi) {
   return wide;
 }
 
-// One listening instance of the accept loop.
+// One listening instance of the accept loop, with its seat under the cap.
 struct ListeningSlot {
+  ClientCap::Seat seat;  // declared before `pipe`: given back only once the instance has closed
   UniqueHandle pipe;
   UniqueHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   OVERLAPPED overlapped{};
   bool armed = false;           // a connect is pending or has completed
   bool connectedAtOnce = false;  // ConnectNamedPipe found the client there already
+  bool waitingForRoom = false;   // at the cap: armed when a seat comes back
 };
 
 }  // namespace
 
 PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
-    : options_(options), store_(store), log_(log) {}
+    : options_(options), store_(store), log_(log), cap_(options.maxClients, kAcceptLoops) {}
 
 PipeServer::~PipeServer() { Stop(); }
 
 DWORD PipeServer::Start() {
   stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_.valid()) return GetLastError();
+  if (cap_.Error() != ERROR_SUCCESS) return cap_.Error();
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.put(), nullptr)) {
     // The system's default security for pipes applies.
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
@@ -66,13 +69,16 @@ DWORD PipeServer::Start() {
   // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
   // ignores that flag, so look for a listening pipe first as well.
   if (WaitNamedPipeW(kLocalPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
+  ClientCap::Seat seat = cap_.Take();
+  if (!seat) return ERROR_INVALID_PARAMETER;  // a cap of 0 clients
   UniqueHandle first(CreateInstance(true));
   if (!first.valid()) return GetLastError();
   try {
     acceptors_.reserve(kAcceptLoops);
-    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, first.get());
+    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, 0, first.get(), std::move(seat));
     first.release();  // the first accept loop owns it now
-    for (int i = 1; i < kAcceptLoops; ++i) acceptors_.emplace_back(&PipeServer::AcceptLoop, this, HANDLE(nullptr));
+    for (int i = 1; i < kAcceptLoops; ++i)
+      acceptors_.emplace_back(&PipeServer::AcceptLoop, this, i, HANDLE(nullptr), ClientCap::Seat());
   } catch (const std::exception&) {
     Stop();
     return ERROR_NOT_ENOUGH_MEMORY;
@@ -99,19 +105,30 @@ HANDLE PipeServer::CreateInstance(bool first) {
                           kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
 }
 
-void PipeServer::AcceptLoop(HANDLE firstInstance) {
+void PipeServer::AcceptLoop(int loop, HANDLE firstInstance, ClientCap::Seat firstSeat) {
   ListeningSlot slots[kListening];
+  slots[0].seat = std::move(firstSeat);
   slots[0].pipe.reset(firstInstance);  // null: the slot makes its own
 
   auto arm = [this](ListeningSlot& slot) {
     slot.armed = false;
     slot.connectedAtOnce = false;
+    slot.waitingForRoom = false;
     if (!slot.event.valid()) return;
+    // Set by the connect just handled: a slot left unarmed must not wake the
+    // loop again at once, which would spin and starve the slots after it.
+    ResetEvent(slot.event.get());
+    if (!slot.seat) slot.seat = cap_.Take();
+    if (!slot.seat) {
+      slot.waitingForRoom = true;
+      return;
+    }
+    // An instance that cannot be made keeps its seat for the retry, so that
+    // the loops never wake each other handing one seat back and forth.
     if (!slot.pipe.valid()) slot.pipe.reset(CreateInstance(false));
     if (!slot.pipe.valid()) return;
     slot.overlapped = OVERLAPPED{};
     slot.overlapped.hEvent = slot.event.get();
-    ResetEvent(slot.event.get());
     if (ConnectNamedPipe(slot.pipe.get(), &slot.overlapped)) {
       slot.armed = true;
       return;
@@ -135,22 +152,24 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
   for (auto& slot : slots) arm(slot);
 
   for (;;) {
-    HANDLE waits[kListening + 1];
-    bool allArmed = true;
+    HANDLE waits[kListening + 2];
+    bool retry = false;
     for (int i = 0; i < kListening; ++i) {
       waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_.get();
-      allArmed = allArmed && slots[i].armed;
+      retry = retry || (!slots[i].armed && !slots[i].waitingForRoom);
     }
-    waits[kListening] = stop_.get();
-    // An instance that could not be made is retried every 200 ms.
-    const DWORD wait = WaitForMultipleObjects(kListening + 1, waits, FALSE, allArmed ? INFINITE : 200);
+    waits[kListening] = cap_.RoomEvent(loop);
+    waits[kListening + 1] = stop_.get();
+    // An instance that could not be made is retried every 200 ms; one waiting
+    // for room, when a client leaves.
+    const DWORD wait = WaitForMultipleObjects(kListening + 2, waits, FALSE, retry ? 200 : INFINITE);
     if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) break;
-    if (wait == WAIT_TIMEOUT) {
+    if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + kListening) {
       for (auto& slot : slots)
         if (!slot.armed) arm(slot);
       continue;
     }
-    if (wait >= WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
+    if (wait > WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
       if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) break;
       continue;
     }
@@ -165,12 +184,12 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
     if (connected) {
       JoinClients(false);
       const uint64_t client = nextClient_++;
-      // The instance goes to the client's thread (or is closed); the slot
-      // makes a new one.
-      if (!StartClient(std::move(slot.pipe), client))
+      // The instance and its seat go to the client's thread (or are given
+      // up); the slot makes a new one if there is room.
+      if (!StartClient(std::move(slot.pipe), std::move(slot.seat), client))
         log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
     } else {
-      slot.pipe.reset();
+      slot.pipe.reset();  // its seat stays for the instance made in its place
     }
     arm(slot);
   }
@@ -185,14 +204,14 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
   }
 }
 
-bool PipeServer::StartClient(UniqueHandle pipe, uint64_t client) {
+bool PipeServer::StartClient(UniqueHandle pipe, ClientCap::Seat seat, uint64_t client) {
   // Under the lock, so that the thread cannot mark itself ended before its
   // slot holds it.
   std::lock_guard<std::mutex> hold(clientsLock_);
   try {
     // The slot first: a started thread always has its owner.
     ClientThread& slot = clients_[client];
-    slot.thread = std::thread([this, pipe = std::move(pipe), client]() mutable {
+    slot.thread = std::thread([this, pipe = std::move(pipe), seat = std::move(seat), client]() mutable {
       try {
         ServeClient(std::move(pipe), client);
       } catch (...) {
@@ -203,10 +222,13 @@ bool PipeServer::StartClient(UniqueHandle pipe, uint64_t client) {
         } catch (...) {
         }
       }
+      seat.Release();  // the instance closed with ServeClient's end: room for another
       ClientEnded(client);
     });
   } catch (const std::exception&) {
-    clients_.erase(client);  // the instance closes with `pipe` or with the lambda that held it
+    // The instance closes, and its seat comes back, with `pipe` and `seat` or
+    // with the lambda that held them.
+    clients_.erase(client);
     return false;
   }
   return true;

@@ -211,11 +211,44 @@ TEST(PipeServerObject, AdmitsABurstOf64AndDropsOnlyAClientStuckInACommand) {
   EXPECT_TRUE(PeekNamedPipe(clients[1].get(), nullptr, 0, nullptr, nullptr, nullptr));
 }
 
+// At the cap no instance listens: the next open fails at once with
+// ERROR_PIPE_BUSY and WaitNamedPipe waits, while the admitted clients are
+// served; one leaving lets the waiting one in, and the cap holds again.
+TEST(PipeServerObject, RefusesClientsPastItsCapAndAdmitsOneWhenAnotherLeaves) {
+  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  lumbrex::service::Logger log;  // no output
+  lumbrex::service::ConfigStore store;
+  lumbrex::service::ServerOptions options;
+  options.maxClients = 3;
+  lumbrex::service::PipeServer server(options, store, log);
+  ASSERT_EQ(server.Start(), 0u);
+  auto openRefused = [] {
+    const lumbrex::UniqueHandle pipe(CreateFileW(ServiceProcess::PipePath(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    return !pipe.valid() && GetLastError() == ERROR_PIPE_BUSY && !WaitNamedPipeW(ServiceProcess::PipePath(), 300);
+  };
+  std::vector<std::unique_ptr<PipeClient>> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.push_back(std::make_unique<PipeClient>());
+    ASSERT_TRUE(clients.back()->Connect());
+  }
+  EXPECT_TRUE(openRefused());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(clients[i]->Transact("ADD_BUNDLE 4,Cap" + std::to_string(i) + "!"), "OK!");
+  clients[1].reset();
+  PipeClient late;
+  ASSERT_TRUE(late.Connect());  // waits on the pipe until the freed seat listens
+  EXPECT_EQ(late.Transact("DEL_BUNDLE Cap1!"), "OK!");
+  EXPECT_TRUE(openRefused());
+  EXPECT_EQ(clients[0]->Transact("GET_BUNDLE_STATE Cap2!"), "OK!");
+}
+
 // Run by hand: no wait for a Service Control Manager, a wrong argument named.
 TEST(ServiceMode, ArgumentsByHand) {
   const struct { std::vector<std::wstring> arguments; DWORD exitCode; const char* says; } runs[] = {
       {{}, 2, "usage: lumbrex-service.exe MODE"}, {{L"--foreground", L"--x"}, 2, "unknown argument '--x'"},
-      {{L"--idle-timeout", L"soon"}, 2, "'soon'"}, {{L"--version"}, 0, "lumbrex-service 1."}};
+      {{L"--idle-timeout", L"soon"}, 2, "'soon'"}, {{L"--max-clients", L"0"}, 2, "1 to 1000, not '0'"},
+      {{L"--foreground", L"--max-clients"}, 2, "--max-clients needs a value"}, {{L"--version"}, 0, "lumbrex-service 1."}};
   for (const auto& run : runs) {
     const ProgramRun result = RunProgram(L"lumbrex-service.exe", run.arguments, 5000);
     EXPECT_TRUE(result.exitCode == run.exitCode && result.output.find(run.says) != std::string::npos) << result.output;
