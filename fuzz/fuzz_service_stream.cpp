@@ -4,6 +4,9 @@
 // second byte picks) as such with their true length; every command it gives
 // is parsed, and a command the parser accepts names only what the registry
 // can hold (key names 1 to 255 or 127 units without "\", applications 1 to 127).
+// The same stream through an exchange whose handler carries out, refuses or
+// throws by a command's length gets exactly one reply per piece, in order.
+#include <new>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@ using lumbrex::Char16;
 using lumbrex::Text;
 using lumbrex::service::CommandFramer;
 using lumbrex::service::CommandWord;
+using lumbrex::service::Exchange;
 using lumbrex::service::Request;
 
 namespace {
@@ -83,5 +87,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(got == expected);
   FUZZ_CHECK(framer.PendingSize() == stream.size() - start);
+
+  // The handler's verdict by length: 0 refused, 1 carried out, 2 throws.
+  auto verdict = [](size_t length) { return length % 3; };
+  std::string wanted;
+  for (const std::string& piece : expected) {
+    const bool overlong = !piece.empty() && piece[0] == '!';  // the model's mark
+    wanted += !overlong && verdict(piece.size()) == 1 ? "OK!" : "ERROR!";
+  }
+  size_t handled = 0;
+  Exchange exchange(limit, [&](const std::string& text, bool overlong) {
+    ++handled;
+    if (overlong) return true;  // must be refused all the same
+    if (verdict(text.size()) == 2) throw std::bad_alloc();
+    return verdict(text.size()) == 1;
+  });
+  std::string replies;
+  for (size_t at = 0; at < stream.size(); at += write) {
+    const std::string piece = stream.substr(at, write);
+    exchange.Append(piece.data(), piece.size());
+    while (const char* reply = exchange.NextReply()) replies += reply;
+  }
+  FUZZ_CHECK(replies == wanted);
+  FUZZ_CHECK(handled == expected.size());
   return 0;
 }

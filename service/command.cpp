@@ -256,4 +256,16 @@ CommandFramer::Got CommandFramer::Next(std::string& out) {
   return Got::kOverlong;
 }
 
+const char* Exchange::NextReply() {
+  const CommandFramer::Got got = framer_.Next(command_);
+  if (got == CommandFramer::Got::kNothing) return nullptr;
+  bool done = false;
+  try {
+    done = handler_(command_, got == CommandFramer::Got::kOverlong) && got == CommandFramer::Got::kCommand;
+  } catch (...) {
+    done = false;  // the command is answered all the same
+  }
+  return done ? "OK!" : "ERROR!";
+}
+
 }  // namespace lumbrex::service

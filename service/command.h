@@ -4,7 +4,9 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "common/text.h"
 
@@ -84,6 +86,31 @@ class CommandFramer {
   std::string head_;     // the first bytes of a command being dropped
   size_t dropped_ = 0;   // how many of its bytes are gone
   size_t overlongBytes_ = 0;
+};
+
+// One client's exchange: its bytes in, its replies out. Every "!"-ended
+// command gets exactly one reply, in order: "OK!" when it was carried out,
+// "ERROR!" when not. An over-long command is never carried out. A handler
+// that throws has carried nothing out (the service's store allocates nothing
+// after its first registry change), so that is a refusal, never a missing or
+// second reply.
+class Exchange {
+ public:
+  // Carries out one command and says whether it did. An over-long one comes
+  // only to be logged (`overlong` set, its head as text, its length in
+  // OverlongBytes()) and is refused whatever the handler says.
+  using Handler = std::function<bool(const std::string& text, bool overlong)>;
+  Exchange(size_t limit, Handler handler) : framer_(limit), handler_(std::move(handler)) {}
+  // Throws when the bytes cannot be held; the stream is out of step then.
+  void Append(const char* data, size_t size) { framer_.Append(data, size); }
+  // The reply to the next complete command, or nullptr while there is none.
+  const char* NextReply();
+  size_t OverlongBytes() const { return framer_.OverlongBytes(); }
+  size_t PendingSize() const { return framer_.PendingSize(); }
+ private:
+  CommandFramer framer_;
+  Handler handler_;
+  std::string command_;
 };
 
 }  // namespace lumbrex::service

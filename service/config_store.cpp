@@ -58,6 +58,14 @@ LONG QueryString(HKEY key, const wchar_t* name, std::wstring& text) {
   return ERROR_SUCCESS;
 }
 
+// The registry's rule for key and value names: equal without regard to case,
+// unit by unit over all of Unicode (PÉ and pé, ПОРТ and порт are one name),
+// with no other folding ("STRASSE" and "straße" are two).
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 bool ValueExists(HKEY key, const wchar_t* name) {
   return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
@@ -212,17 +220,23 @@ Outcome ConfigStore::DelPort(const Request& r) {
   UniqueHkey side;
   Outcome outcome = OpenPort(r, KEY_ALL_ACCESS, side);
   if (!outcome.ok) return outcome;
-  LONG status = RegDeleteValueW(side.get(), r.port.c_str());
-  if (status != ERROR_SUCCESS) return Failed("port entry cannot be deleted", status);
-  // A main port that is gone is no main port any more.
   UniqueHkey bundle;
-  status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
-  if (status != ERROR_SUCCESS) return Ok();
+  LONG status = OpenKey(BundlePath(r.bundle), KEY_ALL_ACCESS | kView64, bundle);
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  // A main port that is gone is no main port any more. It is cleared before
+  // the port goes, so that no failure on the way leaves it naming a port the
+  // side no longer has.
   std::wstring main;
-  if (QueryString(bundle.get(), MainValueName(r.side), main) == ERROR_SUCCESS &&
-      EqualsIgnoringAsciiCase(main, r.port)) {
+  const bool wasMain =
+      QueryString(bundle.get(), MainValueName(r.side), main) == ERROR_SUCCESS && SameName(main, r.port);
+  if (wasMain) {
     status = SetString(bundle.get(), MainValueName(r.side), L"");
     if (status != ERROR_SUCCESS) return Failed("main port cannot be cleared", status);
+  }
+  status = RegDeleteValueW(side.get(), r.port.c_str());
+  if (status != ERROR_SUCCESS) {
+    if (wasMain) SetString(bundle.get(), MainValueName(r.side), main);  // the port stays, and stays main
+    return Failed("port entry cannot be deleted", status);
   }
   return Ok();
 }

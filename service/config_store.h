@@ -21,7 +21,8 @@ class ConfigStore {
  public:
   // Carries out one request. Every request holds the store's lock from its
   // first registry read to its last write, so concurrent clients see each
-  // command whole.
+  // command whole. Whatever it allocates comes before its first registry
+  // change, so when it throws, nothing was changed.
   Outcome Apply(const Request& request);
 
  private:

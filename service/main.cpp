@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "api/raii.h"
+#include "arguments.h"
 #include "common/names.h"
 #include "config_store.h"
 #include "logger.h"
@@ -21,87 +22,24 @@ using lumbrex::UniqueLocalMemory;
 using lumbrex::UniqueServiceHandle;
 using lumbrex::service::ConfigStore;
 using lumbrex::service::Logger;
+using lumbrex::service::Mode;
+using lumbrex::service::ParseArguments;
+using lumbrex::service::ParseMaxClients;
+using lumbrex::service::ParseSeconds;
 using lumbrex::service::PipeServer;
+using lumbrex::service::PrintUsage;
 using lumbrex::service::ServerOptions;
+using lumbrex::service::Settings;
 using lumbrex::service::ToUtf8;
 
 constexpr const wchar_t kDisplayName[] = L"Lumbrex bundling service (stand-in)";
 constexpr DWORD kScmWaitMs = 20000;
-
-enum class Mode { None, Foreground, Service, Install, Uninstall, Start, Stop, Help, Version };
-
-struct Settings {
-  Mode mode = Mode::None;
-  bool allowRemote = true;  // the service serves ConnectToRemoteService
-  std::wstring logPath;
-  std::wstring idleTimeout;  // seconds, as given; empty: the server's default
-};
 
 Settings g_settings;
 // Both live until the process ends: a console handler thread may still wait
 // on them while the process exits.
 HANDLE g_stopRequested = nullptr;  // manual-reset: stop the server
 HANDLE g_stopped = nullptr;        // manual-reset: the server has stopped
-
-void PrintUsage() {
-  std::fwprintf(stderr,
-                L"usage: lumbrex-service.exe MODE [--local-only] [--log FILE] [--idle-timeout SECONDS]\n"
-                L"  --foreground  serve the pipe in this console; Ctrl+C stops\n"
-                L"  --install     install as the Windows service %ls (demand start)\n"
-                L"  --uninstall   stop and remove the service\n"
-                L"  --start       start the installed service and wait until it runs\n"
-                L"  --stop        stop the service and wait until it has stopped\n"
-                L"  --service     (used by the Service Control Manager; --install writes it)\n"
-                L"  --version     print the version\n"
-                L"  --local-only  turn away clients from other machines\n"
-                L"  --idle-timeout SECONDS  drop a client that stops halfway through a\n"
-                L"                command for this long (default 30; 0: never)\n"
-                L"  --log FILE    log to FILE (default: stdout in the foreground,\n"
-                L"                %%ProgramData%%\\OSTREL Software\\Lumbrex\\lumbrex-service.log as a service)\n",
-                kServiceName);
-}
-
-// Seconds as plain decimal digits, at most a day.
-bool ParseSeconds(const std::wstring& text, DWORD& seconds) {
-  if (text.empty() || text.size() > 5) return false;
-  seconds = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return false;
-    seconds = seconds * 10 + (c - L'0');
-  }
-  return seconds <= 86400;
-}
-
-// The arguments into `settings`; an empty text, or what is wrong with them.
-std::wstring ParseArguments(int argc, wchar_t** argv, Settings& settings) {
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    Mode mode = Mode::None;
-    if (arg == L"--foreground") mode = Mode::Foreground;
-    else if (arg == L"--service") mode = Mode::Service;
-    else if (arg == L"--install") mode = Mode::Install;
-    else if (arg == L"--uninstall") mode = Mode::Uninstall;
-    else if (arg == L"--start") mode = Mode::Start;
-    else if (arg == L"--stop") mode = Mode::Stop;
-    else if (arg == L"--help" || arg == L"-h" || arg == L"/?") mode = Mode::Help;
-    else if (arg == L"--version") mode = Mode::Version;
-    else if (arg == L"--local-only") settings.allowRemote = false;
-    else if (arg == L"--log" || arg == L"--idle-timeout") {
-      if (i + 1 >= argc) return arg + L" needs a value";
-      (arg == L"--log" ? settings.logPath : settings.idleTimeout) = argv[++i];
-      DWORD seconds = 0;
-      if (arg == L"--idle-timeout" && !ParseSeconds(settings.idleTimeout, seconds))
-        return L"--idle-timeout takes whole seconds from 0 to 86400, not '" + settings.idleTimeout + L"'";
-    } else {
-      return L"unknown argument '" + arg + L"'";
-    }
-    if (mode != Mode::None) {
-      if (settings.mode != Mode::None) return L"more than one mode: '" + arg + L"'";
-      settings.mode = mode;
-    }
-  }
-  return {};
-}
 
 std::wstring DefaultServiceLogPath() {
   wchar_t folder[MAX_PATH];
@@ -140,6 +78,8 @@ DWORD Serve(Logger& log, bool service, void (*running)()) {
   options.allowRemote = g_settings.allowRemote;
   DWORD seconds = 0;
   if (ParseSeconds(g_settings.idleTimeout, seconds)) options.idleTimeoutMs = seconds ? seconds * 1000 : INFINITE;
+  DWORD clients = 0;
+  if (ParseMaxClients(g_settings.maxClients, clients)) options.maxClients = clients;
   PipeServer server(options, store, log);
   const DWORD status = server.Start();
   if (status != ERROR_SUCCESS) {
@@ -264,6 +204,7 @@ int Install() {
   if (!g_settings.allowRemote) command += L" --local-only";
   if (!g_settings.logPath.empty()) command += L" --log \"" + g_settings.logPath + L"\"";
   if (!g_settings.idleTimeout.empty()) command += L" --idle-timeout " + g_settings.idleTimeout;
+  if (!g_settings.maxClients.empty()) command += L" --max-clients " + g_settings.maxClients;
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
   UniqueServiceHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,

@@ -2,6 +2,7 @@
 
 #include <sddl.h>
 
+#include <cstring>
 #include <exception>
 #include <string>
 #include <utility>
@@ -38,25 +39,28 @@ std::wstring FromAnsi(const std::string& ansi) {
   return wide;
 }
 
-// One listening instance of the accept loop.
+// One listening instance of the accept loop, with its seat under the cap.
 struct ListeningSlot {
+  ClientCap::Seat seat;  // declared before `pipe`: given back only once the instance has closed
   UniqueHandle pipe;
   UniqueHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   OVERLAPPED overlapped{};
   bool armed = false;           // a connect is pending or has completed
   bool connectedAtOnce = false;  // ConnectNamedPipe found the client there already
+  bool waitingForRoom = false;   // at the cap: armed when a seat comes back
 };
 
 }  // namespace
 
 PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
-    : options_(options), store_(store), log_(log) {}
+    : options_(options), store_(store), log_(log), cap_(options.maxClients, kAcceptLoops) {}
 
 PipeServer::~PipeServer() { Stop(); }
 
 DWORD PipeServer::Start() {
   stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_.valid()) return GetLastError();
+  if (cap_.Error() != ERROR_SUCCESS) return cap_.Error();
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.put(), nullptr)) {
     // The system's default security for pipes applies.
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
@@ -65,13 +69,16 @@ DWORD PipeServer::Start() {
   // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
   // ignores that flag, so look for a listening pipe first as well.
   if (WaitNamedPipeW(kLocalPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
+  ClientCap::Seat seat = cap_.Take();
+  if (!seat) return ERROR_INVALID_PARAMETER;  // a cap of 0 clients
   UniqueHandle first(CreateInstance(true));
   if (!first.valid()) return GetLastError();
   try {
     acceptors_.reserve(kAcceptLoops);
-    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, first.get());
+    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, 0, first.get(), std::move(seat));
     first.release();  // the first accept loop owns it now
-    for (int i = 1; i < kAcceptLoops; ++i) acceptors_.emplace_back(&PipeServer::AcceptLoop, this, HANDLE(nullptr));
+    for (int i = 1; i < kAcceptLoops; ++i)
+      acceptors_.emplace_back(&PipeServer::AcceptLoop, this, i, HANDLE(nullptr), ClientCap::Seat());
   } catch (const std::exception&) {
     Stop();
     return ERROR_NOT_ENOUGH_MEMORY;
@@ -98,19 +105,30 @@ HANDLE PipeServer::CreateInstance(bool first) {
                           kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
 }
 
-void PipeServer::AcceptLoop(HANDLE firstInstance) {
+void PipeServer::AcceptLoop(int loop, HANDLE firstInstance, ClientCap::Seat firstSeat) {
   ListeningSlot slots[kListening];
+  slots[0].seat = std::move(firstSeat);
   slots[0].pipe.reset(firstInstance);  // null: the slot makes its own
 
   auto arm = [this](ListeningSlot& slot) {
     slot.armed = false;
     slot.connectedAtOnce = false;
+    slot.waitingForRoom = false;
     if (!slot.event.valid()) return;
+    // Set by the connect just handled: a slot left unarmed must not wake the
+    // loop again at once, which would spin and starve the slots after it.
+    ResetEvent(slot.event.get());
+    if (!slot.seat) slot.seat = cap_.Take();
+    if (!slot.seat) {
+      slot.waitingForRoom = true;
+      return;
+    }
+    // An instance that cannot be made keeps its seat for the retry, so that
+    // the loops never wake each other handing one seat back and forth.
     if (!slot.pipe.valid()) slot.pipe.reset(CreateInstance(false));
     if (!slot.pipe.valid()) return;
     slot.overlapped = OVERLAPPED{};
     slot.overlapped.hEvent = slot.event.get();
-    ResetEvent(slot.event.get());
     if (ConnectNamedPipe(slot.pipe.get(), &slot.overlapped)) {
       slot.armed = true;
       return;
@@ -134,22 +152,24 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
   for (auto& slot : slots) arm(slot);
 
   for (;;) {
-    HANDLE waits[kListening + 1];
-    bool allArmed = true;
+    HANDLE waits[kListening + 2];
+    bool retry = false;
     for (int i = 0; i < kListening; ++i) {
       waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_.get();
-      allArmed = allArmed && slots[i].armed;
+      retry = retry || (!slots[i].armed && !slots[i].waitingForRoom);
     }
-    waits[kListening] = stop_.get();
-    // An instance that could not be made is retried every 200 ms.
-    const DWORD wait = WaitForMultipleObjects(kListening + 1, waits, FALSE, allArmed ? INFINITE : 200);
+    waits[kListening] = cap_.RoomEvent(loop);
+    waits[kListening + 1] = stop_.get();
+    // An instance that could not be made is retried every 200 ms; one waiting
+    // for room, when a client leaves.
+    const DWORD wait = WaitForMultipleObjects(kListening + 2, waits, FALSE, retry ? 200 : INFINITE);
     if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) break;
-    if (wait == WAIT_TIMEOUT) {
+    if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + kListening) {
       for (auto& slot : slots)
         if (!slot.armed) arm(slot);
       continue;
     }
-    if (wait >= WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
+    if (wait > WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
       if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) break;
       continue;
     }
@@ -164,12 +184,12 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
     if (connected) {
       JoinClients(false);
       const uint64_t client = nextClient_++;
-      // The instance goes to the client's thread (or is closed); the slot
-      // makes a new one.
-      if (!StartClient(std::move(slot.pipe), client))
+      // The instance and its seat go to the client's thread (or are given
+      // up); the slot makes a new one if there is room.
+      if (!StartClient(std::move(slot.pipe), std::move(slot.seat), client))
         log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
     } else {
-      slot.pipe.reset();
+      slot.pipe.reset();  // its seat stays for the instance made in its place
     }
     arm(slot);
   }
@@ -184,19 +204,31 @@ void PipeServer::AcceptLoop(HANDLE firstInstance) {
   }
 }
 
-bool PipeServer::StartClient(UniqueHandle pipe, uint64_t client) {
+bool PipeServer::StartClient(UniqueHandle pipe, ClientCap::Seat seat, uint64_t client) {
   // Under the lock, so that the thread cannot mark itself ended before its
   // slot holds it.
   std::lock_guard<std::mutex> hold(clientsLock_);
   try {
     // The slot first: a started thread always has its owner.
     ClientThread& slot = clients_[client];
-    slot.thread = std::thread([this, pipe = std::move(pipe), client]() mutable {
-      ServeClient(std::move(pipe), client);
+    slot.thread = std::thread([this, pipe = std::move(pipe), seat = std::move(seat), client]() mutable {
+      try {
+        ServeClient(std::move(pipe), client);
+      } catch (...) {
+        // Out of memory: this client's pipe closes (its stream would be out
+        // of step), and the service serves on.
+        try {
+          log_.Line("client " + std::to_string(client) + ": out of memory; pipe closed");
+        } catch (...) {
+        }
+      }
+      seat.Release();  // the instance closed with ServeClient's end: room for another
       ClientEnded(client);
     });
   } catch (const std::exception&) {
-    clients_.erase(client);  // the instance closes with `pipe` or with the lambda that held it
+    // The instance closes, and its seat comes back, with `pipe` and `seat` or
+    // with the lambda that held them.
+    clients_.erase(client);
     return false;
   }
   return true;
@@ -254,39 +286,36 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
     return;
   }
   log_.Line(who + "connected");
-  CommandFramer framer(options_.maxCommandBytes);
+  Exchange exchange(options_.maxCommandBytes, [&](const std::string& text, bool overlong) {
+    if (!overlong) return HandleCommand(client, text);
+    // Not carried out, whatever it says: its text was not kept.
+    log_.Line(who + Logger::Printable(text) + "... (" + std::to_string(exchange.OverlongBytes()) +
+              " bytes) -> ERROR (command longer than " + std::to_string(options_.maxCommandBytes) + " bytes)");
+    return false;
+  });
   char buffer[1024];
   for (;;) {
     DWORD got = 0;
     // Between commands a client may stay quiet as long as it likes (the
     // library keeps its pipe open while connected); halfway through one, not.
-    const DWORD timeout = framer.PendingSize() != 0 ? options_.idleTimeoutMs : INFINITE;
+    const size_t pending = exchange.PendingSize();
+    const DWORD timeout = pending != 0 ? options_.idleTimeoutMs : INFINITE;
     if (!Transfer(pipe.get(), event.get(), false, buffer, sizeof buffer, got, timeout)) {
       if (GetLastError() == ERROR_TIMEOUT)
-        log_.Line(who + "nothing more of an unfinished command (" + std::to_string(framer.PendingSize()) +
-                  " bytes) for " + std::to_string(timeout) + " ms; pipe closed");
-      else if (framer.PendingSize() != 0)
-        log_.Line(who + "disconnected; " + std::to_string(framer.PendingSize()) +
-                  " bytes of an unfinished command dropped");
+        log_.Line(who + "nothing more of an unfinished command (" + std::to_string(pending) + " bytes) for " +
+                  std::to_string(timeout) + " ms; pipe closed");
+      else if (pending != 0)
+        log_.Line(who + "disconnected; " + std::to_string(pending) + " bytes of an unfinished command dropped");
       else
         log_.Line(who + "disconnected");
       return;
     }
-    framer.Append(buffer, got);
-    std::string command;
-    for (CommandFramer::Got next; (next = framer.Next(command)) != CommandFramer::Got::kNothing;) {
-      std::string reply;
-      if (next == CommandFramer::Got::kOverlong) {
-        // Not carried out, whatever it says: its text was not kept.
-        log_.Line(who + Logger::Printable(command) + "... (" + std::to_string(framer.OverlongBytes()) +
-                  " bytes) -> ERROR (command longer than " + std::to_string(options_.maxCommandBytes) + " bytes)");
-        reply = "ERROR!";
-      } else {
-        reply = HandleCommand(client, command);
-      }
+    exchange.Append(buffer, got);
+    for (const char* reply; (reply = exchange.NextReply()) != nullptr;) {
       DWORD sent = 0;
-      if (!Transfer(pipe.get(), event.get(), true, reply.data(), static_cast<DWORD>(reply.size()), sent) ||
-          sent != reply.size()) {
+      const DWORD size = static_cast<DWORD>(std::strlen(reply));
+      // WriteFile only reads the reply.
+      if (!Transfer(pipe.get(), event.get(), true, const_cast<char*>(reply), size, sent) || sent != size) {
         log_.Line(who + "reply could not be written; pipe closed");
         return;
       }
@@ -294,33 +323,29 @@ void PipeServer::ServeClient(UniqueHandle pipe, uint64_t client) {
   }
 }
 
-std::string PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
-  const char* reason = nullptr;
-  LONG code = ERROR_SUCCESS;
-  bool ok = false;
-  if (ansi.find('\0') != std::string::npos) {
-    reason = "NUL byte in the command";
-  } else {
+bool PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
+  Outcome outcome{false, "NUL byte in the command", ERROR_SUCCESS};
+  if (ansi.find('\0') == std::string::npos) {
     Request request;
-    reason = ParseCommand(FromAnsi(ansi), request);
-    if (!reason) {
-      const Outcome outcome = store_.Apply(request);
-      ok = outcome.ok;
-      reason = outcome.reason;
-      code = outcome.code;
+    outcome.reason = ParseCommand(FromAnsi(ansi), request);
+    if (!outcome.reason) outcome = store_.Apply(request);
+  }
+  // The command is carried out or refused by now: a log line that cannot be
+  // made must not turn its reply into a refusal.
+  try {
+    std::string line = "client " + std::to_string(client) + ": " + Logger::Printable(ansi) + " -> ";
+    if (outcome.ok) {
+      line += "OK";
+    } else {
+      line += "ERROR (";
+      line += outcome.reason ? outcome.reason : "refused";
+      if (outcome.code != ERROR_SUCCESS) line += ", registry error " + std::to_string(outcome.code);
+      line += ")";
     }
+    log_.Line(line);
+  } catch (...) {
   }
-  std::string line = "client " + std::to_string(client) + ": " + Logger::Printable(ansi) + " -> ";
-  if (ok) {
-    line += "OK";
-  } else {
-    line += "ERROR (";
-    line += reason ? reason : "refused";
-    if (code != ERROR_SUCCESS) line += ", registry error " + std::to_string(code);
-    line += ")";
-  }
-  log_.Line(line);
-  return ok ? "OK!" : "ERROR!";
+  return outcome.ok;
 }
 
 }  // namespace lumbrex::service

@@ -1,5 +1,5 @@
-// The control pipe (kLocalPipePath, common/names.h): byte mode, unlimited
-// instances, a pool of instances listening ahead, one thread per client,
+// The control pipe (kLocalPipePath, common/names.h): byte mode, a pool of
+// instances listening ahead under a cap on clients, one thread per client,
 // overlapped I/O so that a stop request ends every wait.
 #pragma once
 #include <windows.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "api/raii.h"
+#include "client_cap.h"
 #include "config_store.h"
 #include "logger.h"
 
@@ -24,6 +25,9 @@ struct ServerOptions {
   // A client halfway through a command that sends nothing more for this long
   // is dropped, so it cannot hold its instance forever; INFINITE: never.
   DWORD idleTimeoutMs = 30000;
+  // Clients connected at once (at least 1); past it a client's open fails
+  // with ERROR_PIPE_BUSY until one leaves.
+  size_t maxClients = 100;
 };
 
 class PipeServer {
@@ -40,8 +44,9 @@ class PipeServer {
   // nothing runs on this object afterwards. Safe to call more than once.
   void Stop();
 
-  // Handles one command text (without "!"): the reply text and the log line.
-  std::string HandleCommand(uint64_t client, const std::string& ansi);
+  // Carries out one command text (without "!") and logs it; true when it was
+  // carried out. Throws only before anything was changed.
+  bool HandleCommand(uint64_t client, const std::string& ansi);
 
  private:
   // A client's thread: running, or ended and waiting to be joined.
@@ -51,10 +56,11 @@ class PipeServer {
   };
 
   HANDLE CreateInstance(bool first);
-  void AcceptLoop(HANDLE firstInstance);
-  // Starts the thread that serves a connected instance; false when none could
-  // be started (the instance is closed then).
-  bool StartClient(UniqueHandle pipe, uint64_t client);
+  // Accept loop number `loop`; the first one is handed the first instance.
+  void AcceptLoop(int loop, HANDLE firstInstance, ClientCap::Seat firstSeat);
+  // Starts the thread that serves a connected instance and holds its seat;
+  // false when none could be started (the instance is closed then).
+  bool StartClient(UniqueHandle pipe, ClientCap::Seat seat, uint64_t client);
   void ServeClient(UniqueHandle pipe, uint64_t client);
   // Overlapped read or write, waiting on the I/O or the stop event, at most
   // `timeoutMs` (then false with ERROR_TIMEOUT).
@@ -71,6 +77,7 @@ class PipeServer {
   Logger& log_;
   UniqueHandle stop_;             // manual-reset event, set by Stop
   UniqueLocalMemory security_;    // the pipe's security descriptor
+  ClientCap cap_;                 // every instance's seat; outlives every client thread
   std::vector<std::thread> acceptors_;
   std::mutex clientsLock_;
   std::map<uint64_t, ClientThread> clients_;  // under clientsLock_

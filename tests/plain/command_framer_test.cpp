@@ -1,14 +1,17 @@
 // How the stand-in service cuts a client's byte stream into commands: at
 // each "!", across writes, and with over-long commands dropped as they come
-// yet answered once, so that the client keeps its pipe.
+// yet answered once, so that the client keeps its pipe; and the replies that
+// stream gets back, one per command.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 #include "command.h"
 
 using lumbrex::service::CommandFramer;
+using lumbrex::service::Exchange;
 
 TEST(CommandFramer, CutsAtEachBangAndDropsOverlongCommandsWhole) {
   const std::string x11(11, 'x'), x8(8, 'x');
@@ -56,4 +59,44 @@ TEST(CommandFramer, CountsAFloodAndKeepsItsHeadForTheLog) {
   ASSERT_EQ(framer.Next(command), CommandFramer::Got::kOverlong);
   EXPECT_EQ(framer.OverlongBytes(), 64u << 16);
   EXPECT_EQ(command, std::string(200, 'A'));
+}
+
+// Bytes in, replies out: exactly one reply per "!", in order, whatever the
+// command met. The handler carries out commands starting "ok" and throws for
+// "throw" (as the service's handler does when memory runs out before its
+// registry change); an over-long command that starts "ok" must not be carried
+// out, nor answered early and then again for its tail ("ERROR!OK!").
+TEST(Exchange, AnswersEveryCommandExactlyOnce) {
+  const std::string x9(9, 'x');
+  const struct {
+    std::vector<std::string> writes;
+    std::string replies;
+    std::vector<std::string> handled;  // what the handler saw, over-long ones as "!" + text
+  } cases[] = {
+      {{"ok!"}, "OK!", {"ok"}},
+      {{"no!"}, "ERROR!", {"no"}},
+      {{"throw!"}, "ERROR!", {"throw"}},
+      {{"!"}, "ERROR!", {""}},
+      {{"ok!throw!ok!no!"}, "OK!ERROR!OK!ERROR!", {"ok", "throw", "ok", "no"}},
+      {{"o", "k", "!"}, "OK!", {"ok"}},
+      {{"ok" + x9 + "!"}, "ERROR!", {"!ok" + x9}},   // one past the bound: refused whole
+      {{"ok" + x9, "ok!"}, "ERROR!", {"!ok" + x9}},  // the tail past the bound is no command of its own
+      {{"ok" + x9, x9, "!ok!"}, "ERROR!OK!", {"!ok" + x9, "ok"}},  // two commands, two replies
+      {{"ok!ok"}, "OK!", {"ok"}},  // the client leaves mid-command: no reply to the part
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> handled;
+    Exchange exchange(10, [&](const std::string& text, bool overlong) {
+      handled.push_back(overlong ? "!" + text : text);
+      if (text.rfind("throw", 0) == 0) throw std::bad_alloc();
+      return text.rfind("ok", 0) == 0;
+    });
+    std::string replies;
+    for (const std::string& write : c.writes) {
+      exchange.Append(write.data(), write.size());
+      while (const char* reply = exchange.NextReply()) replies += reply;
+    }
+    EXPECT_EQ(replies, c.replies) << c.writes.front();
+    EXPECT_EQ(handled, c.handled) << c.writes.front();
+  }
 }

@@ -63,6 +63,10 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
       {"GET_PORT_STATE B1,In,com3!", "OK!", {}},
       {"GET_PORT_STATE B1,Out,COM3!", "ERROR!", {}},
       {"SET_MAIN B1,Out,COM3!", "ERROR!", {{kB1, L"OutMain", L""}}},
+      // Names as the registry matches them, beyond ASCII: deleting "p\xE9" deletes the main port "P\xC9".
+      {"ADD_PORT B1,Out,P\xC9,Virtual!", "OK!", {{kOut, L"P\u00C9", L"Virtual||1|1"}}},
+      {"SET_MAIN B1,Out,P\xC9!", "OK!", {{kB1, L"OutMain", L"P\u00C9"}}},
+      {"DEL_PORT B1,Out,p\xE9!", "OK!", {{kOut, L"P\u00C9", L"-"}, {kB1, L"OutMain", L""}}},
       {"SET_MAIN B1,In,COM3!", "OK!", {{kB1, L"InMain", L"COM3"}}},
       {"SET_RPORT_PARAMS B1,In,COM3,19200-E-7-1-X|1|0!", "OK!", {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}}},
       {"SET_RPORT_PARAMS B1,In,COM4,9600-N-8-0|1|1!", "ERROR!", {{kIn, L"COM4", L"-"}}},
@@ -91,6 +95,51 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
     SCOPED_TRACE(step.command);
     EXPECT_EQ(client_.Transact(step.command), step.reply);
     for (const Check& c : step.after) EXPECT_EQ(Stored(c.key, c.name, c.view), c.want) << c.key << L"\\" << c.name;
+  }
+}
+
+// A side's main port is empty or one of that side's ports, asked of the registry.
+bool MainIsAPortOfItsSide(const std::wstring& bundle, bool in) {
+  const std::wstring main = Stored(bundle, in ? L"InMain" : L"OutMain");
+  return main.empty() || main == L"-" || Stored(bundle + (in ? L"\\IN" : L"\\OUT"), main.c_str()) != L"-";
+}
+
+// Commands as the pipe server hands them to the store, as UTF-16 text, so that
+// names no ANSI code page holds reach it too: after every command no main port
+// names a port its side lacks, whatever the letter case it was named in.
+TEST(ConfigStoreNames, NoMainPortOutlivesItsPort) {
+  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  lumbrex::service::ConfigStore store;
+  struct Step { const wchar_t* command; bool ok; };
+  const struct { std::vector<Step> steps; const wchar_t* inMain; } rows[] = {
+      {{{L"ADD_PORT N,In,COM3,Real", 1}, {L"SET_MAIN N,In,com3", 1}, {L"DEL_PORT N,In,cOm3", 1}}, L""},
+      {{{L"ADD_PORT N,In,PÉ,Real", 1}, {L"SET_MAIN N,In,PÉ", 1}, {L"DEL_PORT N,In,Pé", 1}}, L""},
+      {{{L"ADD_PORT N,In,Pé,Real", 1}, {L"ADD_PORT N,In,PÉ,Virtual", 0}, {L"SET_MAIN N,In,pÉ", 1},
+        {L"DEL_PORT N,In,PÉ", 1}, {L"GET_PORT_STATE N,In,pé", 0}}, L""},
+      {{{L"ADD_PORT N,In,Порт,Real", 1}, {L"SET_MAIN N,In,ПОРТ", 1}, {L"DEL_PORT N,In,порт", 1}}, L""},
+      {{{L"ADD_PORT N,In,Σήμα,Real", 1}, {L"SET_MAIN N,In,σήμα", 1}, {L"DEL_PORT N,In,ΣΉΜΑ", 1}}, L""},
+      {{{L"ADD_PORT N,In,Ω,Real", 1}, {L"SET_MAIN N,In,ω", 1}, {L"DEL_PORT N,In,Ω", 1}, {L"SET_MAIN N,In,ω", 0}}, L""},
+      // Names the registry tells apart, and the other side's port of the same name, leave the main port.
+      {{{L"ADD_PORT N,In,straße,Real", 1}, {L"ADD_PORT N,In,STRASSE,Real", 1}, {L"SET_MAIN N,In,straße", 1},
+        {L"DEL_PORT N,In,STRASSE", 1}}, L"straße"},
+      {{{L"ADD_PORT N,In,Pé,Real", 1}, {L"SET_MAIN N,In,Pé", 1}, {L"DEL_PORT N,In,Pe", 0}}, L"Pé"},
+      {{{L"ADD_PORT N,In,Дом,Real", 1}, {L"ADD_PORT N,Out,дом,Real", 1}, {L"SET_MAIN N,In,Дом", 1},
+        {L"SET_MAIN N,Out,ДОМ", 1}, {L"DEL_PORT N,Out,дОм", 1}}, L"Дом"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.steps.front().command);
+    DeleteTree(kRoot + L"\\N");
+    std::vector<Step> steps{{L"ADD_BUNDLE 4,N", true}};
+    steps.insert(steps.end(), row.steps.begin(), row.steps.end());
+    for (const Step& step : steps) {
+      lumbrex::service::Request request;
+      const bool ok = !lumbrex::service::ParseCommand(step.command, request) && store.Apply(request).ok;
+      EXPECT_EQ(ok, step.ok) << step.command;
+      EXPECT_TRUE(MainIsAPortOfItsSide(kRoot + L"\\N", true) && MainIsAPortOfItsSide(kRoot + L"\\N", false))
+          << step.command;
+    }
+    EXPECT_EQ(Stored(kRoot + L"\\N", L"InMain"), row.inMain);
+    EXPECT_EQ(Stored(kRoot + L"\\N", L"OutMain"), L"");
   }
 }
 
@@ -156,17 +205,57 @@ TEST(PipeServerObject, AdmitsABurstOf64AndDropsOnlyAClientStuckInACommand) {
   ASSERT_EQ(std::count_if(clients.begin(), clients.end(), [](auto& c) { return c.valid(); }), 64);
   DWORD sent = 0;
   ASSERT_TRUE(WriteFile(clients[0].get(), "ADD_BUNDLE 4,", 13, &sent, nullptr));
-  Sleep(2500);
-  EXPECT_FALSE(PeekNamedPipe(clients[0].get(), nullptr, 0, nullptr, nullptr, nullptr));
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_BROKEN_PIPE));
+  // The stuck client's read ends when the service closes its pipe; the quiet
+  // one, connected as long, keeps its pipe all the same.
+  auto dropped = std::async(std::launch::async, [&] {
+    char byte = 0;
+    DWORD got = 0;
+    return !ReadFile(clients[0].get(), &byte, 1, &got, nullptr) && GetLastError() == ERROR_BROKEN_PIPE;
+  });
+  const bool ended = dropped.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  if (!ended) server.Stop();  // closes every instance, so that the read, and the test, end
+  EXPECT_TRUE(ended && dropped.get());
   EXPECT_TRUE(PeekNamedPipe(clients[1].get(), nullptr, 0, nullptr, nullptr, nullptr));
+}
+
+// At the cap no instance listens: the next open fails at once with
+// ERROR_PIPE_BUSY and WaitNamedPipe waits, while the admitted clients are
+// served; one leaving lets the waiting one in, and the cap holds again.
+TEST(PipeServerObject, RefusesClientsPastItsCapAndAdmitsOneWhenAnotherLeaves) {
+  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  lumbrex::service::Logger log;  // no output
+  lumbrex::service::ConfigStore store;
+  lumbrex::service::ServerOptions options;
+  options.maxClients = 3;
+  lumbrex::service::PipeServer server(options, store, log);
+  ASSERT_EQ(server.Start(), 0u);
+  auto openRefused = [] {
+    const lumbrex::UniqueHandle pipe(CreateFileW(ServiceProcess::PipePath(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+    return !pipe.valid() && GetLastError() == ERROR_PIPE_BUSY && !WaitNamedPipeW(ServiceProcess::PipePath(), 300);
+  };
+  std::vector<std::unique_ptr<PipeClient>> clients;
+  for (int i = 0; i < 3; ++i) {
+    clients.push_back(std::make_unique<PipeClient>());
+    ASSERT_TRUE(clients.back()->Connect());
+  }
+  EXPECT_TRUE(openRefused());
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(clients[i]->Transact("ADD_BUNDLE 4,Cap" + std::to_string(i) + "!"), "OK!");
+  clients[1].reset();
+  PipeClient late;
+  ASSERT_TRUE(late.Connect());  // waits on the pipe until the freed seat listens
+  EXPECT_EQ(late.Transact("DEL_BUNDLE Cap1!"), "OK!");
+  EXPECT_TRUE(openRefused());
+  EXPECT_EQ(clients[0]->Transact("GET_BUNDLE_STATE Cap2!"), "OK!");
 }
 
 // Run by hand: no wait for a Service Control Manager, a wrong argument named.
 TEST(ServiceMode, ArgumentsByHand) {
   const struct { std::vector<std::wstring> arguments; DWORD exitCode; const char* says; } runs[] = {
       {{}, 2, "usage: lumbrex-service.exe MODE"}, {{L"--foreground", L"--x"}, 2, "unknown argument '--x'"},
-      {{L"--idle-timeout", L"soon"}, 2, "'soon'"}, {{L"--version"}, 0, "lumbrex-service 1."}};
+      {{L"--idle-timeout", L"soon"}, 2, "'soon'"}, {{L"--max-clients", L"0"}, 2, "1 to 1000, not '0'"},
+      {{L"--foreground", L"--max-clients"}, 2, "--max-clients needs a value"}, {{L"--version"}, 0, "lumbrex-service 1."}};
   for (const auto& run : runs) {
     const ProgramRun result = RunProgram(L"lumbrex-service.exe", run.arguments, 5000);
     EXPECT_TRUE(result.exitCode == run.exitCode && result.output.find(run.says) != std::string::npos) << result.output;
