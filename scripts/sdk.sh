@@ -10,6 +10,19 @@ build=$(realpath -m "${1:-$repo/build}")
 if [ ! -f "$build/CMakeCache.txt" ]; then
   (cd "$repo" && cmake --preset mingw -B "$build" >/dev/null)
 fi
+# A CMake build folder cannot move: a moved or copied one still builds from
+# and into the paths it was configured with, so the zip would pack the
+# original's files.
+made_in=$(sed -n 's/^CMAKE_CACHEFILE_DIR:INTERNAL=//p' "$build/CMakeCache.txt")
+made_from=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
+if [ "$(realpath -m "$made_in")" != "$build" ]; then
+  echo "sdk.sh: $build was configured as $made_in (moved or copied: CMake build folders cannot move); give a new folder" >&2
+  exit 1
+fi
+if [ "$(realpath -m "$made_from")" != "$repo" ]; then
+  echo "sdk.sh: $build belongs to the source tree $made_from, not $repo; give a folder of this tree" >&2
+  exit 1
+fi
 cmake --build "$build" --target lumbrex-sdk
 (cd "$build" && cpack -G ZIP --config CPackConfig.cmake >/dev/null)
 zip=$(ls -t "$build"/lumbrex-*-win64.zip | head -1)

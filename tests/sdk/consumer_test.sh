@@ -46,6 +46,10 @@ for line in "38 File: lumbrex.dll" "38 Format: COFF-import-file" "38 Name type: 
 done
 grep 'Arch:' <<<"$kinds" | grep -qv 'Arch: x86_64$' && die "lumbrex.lib is not x86-64 only: $kinds"
 
+# A project built for this Linux machine is refused when it configures, with the reason.
+out=$(cmake -G Ninja -S "$sdk/examples" -B "$work/native" -DCMAKE_PREFIX_PATH="$sdk" 2>&1) &&
+  die "find_package(Lumbrex) accepted a native Linux build"
+grep -q "Lumbrex is a 64-bit Windows DLL" <<<"$out" || { echo "$out"; die "a native build is refused without the reason"; }
 quiet cmake -G Ninja -S "$sdk/examples" -B "$work/examples" -DCMAKE_TOOLCHAIN_FILE="$sdk/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_PREFIX_PATH="$sdk"
 grep -qx "Lumbrex_DIR:PATH=$sdk/lib/cmake/Lumbrex" "$work/examples/CMakeCache.txt" || die "find_package found Lumbrex elsewhere"
