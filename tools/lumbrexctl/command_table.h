@@ -2,6 +2,8 @@
 // words and help texts, and the function each verb runs once the whole line
 // is read (docs/lumbrexctl.md, "Synopsis").
 #pragma once
+#include <windows.h>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -51,6 +53,16 @@ class CommandTable {
   Line line_;
   std::map<const CLI::App*, Action> actions_;
 };
+
+// A word that does not read as what its place wants: bad usage, said in
+// the verb's terms (Run turns it into exit code 2).
+struct BadWord {
+  std::wstring problem;
+};
+std::wstring Quoted(const std::string& word);  // 'word', control characters escaped
+long long NumberWord(const std::string& word, const wchar_t* what);
+// A number the library would take but store as something else: refused here.
+LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long long high);
 
 // "lumbrexctl: PROBLEM" and the help to read: the verb's (`path`, "port add"),
 // or the tool's for an empty path. Exit code 2.

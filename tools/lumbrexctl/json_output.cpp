@@ -12,7 +12,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json Error(unsigned int code, const std::wstring& message) { return Json{{"code", code}, {"message", Utf8(message)}}; }
+Json Error(unsigned int code, const std::wstring& message) {
+  return Json{{"code", code}, {"message", Utf8(message)}};
+}
 Json Error(unsigned int code) { return Error(code, SystemMessage(code)); }
 
 // The export gives share permission values as "%d" text.
@@ -28,14 +30,18 @@ Json PortJson(const PortInfo& port) {
   out["name"] = Utf8(port.name);
   out["type"] = port.typeRead ? Json(Utf8(TypeName(port.type))) : Json(nullptr);
   out["main"] = port.main;
+  // A stored parity letter the library does not know is "?" in the text.
   if (port.dynamic) out["parameters"] = "dynamic";
   else out["parameters"] = port.parameters.empty() ? Json(nullptr) : Json(Utf8(port.parameters));
+  if (port.parameters.empty() && port.dynamicCode != 0) out["parametersError"] = Error(port.dynamicCode);
   out["permissions"] = port.permsRead ? Json(port.perms) : Json(nullptr);
   if (port.type != kSharedPort) return out;
   Json share = Json::object();
   for (size_t i = 0; i < port.shareApps.size(); ++i)
     share[Utf8(port.shareApps[i])] = i < port.shareValues.size() ? ShareValue(port.shareValues[i]) : Json(nullptr);
-  out["share"] = share;
+  const bool shareRead = port.shareApps.size() > 0 || port.shareCode == 0 || port.shareCode == ERROR_FILE_NOT_FOUND;
+  out["share"] = shareRead ? share : Json(nullptr);
+  if (!shareRead) out["shareError"] = Error(port.shareCode);
   if (port.appsRead) {
     Json apps = Json::array();
     for (const OpenApplication& app : port.apps)
@@ -62,7 +68,7 @@ Json SideJson(const SideInfo& side) {
   return out;
 }
 
-std::string Dumped(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
+std::string JsonText(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
 
 }  // namespace
 
@@ -72,17 +78,17 @@ std::string PortListJson(const std::wstring& bundle, const wchar_t* sideWord, co
   out["side"] = Utf8(sideWord);
   const Json members = SideJson(side);
   for (auto member = members.begin(); member != members.end(); ++member) out[member.key()] = member.value();
-  return Dumped(out);
+  return JsonText(out);
 }
 
 std::string BundleListJson(const std::vector<std::wstring>& names) {
   Json bundles = Json::array();
   for (const std::wstring& name : names) bundles.push_back(Utf8(name));
-  return Dumped(Json{{"bundles", bundles}});
+  return JsonText(Json{{"bundles", bundles}});
 }
 
 std::string OptionJson(const OptionInfo& option, bool on) {
-  return Dumped(Json{{"name", Utf8(option.name)}, {"on", on}});
+  return JsonText(Json{{"name", Utf8(option.name)}, {"on", on}});
 }
 
 std::string ShowJson(const Configuration& config) {
@@ -111,7 +117,7 @@ std::string ShowJson(const Configuration& config) {
   // No configuration root yet is no bundles, not an error.
   if (config.bundlesCode != 0 && config.bundlesCode != ERROR_FILE_NOT_FOUND)
     out["bundlesError"] = Error(config.bundlesCode);
-  return Dumped(out);
+  return JsonText(out);
 }
 
 }  // namespace lumbrexctl
