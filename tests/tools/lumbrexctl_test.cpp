@@ -96,6 +96,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
       {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
       {{L"bundle", L"add", L"X", L"--remote"}, 2, "--remote"},
+      {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 1, "T1: not present"},
       {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": []"},
@@ -112,13 +113,15 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
   if (hidden) sharingtest::StandinShowQueryLink();
 }
 
-// A fake service that fails as a real one can: the message names the call and what happened.
+// A fake service that fails as a real one can: the message names the call and what happened, and a service
+// that takes a command and never answers holds the tool only until --timeout.
 TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
   RegistryFixture registry({Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"a.exe", 7),
                             Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"b.exe", 7)});
   ASSERT_EQ(registry.status(), ERROR_SUCCESS);
   TestPipeServer server;
   using Reply = TestPipeServer::Reply;
+  const Reply never{"", false, INFINITE}, slow = TestPipeServer::Send("OK!", 1200);
   const struct {
     std::vector<Reply> replies;  // one a command, in order
     std::vector<std::wstring> arguments;
@@ -130,6 +133,10 @@ TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
       {{Reply{"O", true}}, {L"bundle", L"state", L"T"}, 1, "GetBundleState failed: the connection to the service was lost"},
       {{TestPipeServer::Close()}, {L"share", L"reset", L"B", L"out", L"COM9"}, 1,
        "not reset: not sent: the connection to the service was lost"},
+      // The limit is per call: two slow answers take longer than it together.
+      {{slow, slow}, {L"--timeout", L"2", L"share", L"reset", L"B", L"out", L"COM9"}, 0, ""},
+      {{never}, {L"--timeout", L"1", L"bundle", L"add", L"T"}, 1,
+       "lumbrexctl: AddBundle did not return within 1 s (the service has not answered the command)\n"},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(&run - runs);

@@ -2,6 +2,7 @@
 
 #include "console.h"
 #include "verbs.h"
+#include "watchdog.h"
 #include "words.h"
 
 namespace lumbrexctl {
@@ -98,15 +99,27 @@ int CommandTable::Run() {
   // An empty SERVER would name no machine: the library would open a pipe
   // path without one.
   if (line_.remote && line_.server.empty()) return Usage(L"--remote needs a SERVER", "");
+  LONG limit = 0;
+  try {
+    limit = NumberIn(line_.timeout, L"--timeout", 0, kLongestTimeLimit);
+  } catch (const BadWord& bad) {
+    return Usage(bad.problem, "");
+  }
   const CLI::App* verb = Reached(root_);
   const auto action = actions_.find(verb);
   const std::string path = PathOf(verb);
   if (action == actions_.end()) return Usage(L"no verb", path);
-  try {
-    return action->second();
-  } catch (const BadWord& bad) {
-    return Usage(Wide(path) + L": " + bad.problem, path);
-  }
+  // The words are checked on the verb's thread too: the name check reads the
+  // code page of the thread that then calls the library.
+  return RunWatched(
+      [&] {
+        try {
+          return action->second();
+        } catch (const BadWord& bad) {
+          return Usage(Wide(path) + L": " + bad.problem, path);
+        }
+      },
+      static_cast<DWORD>(limit) * 1000);
 }
 
 CLI::App* CommandTable::Group(CLI::App* parent, const char* name, const char* summary, const char* footer) {
@@ -150,6 +163,9 @@ void CommandTable::DefineGlobal() {
       ->option_text("U")
       ->needs(remote);
   root_.add_option("--password", line_.password, "with --remote: U's password")->option_text("P")->needs(remote);
+  root_.add_option("--timeout", line_.timeout,
+                   "give up on a library call after SECONDS (default 30; 0: wait)")
+      ->type_name("SECONDS");
   root_.set_version_flag("--version", std::function<std::string()>(VersionText),
                          "the tool's version and that of the lumbrex.dll it loaded");
   root_.footer(
@@ -157,7 +173,8 @@ void CommandTable::DefineGlobal() {
       "or with --remote to SERVER's (ConnectToRemoteService, logging on as U when\n"
       "given). show and share apps read this machine's registry and driver.\n"
       "A word that starts with '-' goes after '--': lumbrexctl bundle add -- -x\n"
-
+      "A service that takes a command and never answers holds the library's call\n"
+      "forever: after --timeout the tool names the call and exits with 1.\n"
       "\n"
       "Exit codes: 0 done, 1 refused by the service or the system, 2 bad usage.\n"
       "'lumbrexctl VERB --help' describes a verb.");

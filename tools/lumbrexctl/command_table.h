@@ -18,6 +18,7 @@ namespace lumbrexctl {
 struct Line {
   bool remote = false;  // --remote given, even with an empty SERVER
   std::string server, user, password;
+  std::string timeout = "30";  // seconds an export call may take; 0 for no limit
   bool json = false;
   std::string name, bundle, side, port, type, app, value, option, state;
   std::string baud, parity, data, stop, flow, mask;
@@ -31,8 +32,9 @@ class CommandTable {
   CommandTable(const CommandTable&) = delete;
   CommandTable& operator=(const CommandTable&) = delete;
 
-  // Runs the verb that the parsed line named; its exit code. Never from
-  // CLI11's callbacks, which run before the line's last checks.
+  // Runs the verb that the parsed line named, on a thread watched for an
+  // export call that does not return (watchdog.h); its exit code. Never
+  // from CLI11's callbacks, which run before the line's last checks.
   int Run();
 
  private:
