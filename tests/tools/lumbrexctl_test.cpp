@@ -81,6 +81,9 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
        {Dw(perms, lukasz, 7), Dw(perms, L"plain.exe", 7), Dw(perms, cyrillic, 7)}},
       {{L"show", L"--json"}, 0, "\"plain.exe\": 3", {}, "\"Lukasz.exe\""},
       {{L"show", L"--json"}, 0, "\"\xC5\x81ukasz.exe\": 7", {}, "?.exe"},
+      // Lone surrogates no UTF-8 can carry keep two names apart as JSON escapes.
+      {{L"show", L"--json"}, 0, "\"a\\ud800\": 1", {Dw(perms, L"a\xD800", 1), Dw(perms, L"a\xDC00", 2)}},
+      {{L"show", L"--json"}, 0, "\"a\\udc00\": 2"},
       // A port name the library refuses (13, as for the query before it): its permissions are not "none".
       {{L"show"}, 0, "share permissions: not readable through the library, which refuses the port name (code 13",
        {Sz(out, L"COM-7", L"Shared|9600,n,8,1|1|1"), Dw(kSharedPortsKey + L"\\COM-7\\Permissions", L"x.exe", 5)}},
