@@ -8,6 +8,7 @@
 #include "standin_driver.h"
 #include "support/registry_fixture.h"
 #include "support/service_process.h"
+#include "support/test_pipe_server.h"
 
 namespace {
 
@@ -33,7 +34,16 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
   // A stand-in driver left loaded in the prefix hides its query device meanwhile:
   // the shared port's rows read "driver not available".
   const bool hidden = sharingtest::StandinRunning() && sharingtest::StandinHideQueryLink() == 0;
-  const struct { std::vector<std::wstring> arguments; DWORD exitCode; const char* says; } runs[] = {
+  const std::wstring perms = kSharedPortsKey + L"\\COM9\\Permissions", out = kRootKey + L"\\T1\\OUT";
+  const std::wstring lukasz = L"\u0141ukasz.exe", cyrillic = L"\u0421\u0432\u044f\u0437\u044c.exe";
+  // `written`: what another program stores in the registry before the run; `never`: must not be in the output.
+  const struct {
+    std::vector<std::wstring> arguments;
+    DWORD exitCode;
+    const char* says;
+    std::vector<RegItem> written = {};
+    const char* never = nullptr;
+  } runs[] = {
       {{L"bundle", L"add", L"T1"}, 0, ""},
       {{L"bundle", L"add", L"T1"}, 1, "AddBundle failed: refused by the service"},
       {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
@@ -65,18 +75,81 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--version"}, 0, "lumbrexctl 1.0.0"},
       {{L"--help"}, 0, "  --user U              with --remote: log on to SERVER as U"},
       {{L"--user", L"U", L"show"}, 2, "--user requires --remote"},
+      // Names the ANSI code page cannot carry are left as they are, and said so: sent, they would name
+      // Lukasz.exe and ?????.exe instead.
+      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: its name holds characters",
+       {Dw(perms, lukasz, 7), Dw(perms, L"plain.exe", 7), Dw(perms, cyrillic, 7)}},
+      {{L"show", L"--json"}, 0, "\"plain.exe\": 3", {}, "\"Lukasz.exe\""},
+      {{L"show", L"--json"}, 0, "\"\xC5\x81ukasz.exe\": 7", {}, "?.exe"},
+      // Lone surrogates no UTF-8 can carry keep two names apart as JSON escapes.
+      {{L"show", L"--json"}, 0, "\"a\\ud800\": 1", {Dw(perms, L"a\xD800", 1), Dw(perms, L"a\xDC00", 2)}},
+      {{L"show", L"--json"}, 0, "\"a\\udc00\": 2"},
+      // A port name the library refuses (13, as for the query before it): its permissions are not "none".
+      {{L"show"}, 0, "share permissions: not readable through the library, which refuses the port name (code 13",
+       {Sz(out, L"COM-7", L"Shared|9600,n,8,1|1|1"), Dw(kSharedPortsKey + L"\\COM-7\\Permissions", L"x.exe", 5)}},
+      // A parity letter the library does not know is not shown as N.
+      {{L"port", L"list", L"T1", L"out"}, 0, "COM-7  shared  9600,N,8,1"},
+      {{L"port", L"list", L"T1", L"in"}, 0, "COM5  real  9600,?,8,1 (the stored parity letter is none of",
+       {Sz(kRootKey + L"\\T1\\IN", L"COM5", L"R|9600,q,8,1|1|1")}},
+      {{L"port", L"list", L"T1", L"in", L"--json"}, 0, "\"parameters\": \"9600,?,8,1\""},
+      // Every word the tool echoes has its control characters escaped.
+      {{L"--remote", L"evil\x1b[31m\nlumbrexctl: fake line", L"bundle", L"add", L"X"}, 1,
+       "\\\\evil\\x1b[31m\\nlumbrexctl: fake line\\pipe", {}, "\x1b"},
+      {{L"bundle", L"add\x1b[2J"}, 2, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
+      {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
+      {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
+      {{L"bundle", L"add", L"X", L"--remote"}, 2, "--remote"},
+      {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 1, "T1: not present"},
       {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": []"},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(&run - runs);
+    ASSERT_EQ(Write(run.written), ERROR_SUCCESS);
     const ProgramRun got = RunProgram(L"lumbrexctl.exe", run.arguments);
     EXPECT_EQ(got.exitCode, run.exitCode) << got.output;
     EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+    EXPECT_TRUE(run.never == nullptr || got.output.find(run.never) == std::string::npos) << got.output;
     EXPECT_TRUE(run.arguments.back() != L"--json" || LooksLikeJson(got.output)) << got.output;
   }
   if (hidden) sharingtest::StandinShowQueryLink();
+}
+
+// A fake service that fails as a real one can: the message names the call and what happened, and a service
+// that takes a command and never answers holds the tool only until --timeout.
+TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
+  RegistryFixture registry({Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"a.exe", 7),
+                            Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"b.exe", 7)});
+  ASSERT_EQ(registry.status(), ERROR_SUCCESS);
+  TestPipeServer server;
+  using Reply = TestPipeServer::Reply;
+  const Reply never{"", false, INFINITE}, slow = TestPipeServer::Send("OK!", 1200);
+  const struct {
+    std::vector<Reply> replies;  // one a command, in order
+    std::vector<std::wstring> arguments;
+    DWORD exitCode;
+    const char* says;
+  } runs[] = {
+      {{TestPipeServer::Send("ERROR!")}, {L"bundle", L"state", L"T"}, 1, "T: not present"},
+      {{TestPipeServer::Close()}, {L"bundle", L"add", L"T"}, 1, "AddBundle failed: the connection to the service was lost"},
+      {{Reply{"O", true}}, {L"bundle", L"state", L"T"}, 1, "GetBundleState failed: the connection to the service was lost"},
+      {{TestPipeServer::Close()}, {L"share", L"reset", L"B", L"out", L"COM9"}, 1,
+       "not reset: not sent: the connection to the service was lost"},
+      // The limit is per call: two slow answers take longer than it together.
+      {{slow, slow}, {L"--timeout", L"2", L"share", L"reset", L"B", L"out", L"COM9"}, 0, ""},
+      {{never}, {L"--timeout", L"1", L"bundle", L"add", L"T"}, 1,
+       "lumbrexctl: AddBundle did not return within 1 s (the service has not answered the command)\n"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    for (const Reply& reply : run.replies) server.QueueReply(reply);
+    const size_t before = server.CommandCount();
+    const ProgramRun got = RunProgram(L"lumbrexctl.exe", run.arguments, 30000);
+    EXPECT_EQ(got.exitCode, run.exitCode) << got.output;
+    EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+    EXPECT_EQ(server.CommandCount() - before, run.replies.size());
+  }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // words and help texts, and the function each verb runs once the whole line
 // is read (docs/lumbrexctl.md, "Synopsis").
 #pragma once
+#include <windows.h>
+
 #include <functional>
 #include <map>
 #include <string>
@@ -16,6 +18,7 @@ namespace lumbrexctl {
 struct Line {
   bool remote = false;  // --remote given, even with an empty SERVER
   std::string server, user, password;
+  std::string timeout = "30";  // seconds an export call may take; 0 for no limit
   bool json = false;
   std::string name, bundle, side, port, type, app, value, option, state;
   std::string baud, parity, data, stop, flow, mask;
@@ -29,8 +32,9 @@ class CommandTable {
   CommandTable(const CommandTable&) = delete;
   CommandTable& operator=(const CommandTable&) = delete;
 
-  // Runs the verb that the parsed line named; its exit code. Never from
-  // CLI11's callbacks, which run before the line's last checks.
+  // Runs the verb that the parsed line named, on a thread watched for an
+  // export call that does not return (watchdog.h); its exit code. Never
+  // from CLI11's callbacks, which run before the line's last checks.
   int Run();
 
  private:
@@ -51,6 +55,16 @@ class CommandTable {
   Line line_;
   std::map<const CLI::App*, Action> actions_;
 };
+
+// A word that does not read as what its place wants: bad usage, said in
+// the verb's terms (Run turns it into exit code 2).
+struct BadWord {
+  std::wstring problem;
+};
+std::wstring Quoted(const std::string& word);  // 'word', control characters escaped
+long long NumberWord(const std::string& word, const wchar_t* what);
+// A number the library would take but store as something else: refused here.
+LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long long high);
 
 // "lumbrexctl: PROBLEM" and the help to read: the verb's (`path`, "port add"),
 // or the tool's for an empty path. Exit code 2.

@@ -29,11 +29,12 @@ const wchar_t* TypeName(int type) {
   }
 }
 
-int ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps) {
+CallOutcome ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps) {
   const TextArg name(port);
   UniqueVariant rows;
-  const int result = SharedGetPortApplications(name.get(), rows.get());
-  if (result != 1) return result;
+  const CallOutcome outcome =
+      Call(L"SharedGetPortApplications", [&] { return SharedGetPortApplications(name.get(), rows.get()); });
+  if (outcome.result != 1) return outcome;
   // Each row is {name, Data0, Data2, Data1}; a row of another shape is no application.
   ForEachElement(*rows.get(), [&](const VARIANT& row) {
     OpenApplication app;
@@ -47,33 +48,50 @@ int ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>*
     });
     if (cell == 4) apps->push_back(std::move(app));
   });
-  return result;
+  return outcome;
 }
 
 namespace {
 
-std::wstring ParameterText(const TextArg& bundle, int side, const TextArg& port) {
-  int baud = 0, parity = 0, data = 0, stop = 0, flow = 0;
-  if (BundleGetRealPortParameters(bundle.get(), side, port.get(), &baud, &parity, &data, &stop, &flow) != 1)
-    return std::wstring();
-  return lumbrex::FormatPortParameters(baud, parity, data, stop, flow);
+void ReadParameters(const TextArg& bundle, int side, const TextArg& port, PortInfo* info) {
+  const CallOutcome dynamic = Call(L"BundleRealPortAreParametersDynamic", [&] {
+    return BundleRealPortAreParametersDynamic(bundle.get(), side, port.get());
+  });
+  info->dynamic = dynamic.result == 1;
+  if (info->dynamic) return;
+  // The only failure it stores is a port name it refuses (13), which the
+  // parameter read takes; 0 without a code is "not dynamic".
+  if (dynamic.StoredCode()) info->dynamicCode = dynamic.code;
+  // The parser leaves the parity unwritten for a letter it does not know, so
+  // one it cannot have written stays to tell it; flow likewise when absent.
+  int baud = 0, parity = -1, data = 0, stop = 0, flow = 0;
+  const CallOutcome read = Call(L"BundleGetRealPortParameters", [&] {
+    return BundleGetRealPortParameters(bundle.get(), side, port.get(), &baud, &parity, &data, &stop, &flow);
+  });
+  if (read.result != 1) return;
+  info->unknownParity = parity < LUMBREX_PARITY_NONE || parity > LUMBREX_PARITY_SPACE;
+  info->parameters = lumbrex::FormatPortParameters(baud, parity, data, stop, flow);  // "?" for an unknown parity
 }
 
 void ReadSharing(const TextArg& bundle, int side, const TextArg& port, PortInfo* info) {
   // The export reports a key it cannot read as success with no arrays; only a
-  // changed last-error code tells that apart from a port with no permissions.
-  const unsigned int before = QKGetLastError();
+  // stored code tells that apart from a port with no permissions.
   UniqueVariant apps, values;
-  SharedPortGetAppPermissions(bundle.get(), side, port.get(), apps.get(), values.get());
-  if (apps->vt == VT_EMPTY) {
-    const unsigned int code = QKGetLastError();
-    info->shareCode = code != before ? code : 0;
+  const CallOutcome shared = Call(L"SharedPortGetAppPermissions", [&] {
+    return SharedPortGetAppPermissions(bundle.get(), side, port.get(), apps.get(), values.get());
+  });
+  if (shared.result != 1) {
+    info->shareRefused = true;
+    info->shareCode = shared.code;
+  } else if (apps->vt == VT_EMPTY) {
+    info->shareCode = shared.StoredCode() ? shared.code : 0;
   } else {
     info->shareApps = StringsOf(*apps.get());
     info->shareValues = StringsOf(*values.get());
   }
-  if (ReadOpenApplications(info->name, &info->apps) == 1) info->appsRead = true;
-  else info->appsCode = QKGetLastError();
+  const CallOutcome open = ReadOpenApplications(info->name, &info->apps);
+  if (open.result == 1) info->appsRead = true;
+  else info->appsCode = open.code;
 }
 
 PortInfo ReadPort(const std::wstring& bundleName, int side, const std::wstring& portName, const std::wstring& main) {
@@ -82,18 +100,21 @@ PortInfo ReadPort(const std::wstring& bundleName, int side, const std::wstring& 
   info.main = !main.empty() && lumbrex::EqualsIgnoringAsciiCase(main, portName);
   const TextArg bundle(bundleName), port(portName);
   UniqueVariant type;
-  if (BundleGetPortType(bundle.get(), side, port.get(), type.get()) == 1) {
+  if (Call(L"BundleGetPortType", [&] { return BundleGetPortType(bundle.get(), side, port.get(), type.get()); })
+          .result == 1) {
     info.typeRead = true;
     info.type = NumberOf(*type.get()).value_or(0);
   }
-  if (BundleRealPortAreParametersDynamic(bundle.get(), side, port.get()) == 1) info.dynamic = true;
-  else info.parameters = ParameterText(bundle, side, port);
+  ReadParameters(bundle, side, port, &info);
   UniqueVariant mask;
-  if (BundlePortGetPermissions(bundle.get(), side, port.get(), mask.get()) == 1) {
+  const CallOutcome perms = Call(L"BundlePortGetPermissions", [&] {
+    return BundlePortGetPermissions(bundle.get(), side, port.get(), mask.get());
+  });
+  if (perms.result == 1) {
     info.permsRead = true;
     info.perms = NumberOf(*mask.get()).value_or(0);
   } else {
-    info.permsCode = QKGetLastError();
+    info.permsCode = perms.code;
   }
   if (info.type == kSharedPort) ReadSharing(bundle, side, port, &info);
   return info;
@@ -105,17 +126,23 @@ SideInfo ReadSide(const std::wstring& bundleName, int side) {
   SideInfo info;
   const TextArg bundle(bundleName);
   UniqueVariant main, ports;
-  if (BundleGetMainPortForSide(bundle.get(), side, main.get()) == 1) {
+  const CallOutcome mainRead = Call(L"BundleGetMainPortForSide", [&] {
+    return BundleGetMainPortForSide(bundle.get(), side, main.get());
+  });
+  if (mainRead.result == 1) {
     info.mainRead = true;
     info.main = TextOf(*main.get()).value_or(std::wstring());
   } else {
-    info.mainCode = QKGetLastError();
+    info.mainCode = mainRead.code;
   }
-  if (GetPortsNamesByBundleAndSide(bundle.get(), side, ports.get()) == 1) {
+  const CallOutcome portsRead = Call(L"GetPortsNamesByBundleAndSide", [&] {
+    return GetPortsNamesByBundleAndSide(bundle.get(), side, ports.get());
+  });
+  if (portsRead.result == 1) {
     for (const std::wstring& port : StringsOf(*ports.get()))
       info.ports.push_back(ReadPort(bundleName, side, port, info.main));
   } else {
-    info.portsCode = QKGetLastError();
+    info.portsCode = portsRead.code;
   }
   return info;
 }
@@ -124,23 +151,26 @@ Configuration ReadConfiguration() {
   Configuration config;
   for (int i = 0; i < kOptionCount; ++i) {
     unsigned int value = 0;
-    if (kOptions[i].get(&value) == 1) {
+    const CallOutcome read = Call(kOptions[i].getterName, [&] { return kOptions[i].get(&value); });
+    if (read.result == 1) {
       config.optionRead[i] = true;
       config.optionValue[i] = value;
     } else {
-      config.optionCode[i] = QKGetLastError();
+      config.optionCode[i] = read.code;
     }
   }
   UniqueVariant real;
-  if (GetRealPortsList(real.get()) == 1) {
+  const CallOutcome realRead = Call(L"GetRealPortsList", [&] { return GetRealPortsList(real.get()); });
+  if (realRead.result == 1) {
     config.realPortsRead = true;
     config.realPorts = StringsOf(*real.get());
   } else {
-    config.realPortsCode = QKGetLastError();
+    config.realPortsCode = realRead.code;
   }
   UniqueVariant names;
-  if (GetBundlesNames(names.get()) != 1) {
-    config.bundlesCode = QKGetLastError();
+  const CallOutcome bundlesRead = Call(L"GetBundlesNames", [&] { return GetBundlesNames(names.get()); });
+  if (bundlesRead.result != 1) {
+    config.bundlesCode = bundlesRead.code;
     return config;
   }
   for (const std::wstring& name : StringsOf(*names.get())) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "calls.h"
 #include "lumbrex.h"
 
 namespace lumbrexctl {
@@ -39,13 +40,18 @@ struct PortInfo {
   int type = 0;
   bool main = false;  // the side's main port (names compared without regard to case)
   bool dynamic = false;
+  // The library refuses the name for BundleRealPortAreParametersDynamic (13):
+  // when the parameters do not read either, dynamic or unreadable is unknown.
+  unsigned int dynamicCode = 0;
   std::wstring parameters;  // "9600,N,8,0[,X]"; empty when unreadable
+  bool unknownParity = false;  // the stored letter is none of N, O, E, M, S: "?" in `parameters`
   bool permsRead = false;
   long perms = 0;
   unsigned int permsCode = 0;
   // Shared ports only.
   std::vector<std::wstring> shareApps, shareValues;  // values as the export gives them: "%d" text
   unsigned int shareCode = 0;  // set when the permissions key could not be read
+  bool shareRefused = false;   // the library refuses the port name (shareCode 13)
   bool appsRead = false;
   std::vector<OpenApplication> apps;
   unsigned int appsCode = 0;
@@ -79,7 +85,7 @@ Configuration ReadConfiguration();
 // One side of a bundle: its main port and its ports with all they carry.
 SideInfo ReadSide(const std::wstring& bundleName, int side);
 
-// SharedGetPortApplications for one port: its result, and the rows it gave.
-int ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps);
+// SharedGetPortApplications for one port: what the call did, and the rows it gave.
+CallOutcome ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps);
 
 }  // namespace lumbrexctl

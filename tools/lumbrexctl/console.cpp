@@ -2,7 +2,6 @@
 
 #include "callers/system_message.h"
 
-
 namespace lumbrexctl {
 namespace {
 
@@ -92,6 +91,8 @@ std::wstring Printable(std::wstring_view text) {
   }
   return out;
 }
+
+void Complain(std::wstring_view message) { Err(L"lumbrexctl: " + Printable(message) + L"\n"); }
 
 std::wstring SystemMessage(DWORD code) {
   const std::wstring text = lumbrex::SystemMessage(code);

@@ -27,6 +27,11 @@ std::wstring SystemMessage(DWORD code);
 // line of output.
 std::wstring Printable(std::wstring_view text);
 
+// "lumbrexctl: MESSAGE" and a line end on stderr: every message of the tool
+// goes this way, so a name it quotes cannot forge a line or drive the
+// terminal, wherever it came from (command line, registry, driver).
+void Complain(std::wstring_view message);
+
 inline std::wstring Num(long long value) { return std::to_wstring(value); }
 
 }  // namespace lumbrexctl

@@ -2,17 +2,16 @@
 // members keep the tree's order (docs/lumbrexctl.md, "show").
 #include <cwchar>
 
-#include <nlohmann/json.hpp>
-
 #include "console.h"
+#include "json_text.h"
 #include "show.h"
 
 namespace lumbrexctl {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-Json Error(unsigned int code, const std::wstring& message) { return Json{{"code", code}, {"message", Utf8(message)}}; }
+Json Error(unsigned int code, const std::wstring& message) {
+  return Json{{"code", code}, {"message", Wtf8(message)}};
+}
 Json Error(unsigned int code) { return Error(code, SystemMessage(code)); }
 
 // The export gives share permission values as "%d" text.
@@ -25,21 +24,27 @@ Json ShareValue(const std::wstring& text) {
 
 Json PortJson(const PortInfo& port) {
   Json out;
-  out["name"] = Utf8(port.name);
-  out["type"] = port.typeRead ? Json(Utf8(TypeName(port.type))) : Json(nullptr);
+  out["name"] = Wtf8(port.name);
+  out["type"] = port.typeRead ? Json(Wtf8(TypeName(port.type))) : Json(nullptr);
   out["main"] = port.main;
+  // A stored parity letter the library does not know is "?" in the text.
   if (port.dynamic) out["parameters"] = "dynamic";
-  else out["parameters"] = port.parameters.empty() ? Json(nullptr) : Json(Utf8(port.parameters));
+  else out["parameters"] = port.parameters.empty() ? Json(nullptr) : Json(Wtf8(port.parameters));
+  if (port.parameters.empty() && port.dynamicCode != 0) out["parametersError"] = Error(port.dynamicCode);
   out["permissions"] = port.permsRead ? Json(port.perms) : Json(nullptr);
   if (port.type != kSharedPort) return out;
+  // Keyed by the exact name: registry value names differ, and so do their
+  // WTF-8 forms, lone surrogates included.
   Json share = Json::object();
   for (size_t i = 0; i < port.shareApps.size(); ++i)
-    share[Utf8(port.shareApps[i])] = i < port.shareValues.size() ? ShareValue(port.shareValues[i]) : Json(nullptr);
-  out["share"] = share;
+    share[Wtf8(port.shareApps[i])] = i < port.shareValues.size() ? ShareValue(port.shareValues[i]) : Json(nullptr);
+  const bool shareRead = port.shareApps.size() > 0 || port.shareCode == 0 || port.shareCode == ERROR_FILE_NOT_FOUND;
+  out["share"] = shareRead ? share : Json(nullptr);
+  if (!shareRead) out["shareError"] = Error(port.shareCode);
   if (port.appsRead) {
     Json apps = Json::array();
     for (const OpenApplication& app : port.apps)
-      apps.push_back(Json{{"name", Utf8(app.name)}, {"data0", app.data0}, {"data1", app.data1}, {"data2", app.data2}});
+      apps.push_back(Json{{"name", Wtf8(app.name)}, {"data0", app.data0}, {"data1", app.data1}, {"data2", app.data2}});
     out["openBy"] = apps;
   } else {
     out["openBy"] = nullptr;
@@ -54,7 +59,7 @@ Json PortJson(const PortInfo& port) {
 
 Json SideJson(const SideInfo& side) {
   Json out;
-  out["main"] = side.mainRead ? Json(Utf8(side.main)) : Json(nullptr);
+  out["main"] = side.mainRead ? Json(Wtf8(side.main)) : Json(nullptr);
   if (side.portsCode != 0) out["portsError"] = Error(side.portsCode);
   Json ports = Json::array();
   for (const PortInfo& port : side.ports) ports.push_back(PortJson(port));
@@ -62,34 +67,32 @@ Json SideJson(const SideInfo& side) {
   return out;
 }
 
-std::string Dumped(const Json& json) { return json.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
-
 }  // namespace
 
 std::string PortListJson(const std::wstring& bundle, const wchar_t* sideWord, const SideInfo& side) {
   Json out;
-  out["bundle"] = Utf8(bundle);
-  out["side"] = Utf8(sideWord);
+  out["bundle"] = Wtf8(bundle);
+  out["side"] = Wtf8(sideWord);
   const Json members = SideJson(side);
   for (auto member = members.begin(); member != members.end(); ++member) out[member.key()] = member.value();
-  return Dumped(out);
+  return JsonText(out);
 }
 
 std::string BundleListJson(const std::vector<std::wstring>& names) {
   Json bundles = Json::array();
-  for (const std::wstring& name : names) bundles.push_back(Utf8(name));
-  return Dumped(Json{{"bundles", bundles}});
+  for (const std::wstring& name : names) bundles.push_back(Wtf8(name));
+  return JsonText(Json{{"bundles", bundles}});
 }
 
 std::string OptionJson(const OptionInfo& option, bool on) {
-  return Dumped(Json{{"name", Utf8(option.name)}, {"on", on}});
+  return JsonText(Json{{"name", Wtf8(option.name)}, {"on", on}});
 }
 
 std::string ShowJson(const Configuration& config) {
   Json out;
   Json options = Json::object(), optionErrors = Json::object();
   for (int i = 0; i < kOptionCount; ++i) {
-    const std::string name = Utf8(kOptions[i].name);
+    const std::string name = Wtf8(kOptions[i].name);
     options[name] = config.optionRead[i] ? Json(config.optionValue[i] != 0) : Json(nullptr);
     if (!config.optionRead[i]) optionErrors[name] = Error(config.optionCode[i]);
   }
@@ -97,7 +100,7 @@ std::string ShowJson(const Configuration& config) {
   out["optionErrors"] = optionErrors;
   if (config.realPortsRead) {
     Json real = Json::array();
-    for (const std::wstring& port : config.realPorts) real.push_back(Utf8(port));
+    for (const std::wstring& port : config.realPorts) real.push_back(Wtf8(port));
     out["realPorts"] = real;
   } else {
     out["realPorts"] = nullptr;
@@ -106,12 +109,12 @@ std::string ShowJson(const Configuration& config) {
   Json bundles = Json::array();
   for (const BundleInfo& bundle : config.bundles)
     bundles.push_back(
-        Json{{"name", Utf8(bundle.name)}, {"in", SideJson(bundle.sides[0])}, {"out", SideJson(bundle.sides[1])}});
+        Json{{"name", Wtf8(bundle.name)}, {"in", SideJson(bundle.sides[0])}, {"out", SideJson(bundle.sides[1])}});
   out["bundles"] = bundles;
   // No configuration root yet is no bundles, not an error.
   if (config.bundlesCode != 0 && config.bundlesCode != ERROR_FILE_NOT_FOUND)
     out["bundlesError"] = Error(config.bundlesCode);
-  return Dumped(out);
+  return JsonText(out);
 }
 
 }  // namespace lumbrexctl

@@ -72,6 +72,17 @@ std::vector<std::string> ArgumentsOf(int argc, wchar_t** argv) {
   return words;
 }
 
+// "--remote=" with nothing after the "=": CLI11 would take the next word as
+// the value (the verb, say), so the line is refused before it sees it.
+std::wstring EmptyOptionValue(int argc, wchar_t** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring word = argv[i];
+    if (word == L"--") break;
+    if (word.size() > 3 && word.compare(0, 2, L"--") == 0 && word.back() == L'=') return word;
+  }
+  return std::wstring();
+}
+
 int Main(int argc, wchar_t** argv) {
   CLI::App root("lumbrexctl - show and change the serial-port bundling service's configuration\n"
                 "through lumbrex.dll.\n",
@@ -85,6 +96,8 @@ int Main(int argc, wchar_t** argv) {
   root.formatter(formatter);
   CommandTable table(&root);
 
+  const std::wstring empty = EmptyOptionValue(argc, argv);
+  if (!empty.empty()) return Usage(L"'" + empty + L"' needs a value after the '='", "");
   std::vector<std::string> words = ArgumentsOf(argc, argv);
   try {
     root.parse(words);
@@ -107,7 +120,7 @@ int wmain(int argc, wchar_t** argv) {
   try {
     return lumbrexctl::Main(argc, argv);
   } catch (const std::exception& failure) {
-    lumbrexctl::ErrUtf8(std::string("lumbrexctl: ") + failure.what() + "\n");
+    lumbrexctl::Complain(lumbrexctl::Wide(failure.what()));
     return lumbrexctl::kRefused;
   }
 }

@@ -23,6 +23,8 @@ std::wstring Joined(const std::vector<std::wstring>& items) {
 
 std::wstring SharePermissionsLine(const PortInfo& port) {
   if (port.shareApps.empty()) {
+    if (port.shareRefused) return L"not readable through the library, which refuses the port name (" +
+                                  CodeText(port.shareCode) + L")";
     // No key at all is no permissions stored yet.
     if (port.shareCode == 0 || port.shareCode == ERROR_FILE_NOT_FOUND) return L"none";
     return L"unreadable (" + CodeText(port.shareCode) + L")";
@@ -42,12 +44,21 @@ std::wstring OpenByLine(const PortInfo& port) {
   return Joined(apps);
 }
 
+std::wstring ParametersText(const PortInfo& port) {
+  if (port.dynamic) return L"dynamic";
+  if (port.unknownParity) return port.parameters + L" (the stored parity letter is none of N, O, E, M, S)";
+  if (!port.parameters.empty()) return port.parameters;
+  if (port.dynamicCode != 0)
+    return L"dynamic or unreadable (BundleRealPortAreParametersDynamic refuses the port name: " +
+           CodeText(port.dynamicCode) + L")";
+  return L"parameters unreadable";
+}
+
 std::wstring PortLines(const PortInfo& port, const std::wstring& indent) {
   std::wstring out = indent + Printable(port.name) + L"  " + (port.typeRead ? TypeName(port.type) : L"type unreadable");
   if (port.main) out += L"  main";
   out += L"  ";
-  if (port.dynamic) out += L"dynamic";
-  else out += port.parameters.empty() ? L"parameters unreadable" : port.parameters;
+  out += ParametersText(port);
   out += L"  perms ";
   out += port.permsRead ? Num(port.perms) : L"unreadable (code " + Num(port.permsCode) + L")";
   out += L"\n";

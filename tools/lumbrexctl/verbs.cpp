@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "calls.h"
 #include "common/names.h"
 #include "console.h"
 #include "show.h"
@@ -12,60 +13,25 @@
 namespace lumbrexctl {
 namespace {
 
-// What an export's failure says: its name, and the last-error code when the
-// call set one. The code is never cleared, so "set" means "changed by this
-// call"; a command the service refuses sets none.
-int Failed(const wchar_t* exportName, unsigned int codeBefore) {
-  const unsigned int code = QKGetLastError();
-  const std::wstring head = L"lumbrexctl: " + std::wstring(exportName) + L" failed: ";
-  if (code != codeBefore && code != 0) Err(head + L"error " + Num(code) + L": " + SystemMessage(code) + L"\n");
-  else Err(head + L"refused by the service (no error code)\n");
-  return kRefused;
-}
-
-// Runs one export and reports its outcome.
-int Call(const wchar_t* exportName, const std::function<int()>& call) {
-  const unsigned int before = QKGetLastError();
-  return call() == 1 ? kDone : Failed(exportName, before);
-}
-
-int Connect(const Connection& connection) {
-  if (!connection.remote) {
-    if (ConnectToLocalService() == 1) return kDone;
-    Err(std::wstring(L"lumbrexctl: ConnectToLocalService failed: the service's pipe ") + lumbrex::kLocalPipePath +
-        L" could not be opened (is the service running?)\n");
-    return kRefused;
-  }
-  const unsigned int before = QKGetLastError();
-  const TextArg server(connection.server), user(connection.user), password(connection.password);
-  if (ConnectToRemoteService(server.get(), user.get(), password.get()) == 1) return kDone;
-  const unsigned int code = QKGetLastError();
-  if (code != before && code != 0) {
-    Err(L"lumbrexctl: ConnectToRemoteService failed: error " + Num(code) + L": " + SystemMessage(code) + L"\n");
-  } else {
-    Err(L"lumbrexctl: ConnectToRemoteService failed: the pipe \\\\" + connection.server + L"\\pipe\\" +
-        lumbrex::kPipeName + L" could not be opened (is the service running there?)\n");
-  }
-  return kRefused;
-}
-
-// Connects, then runs one changing export.
+// Runs one changing export once connected.
 int Change(const Connection& connection, const wchar_t* exportName, const std::function<int()>& call) {
   if (int rc = Connect(connection)) return rc;
-  return Call(exportName, call);
+  const CallOutcome outcome = Call(exportName, call);
+  return outcome.result == 1 ? kDone : CommandFailed(exportName, outcome);
 }
 
-// The state verbs: "NAME: present" when the service answers OK. Any other
-// answer is the service's no, which carries no reason: "not present", exit 1.
+// The state verbs: "NAME: present" when the service answers OK. The service's
+// no carries no reason: "not present", exit 1. A refused argument or a lost
+// connection is no answer of the service at all.
 int State(const Connection& connection, const wchar_t* exportName, const std::wstring& name,
           const std::function<int()>& call) {
   if (int rc = Connect(connection)) return rc;
-  const unsigned int before = QKGetLastError();
-  if (call() == 1) {
+  const CallOutcome outcome = Call(exportName, call);
+  if (outcome.result == 1) {
     Out(Printable(name) + L": present\n");
     return kDone;
   }
-  if (QKGetLastError() != before) return Failed(exportName, before);
+  if (outcome.ConnectionLost() || outcome.StoredCode()) return CommandFailed(exportName, outcome);
   Out(Printable(name) + L": not present (the service did not answer OK)\n");
   return kRefused;
 }
@@ -98,6 +64,23 @@ std::wstring LoadedDllVersion() {
 
 }  // namespace
 
+int Connect(const Connection& connection) {
+  if (!connection.remote) {
+    if (Call(L"ConnectToLocalService", [] { return ConnectToLocalService(); }).result == 1) return kDone;
+    return Failed(L"ConnectToLocalService", std::wstring(L"the service's pipe ") + lumbrex::kLocalPipePath +
+                                                L" could not be opened (is the service running?)");
+  }
+  const TextArg server(connection.server), user(connection.user), password(connection.password);
+  const CallOutcome outcome = Call(L"ConnectToRemoteService", [&] {
+    return ConnectToRemoteService(server.get(), user.get(), password.get());
+  });
+  if (outcome.result == 1) return kDone;
+  // The logon's failure is stored; a pipe that does not open stores nothing.
+  if (outcome.StoredCode() && outcome.code != 0) return CommandFailed(L"ConnectToRemoteService", outcome);
+  return Failed(L"ConnectToRemoteService", L"the pipe \\\\" + connection.server + L"\\pipe\\" + lumbrex::kPipeName +
+                                               L" could not be opened (is the service running there?)");
+}
+
 std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(LoadedDllVersion()); }
 
 int RunShow(bool json) {
@@ -108,13 +91,13 @@ int RunShow(bool json) {
 }
 
 int RunBundleList(bool json) {
-  const unsigned int before = QKGetLastError();
   UniqueVariant names;
   std::vector<std::wstring> bundles;
-  if (GetBundlesNames(names.get()) == 1) {
+  const CallOutcome outcome = Call(L"GetBundlesNames", [&] { return GetBundlesNames(names.get()); });
+  if (outcome.result == 1) {
     bundles = StringsOf(*names.get());
-  } else if (QKGetLastError() != ERROR_FILE_NOT_FOUND) {  // no configuration yet is no bundle
-    return Failed(L"GetBundlesNames", before);
+  } else if (outcome.code != ERROR_FILE_NOT_FOUND) {  // no configuration yet is no bundle
+    return ReadFailed(L"GetBundlesNames", outcome);
   }
   if (json) {
     OutUtf8(BundleListJson(bundles));
@@ -126,12 +109,10 @@ int RunBundleList(bool json) {
 
 int RunPortList(const PortAddress& where, bool json) {
   const SideInfo side = ReadSide(where.bundle, where.side);
-  if (side.portsCode != 0) {
-    Err(L"lumbrexctl: GetPortsNamesByBundleAndSide failed: error " + Num(side.portsCode) + L": " +
-        SystemMessage(side.portsCode) +
-        (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L"") + L"\n");
-    return kRefused;
-  }
+  if (side.portsCode != 0)
+    return Failed(L"GetPortsNamesByBundleAndSide",
+                  L"error " + Num(side.portsCode) + L": " + SystemMessage(side.portsCode) +
+                      (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L""));
   const wchar_t* sideWord = where.side == LUMBREX_SIDE_IN ? L"in" : L"out";
   if (json) OutUtf8(PortListJson(where.bundle, sideWord, side));
   else Out(PortListText(side));
@@ -139,9 +120,9 @@ int RunPortList(const PortAddress& where, bool json) {
 }
 
 int RunOptionGet(const OptionInfo& option, bool json) {
-  const unsigned int before = QKGetLastError();
   unsigned int value = 0;
-  if (option.get(&value) != 1) return Failed(option.getterName, before);
+  const CallOutcome outcome = Call(option.getterName, [&] { return option.get(&value); });
+  if (outcome.result != 1) return ReadFailed(option.getterName, outcome);
   if (json) OutUtf8(OptionJson(option, value != 0));
   else Out(std::wstring(option.name) + L": " + (value != 0 ? L"on" : L"off") + L"\n");
   return kDone;
@@ -216,31 +197,13 @@ int RunShareDefault(const Connection& connection, const PortAddress& where, cons
   });
 }
 
-int RunShareReset(const Connection& connection, const PortAddress& where) {
-  const TextArg bundle(where.bundle), port(where.port);
-  // The export answers success for a port without stored permissions, having
-  // sent nothing: say so rather than let the caller think something was reset.
-  const unsigned int before = QKGetLastError();
-  UniqueVariant apps, values;
-  if (SharedPortGetAppPermissions(bundle.get(), where.side, port.get(), apps.get(), values.get()) == 1 &&
-      apps->vt == VT_EMPTY && (QKGetLastError() == before || QKGetLastError() == ERROR_FILE_NOT_FOUND)) {
-    Err(L"lumbrexctl: note: " + where.port + L" has no share permissions stored; nothing to reset\n");
-    return kDone;
-  }
-  return Change(connection, L"SharedDelAllPermissions",
-                [&] { return SharedDelAllPermissions(bundle.get(), where.side, port.get()); });
-}
-
 int RunShareApps(const std::wstring& port) {
-  const unsigned int before = QKGetLastError();
   std::vector<OpenApplication> apps;
-  if (ReadOpenApplications(port, &apps) != 1) {
-    const unsigned int code = QKGetLastError();
-    if (code != before && DriverNotAvailable(code)) {
-      Err(L"lumbrexctl: SharedGetPortApplications failed: driver not available (" + CodeText(code) + L")\n");
-      return kRefused;
-    }
-    return Failed(L"SharedGetPortApplications", before);
+  const CallOutcome outcome = ReadOpenApplications(port, &apps);
+  if (outcome.result != 1) {
+    if (DriverNotAvailable(outcome.code))
+      return Failed(L"SharedGetPortApplications", L"driver not available (" + CodeText(outcome.code) + L")");
+    return ReadFailed(L"SharedGetPortApplications", outcome);
   }
   if (apps.empty()) Out(Printable(port) + L": no application\n");
   for (const OpenApplication& app : apps)

@@ -35,6 +35,10 @@ struct PortSettings {
 enum class BundleVerb { kAdd, kDelete, kState };
 enum class PortVerb { kDelete, kState, kMain, kDynamic };
 
+// Connects the changing verbs: ConnectToLocalService, or with `remote`
+// ConnectToRemoteService. kDone, or kRefused with the message said.
+int Connect(const Connection& connection);
+
 // --version: the tool's version, and the version resource of the lumbrex.dll
 // this process loaded (it may come from another build than the tool). UTF-8.
 std::string VersionText();

@@ -1,0 +1,75 @@
+// share reset: every application stored for a shared port back to the
+// default permission, one SharedSetDefaultPermissions each.
+//
+// Not SharedDelAllPermissions: it reads the list again inside the library
+// and sends every name through the thread's ANSI code page, so a name that
+// does not survive the conversion resets another application (Łukasz.exe
+// arrives as Lukasz.exe) or creates a new entry (??????.exe); and it answers
+// success whatever the service said to each command.
+#include <string>
+#include <vector>
+
+#include "calls.h"
+#include "callers/safe_name.h"
+#include "console.h"
+#include "variants.h"
+#include "verbs.h"
+
+namespace lumbrexctl {
+namespace {
+
+struct Left {
+  std::wstring app, why;
+};
+
+}  // namespace
+
+int RunShareReset(const Connection& connection, const PortAddress& where) {
+  const TextArg bundle(where.bundle), port(where.port);
+  UniqueVariant apps, values;
+  const CallOutcome listed = Call(L"SharedPortGetAppPermissions", [&] {
+    return SharedPortGetAppPermissions(bundle.get(), where.side, port.get(), apps.get(), values.get());
+  });
+  if (listed.result != 1) return ReadFailed(L"SharedPortGetAppPermissions", listed);  // the port name refused
+  if (apps->vt == VT_EMPTY) {
+    // No key, or a key without values: nothing stored, nothing to send.
+    if (!listed.StoredCode() || listed.code == ERROR_FILE_NOT_FOUND) {
+      Complain(L"note: " + where.port + L" has no share permissions stored; nothing to reset");
+      return kDone;
+    }
+    return Failed(L"SharedPortGetAppPermissions", L"error " + Num(listed.code) + L": " + SystemMessage(listed.code) +
+                                                      L" (the applications could not be listed; nothing was reset)");
+  }
+  // Checked on this thread, whose code page the library converts with.
+  std::vector<std::wstring> named;
+  std::vector<Left> left;
+  for (const std::wstring& app : StringsOf(*apps.get())) {
+    const std::wstring problem = lumbrex::AppNameProblem(app);
+    if (problem.empty()) named.push_back(app);
+    else left.push_back({app, L"its name " + problem});
+  }
+  if (!named.empty())
+    if (int rc = Connect(connection)) return rc;
+  size_t reset = 0;
+  for (size_t i = 0; i < named.size(); ++i) {
+    const TextArg application(named[i]);
+    const CallOutcome outcome = Call(L"SharedSetDefaultPermissions", [&] {
+      return SharedSetDefaultPermissions(bundle.get(), where.side, port.get(), application.get());
+    });
+    if (outcome.result == 1) {
+      ++reset;
+      continue;
+    }
+    left.push_back({named[i], L"SharedSetDefaultPermissions failed: " + CommandFailure(outcome)});
+    if (!outcome.ConnectionLost()) continue;
+    // Every later command would fail at once without reaching the service.
+    for (++i; i < named.size(); ++i) left.push_back({named[i], L"not sent: the connection to the service was lost"});
+  }
+  for (const Left& app : left) Complain(L"share reset: '" + app.app + L"' not reset: " + app.why);
+  if (left.empty()) return kDone;
+  Complain(L"share reset: " + Num(reset) + L" of " + Num(reset + left.size()) + L" applications reset on " +
+           where.port);
+  return kRefused;
+}
+
+}  // namespace lumbrexctl
