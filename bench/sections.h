@@ -1,6 +1,6 @@
 // The measured sections, each against its own baseline. They run in one
 // process: load first (before lumbrex.dll is loaded for the rest), then the
-// registry queries, then the commands.
+// registry queries, then the commands, then the automation object.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -30,6 +30,7 @@ struct Library {
   decltype(&::ConnectToLocalService) connect = nullptr;
   decltype(&::DisconnectFromService) disconnect = nullptr;
   decltype(&::GetBundleState) getBundleState = nullptr;
+  decltype(&::QKGetLastError) getLastError = nullptr;
 
   bool Load() {
     module = LoadLibraryW(L"lumbrex.dll");
@@ -40,12 +41,14 @@ struct Library {
     };
     return get(getBundlesNames, "GetBundlesNames") && get(getPortsNames, "GetPortsNamesByBundleAndSide") &&
            get(getRealPortParameters, "BundleGetRealPortParameters") && get(connect, "ConnectToLocalService") &&
-           get(disconnect, "DisconnectFromService") && get(getBundleState, "GetBundleState");
+           get(disconnect, "DisconnectFromService") && get(getBundleState, "GetBundleState") &&
+           get(getLastError, "QKGetLastError");
   }
 };
 
 LoadResults MeasureLoad(const Settings& settings);                              // load_section.cpp
 RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings);  // registry_section.cpp
 CommandResults MeasureCommands(const Library& lib, const Settings& settings);         // command_section.cpp
+AutomationResults MeasureAutomation(const Library& lib, const Settings& settings);   // automation_section.cpp
 
 }  // namespace bench

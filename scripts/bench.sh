@@ -2,7 +2,8 @@
 # Benchmarks: the library against the raw Win32 calls it is made of.
 # Installs what is missing, builds, brings up the private Wine prefix, runs
 #   - build/bin/lumbrex-bench.exe under Wine (registry queries, commands against
-#     the stand-in service, load), see bench/bench_main.cpp;
+#     the stand-in service, load, the automation object Lumbrex.Control against
+#     the flat exports), see bench/bench_main.cpp;
 #   - the record walk of SharedGetPortApplications built natively at -O2 (bench/native);
 #   - cpack, for the DLL's stripped size as packaged;
 # and writes docs/benchmarks.md from their output. About three minutes.
@@ -125,7 +126,7 @@ sections=$(x86_64-w64-mingw32-objdump -h "$out/stripped/lumbrex.dll" | awk '/^ *
 TEXT
   grep -v '^GOAL|' "$out/wine.md" | awk '/^## 4\./ { exit } { print }'
   grep -v '^GOAL|' "$out/walk.md"
-  grep -v '^GOAL|' "$out/wine.md" | awk '/^## 4\./ { on = 1 } on { print }'
+  grep -v '^GOAL|' "$out/wine.md" | awk '/^## 4\./ { on = 1 } /^## 5\./ { on = 0 } on { print }'
   echo
   echo "### The DLL's size"
   echo
@@ -135,5 +136,6 @@ TEXT
   echo "| \`bin/lumbrex.dll\` in the cpack ZIP (stripped, CPACK_STRIP_FILES) | $packaged | $(kib "$packaged") |"
   echo
   echo "Sections of the stripped DLL: $sections."
+  grep -v '^GOAL|' "$out/wine.md" | awk '/^## 5\./ { on = 1 } on { print }'
 } >"$target"
 echo "bench: wrote $target" >&2
