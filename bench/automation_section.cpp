@@ -3,9 +3,6 @@
 // turn (the export, the object's interface table, IDispatch::Invoke as a
 // script calls it). Single-threaded: the object's calls take turns on a
 // process-wide mutex, which nothing here holds between calls.
-#include <initguid.h>
-#include <ole2.h>
-#include <cguid.h>
 #include <windows.h>
 
 #include <cstring>
@@ -13,10 +10,9 @@
 #include <functional>
 #include <string>
 
-#include "com_owner.h"
+#include "automation_object.h"
 #include "import_hooks.h"
 #include "launcher.h"
-#include "lumbrex_automation.h"
 #include "registry_baseline.h"
 #include "report_format.h"
 #include "sections.h"
@@ -26,97 +22,6 @@ namespace {
 
 using lumbrex::UniqueBstr;
 using lumbrex::UniqueVariant;
-using lumbrex_automation::ComOwner;
-
-// The thread's COM apartment, single-threaded as a script host's.
-class Apartment {
- public:
-  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~Apartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
-
- private:
-  HRESULT hr_;
-};
-
-// Lumbrex.Control from the class factory of lumbrex-automation.dll beside
-// this program, so no registration is needed. That DLL imports the
-// lumbrex.dll this program loaded already: the object and the flat exports
-// share one library and one connection to the service.
-struct ControlObject {
-  ComOwner<ILumbrexControl> table;
-  ComOwner<IDispatch> dispatch;
-
-  bool Create() {
-    // Stays loaded: COM may still call into it when the apartment ends.
-    HMODULE module = LoadLibraryW(L"lumbrex-automation.dll");
-    if (module == nullptr) return false;
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    const auto get =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(GetProcAddress(module, "DllGetClassObject")));
-    ComOwner<IClassFactory> factory;
-    if (get == nullptr || FAILED(get(CLSID_Control, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))))
-      return false;
-    if (FAILED(factory.get()->CreateInstance(nullptr, IID_ILumbrexControl, reinterpret_cast<void**>(table.put()))))
-      return false;
-    return SUCCEEDED(table.get()->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.put())));
-  }
-};
-
-// One method called as VBScript calls it: the DISPID looked up by name once,
-// every argument a script variable passed by reference (VT_BYREF|VT_VARIANT
-// to the variable's VARIANT), DISPATCH_METHOD | DISPATCH_PROPERTYGET since
-// the result is used, and an EXCEPINFO for a failure's text.
-class ScriptCall {
- public:
-  static constexpr int kMaxArguments = 3;
-  ScriptCall(IDispatch* object, const wchar_t* name, int arguments, WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET)
-      : object_(object), name_(name), count_(arguments), flags_(flags) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id_)))
-      Fail("GetIDsOfNames knows no %ls", name);
-    for (int i = 0; i < count_; ++i) {
-      // rgvarg holds the arguments last first.
-      VARIANT& reference = references_[count_ - 1 - i];
-      VariantInit(&reference);
-      reference.vt = VT_BYREF | VT_VARIANT;
-      reference.pvarVal = variables_[i].get();
-    }
-    params_.rgvarg = references_;
-    params_.cArgs = UINT(count_);
-  }
-  // The script's variable passed as argument `i` (in the script's order).
-  UniqueVariant& Variable(int i) { return variables_[i]; }
-
-  bool Run(VARIANT* result) {
-    EXCEPINFO exception{};
-    UINT argError = 0;
-    const HRESULT hr =
-        object_->Invoke(id_, IID_NULL, LOCALE_USER_DEFAULT, flags_, &params_, result, &exception, &argError);
-    // A failure's texts are the caller's to free.
-    UniqueBstr source(exception.bstrSource), description(exception.bstrDescription), help(exception.bstrHelpFile);
-    if (FAILED(hr) && !reported_) {
-      reported_ = true;
-      Fail("%ls through Invoke: 0x%08lx %ls", name_, static_cast<unsigned long>(hr),
-           description.get() ? description.get() : L"");
-    }
-    return SUCCEEDED(hr);
-  }
-
- private:
-  IDispatch* object_;
-  const wchar_t* name_;
-  int count_;
-  WORD flags_;
-  DISPID id_ = DISPID_UNKNOWN;
-  UniqueVariant variables_[kMaxArguments];
-  VARIANT references_[kMaxArguments];  // point into variables_: nothing of their own to clear
-  DISPPARAMS params_{};
-  bool reported_ = false;
-};
 
 // A call that tells whether it did what it should.
 using Call = std::function<bool()>;
@@ -132,12 +37,33 @@ double ImportsPerCall(HMODULE module, const Call& call, int calls) {
   return double(total) / calls;
 }
 
-// The three ways in turn, `perSample` calls each per timed sample.
-ObjectRow Compare(const Library& lib, std::string operation, std::string setup, int rounds, int perSample,
-                  const Call& flat, const Call& table, const Call& invoke, const std::function<void()>& after) {
-  ObjectRow row;
-  row.operation = std::move(operation);
-  row.setup = std::move(setup);
+// Invoke's calls split by the imports of lumbrex-automation.dll.
+void ProfileInvoke(HMODULE object, const char* exportName, const Call& invoke, int calls, ObjectRow* row) {
+  PatchImports(object);
+  ResetCallStats();
+  const int64_t t0 = Now();
+  for (int i = 0; i < calls; ++i) invoke();
+  const double total = Seconds(Now() - t0);
+  UnpatchImports(object);
+  auto seconds = [](const char* name) { return Seconds(FindCallStat(name)->ticks); };
+  row->profiled = total / calls;
+  row->inDispInvoke = seconds("DispInvoke") / calls;
+  row->inExport = seconds(exportName) / calls;
+  long long oleCalls = 0;
+  double ole = 0;
+  for (const char* name :
+       {"SafeArrayCreateVector", "SafeArrayGetElement", "SafeArrayPtrOfIndex", "VariantClear", "SysAllocString"}) {
+    oleCalls += FindCallStat(name)->calls;
+    ole += seconds(name);
+  }
+  row->inOle = ole / calls;
+  row->oleCalls = double(oleCalls) / calls;
+}
+
+// The three ways in turn, `perSample` calls each per timed sample; `row`
+// names the operation.
+ObjectRow Compare(const Library& lib, HMODULE object, ObjectRow row, int rounds, int perSample, const Call& flat,
+                  const Call& table, const Call& invoke, const std::function<void()>& after) {
   row.rounds = rounds;
   row.callsPerSample = perSample;
   int failed = 0;
@@ -154,9 +80,18 @@ ObjectRow Compare(const Library& lib, std::string operation, std::string setup, 
   row.tableRatio = t.ratio[1];
   row.invokeRatio = t.ratio[2];
   row.invokeRatios = t.ratios[2];
+  std::vector<double> invokeOwn, methodOwn;
+  for (int i = 0; i < rounds; ++i) {
+    invokeOwn.push_back((t.times[2][i] - t.times[1][i]) / perSample);
+    methodOwn.push_back((t.times[1][i] - t.times[0][i]) / perSample);
+  }
+  row.invokeOwn = Median(invokeOwn);
+  row.methodOwn = Median(methodOwn);
   row.flatImports = ImportsPerCall(lib.module, flat, perSample);
   after();
   row.invokeImports = ImportsPerCall(lib.module, invoke, perSample);
+  after();
+  ProfileInvoke(object, row.operation.c_str(), invoke, perSample, &row);
   after();
   return row;
 }
@@ -190,6 +125,13 @@ bool SameParameters(const VARIANT& array, const int* expected) {
       return false;
   }
   return true;
+}
+
+ObjectRow Named(const char* operation, std::string setup) {
+  ObjectRow row;
+  row.operation = operation;
+  row.setup = std::move(setup);
+  return row;
 }
 
 void SetNumber(UniqueVariant& v, VARTYPE vt, int value) {
@@ -229,9 +171,8 @@ AutomationResults MeasureAutomation(const Library& lib, const Settings& settings
       !SameNames(*flatOut.get(), *scriptOut.get(), entries))
     Fail("GetBundlesNames through Invoke: not the export's %d names", entries);
   clear();
-  results.heldCode = lib.getLastError();
   results.rows.push_back(Compare(
-      lib, "GetBundlesNames", Grouped(entries) + " bundles", settings.smoke ? 3 : 31, 1,
+      lib, control.module, Named("GetBundlesNames", Grouped(entries) + " bundles"), settings.smoke ? 3 : 31, 1,
       [&] { return lib.getBundlesNames(flatOut.get()) == 1; },
       [&] { return object->GetBundlesNames(tableOut.get()) == S_OK; }, [&] { return names.Run(scriptOut.get()); },
       clear));
@@ -261,7 +202,8 @@ AutomationResults MeasureAutomation(const Library& lib, const Settings& settings
     Fail("BundleGetRealPortParameters through Invoke: not 115200, 2, 7, 2, 2 like the export");
   clear();
   results.rows.push_back(Compare(
-      lib, "BundleGetRealPortParameters", "one port entry (115200, e, 7, 2, p)", settings.smoke ? 3 : 501, 1, flatRead,
+      lib, control.module, Named("BundleGetRealPortParameters", "one port entry (115200, e, 7, 2, p)"),
+      settings.smoke ? 3 : 501, 1, flatRead,
       [&] {
         return object->BundleGetRealPortParameters(*bundle.get(), *sideNumber.get(), *port.get(), tableOut.get()) ==
                S_OK;
@@ -288,8 +230,8 @@ AutomationResults MeasureAutomation(const Library& lib, const Settings& settings
       SetText(&state.Variable(0), L"BenchState");
       VARIANT_BOOL running = VARIANT_FALSE;
       results.rows.push_back(Compare(
-          lib, "GetBundleState", "bundle `BenchState` present (reply `OK!`)", settings.commandBatches,
-          settings.commandsPerBatch, [&] { return lib.getBundleState(*name.get()) == 1; },
+          lib, control.module, Named("GetBundleState", "bundle `BenchState` present (reply `OK!`)"),
+          settings.commandBatches, settings.commandsPerBatch, [&] { return lib.getBundleState(*name.get()) == 1; },
           [&] { return object->GetBundleState(*name.get(), &running) == S_OK && running == VARIANT_TRUE; },
           [&] {
             scriptOut->vt = VT_EMPTY;  // the last answer, a VT_BOOL: nothing to free

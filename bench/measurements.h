@@ -113,15 +113,22 @@ struct ObjectRow {
   int callsPerSample = 1;  // commands go in batches: times are per call
   double flat = 0, table = 0, invoke = 0;  // medians per call
   double tableRatio = 0, invokeRatio = 0;  // medians of the rounds' ratios to the flat export
+  // Medians of the rounds' differences per call: Invoke's own cost (Invoke
+  // less the table) and the object's method (the table less the export).
+  double invokeOwn = 0, methodOwn = 0;
   std::vector<double> invokeRatios;        // every round's, sorted
   // Calls lumbrex.dll makes to the system (its patched imports) per call:
   // anything the object adds inside the library shows here.
   double flatImports = 0, invokeImports = 0;
+  // One Invoke call split by the object's own imports (a separate, patched
+  // run): its time, inside DispInvoke (the type information's dispatch and
+  // the method), inside the export the method calls, and inside the OLE calls
+  // the method makes around it (SAFEARRAY, VARIANT and BSTR calls).
+  double profiled = 0, inDispInvoke = 0, inExport = 0, inOle = 0, oleCalls = 0;
 };
 
 struct AutomationResults {
   bool measured = false;  // false: the object could not be created (Fail said why)
-  unsigned int heldCode = 0;  // the library's last-error code while measured
   std::vector<ObjectRow> rows;
   // The property Version (no library call): Invoke's own cost against the table.
   int versionRounds = 0;

@@ -32,9 +32,10 @@ class Section {
 // A duration in seconds as text with a fitting unit.
 inline std::string Duration(double seconds) {
   char text[64];
-  if (seconds < 1e-3)
+  const double size = seconds < 0 ? -seconds : seconds;  // a difference may be negative
+  if (size < 1e-3)
     std::snprintf(text, sizeof text, "%.1f µs", seconds * 1e6);
-  else if (seconds < 1.0)
+  else if (size < 1.0)
     std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
   else
     std::snprintf(text, sizeof text, "%.2f s", seconds);

@@ -30,7 +30,6 @@ struct Library {
   decltype(&::ConnectToLocalService) connect = nullptr;
   decltype(&::DisconnectFromService) disconnect = nullptr;
   decltype(&::GetBundleState) getBundleState = nullptr;
-  decltype(&::QKGetLastError) getLastError = nullptr;
 
   bool Load() {
     module = LoadLibraryW(L"lumbrex.dll");
@@ -41,8 +40,7 @@ struct Library {
     };
     return get(getBundlesNames, "GetBundlesNames") && get(getPortsNames, "GetPortsNamesByBundleAndSide") &&
            get(getRealPortParameters, "BundleGetRealPortParameters") && get(connect, "ConnectToLocalService") &&
-           get(disconnect, "DisconnectFromService") && get(getBundleState, "GetBundleState") &&
-           get(getLastError, "QKGetLastError");
+           get(disconnect, "DisconnectFromService") && get(getBundleState, "GetBundleState");
   }
 };
 

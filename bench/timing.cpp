@@ -71,6 +71,7 @@ Turns TimeInTurn(int rounds, const std::vector<std::function<void()>>& calls, co
     std::sort(ratios[i].begin(), ratios[i].end());
   }
   turns.ratios = std::move(ratios);
+  turns.times = std::move(times);
   return turns;
 }
 

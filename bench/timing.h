@@ -31,6 +31,7 @@ Pair TimeAlternately(int reps, const std::function<void()>& library, const std::
 struct Turns {
   std::vector<double> median, ratio;
   std::vector<std::vector<double>> ratios;  // every round's ratio to the first call, sorted
+  std::vector<std::vector<double>> times;   // every round's time, in round order
 };
 
 // TimeAlternately for more than two calls: in every round each of `calls`
