@@ -11,7 +11,7 @@ namespace {
 void TimeTable(Section& s, const AutomationResults& r) {
   s.Out("| Operation | Works on | Export | Through the table | Through Invoke | Table / export | Invoke / export | "
         "Invoke / export, 25th to 75th percentile | Invoke's own (Invoke − table) | The object's method (table − "
-        "export) | System calls of lumbrex.dll per call, export / Invoke | Rounds |\n");
+        "export) | Calls lumbrex.dll makes to its imports (registry, pipe, OLE) per call, export / Invoke | Rounds |\n");
   s.Out("|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
   for (const ObjectRow& row : r.rows) {
     const std::vector<double>& q = row.invokeRatios;
@@ -76,7 +76,7 @@ std::string AutomationReport(const AutomationResults& r, const Settings& setting
             "before and after, the result built); in the profile " + Duration(row.inOle) + " per call in " +
             Number(row.oleCalls, "%.0f") + " OLE calls building the result";
       if (row.invokeImports > row.flatImports + 0.05)
-        why += "; lumbrex.dll makes " + Number(row.invokeImports, "%.1f") + " system calls per call through the " +
+        why += "; lumbrex.dll makes " + Number(row.invokeImports, "%.1f") + " calls to its imports per call through the " +
                "object against " + Number(row.flatImports, "%.1f");
     }
     s.Goal("`Lumbrex.Control." + row.operation + "` through IDispatch::Invoke (" + row.setup + ")",

@@ -26,7 +26,7 @@ using lumbrex::UniqueVariant;
 // A call that tells whether it did what it should.
 using Call = std::function<bool()>;
 
-// Calls lumbrex.dll makes to the system (every wrapped import) per call.
+// Calls lumbrex.dll makes to its wrapped imports, per call.
 double ImportsPerCall(HMODULE module, const Call& call, int calls) {
   PatchImports(module);
   ResetCallStats();

@@ -117,7 +117,7 @@ struct ObjectRow {
   // less the table) and the object's method (the table less the export).
   double invokeOwn = 0, methodOwn = 0;
   std::vector<double> invokeRatios;        // every round's, sorted
-  // Calls lumbrex.dll makes to the system (its patched imports) per call:
+  // Calls lumbrex.dll makes to its imports (patched) per call:
   // anything the object adds inside the library shows here.
   double flatImports = 0, invokeImports = 0;
   // One Invoke call split by the object's own imports (a separate, patched
