@@ -78,9 +78,11 @@ int wmain(int argc, wchar_t** argv) {
   UnpatchImports(lib.module);
   const RegistryResults registry = MeasureRegistryQueries(lib, settings);
   const CommandResults commands = MeasureCommands(lib, settings);
+  const AutomationResults automation = MeasureAutomation(lib, settings);
 
   for (const std::string& section :
-       {RegistryReport(registry), CommandReport(commands, settings), LoadReport(load, settings)})
+       {RegistryReport(registry), CommandReport(commands, settings), LoadReport(load, settings),
+        AutomationReport(automation, settings)})
     std::fputs(section.c_str(), stdout);
   std::fflush(stdout);
   return Failures() == 0 ? 0 : 1;

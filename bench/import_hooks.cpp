@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "lumbrex.h"
+
 namespace bench {
 namespace {
 
@@ -51,6 +53,23 @@ BENCH_WRAP("kernel32.dll", BOOL, ReadFile, (HANDLE h, LPVOID b, DWORD n, LPDWORD
 BENCH_WRAP("kernel32.dll", int, WideCharToMultiByte,
            (UINT cp, DWORD f, LPCWCH w, int wn, LPSTR m, int mn, LPCCH d, LPBOOL u), (cp, f, w, wn, m, mn, d, u))
 
+// What Lumbrex.Control calls through the import table of
+// lumbrex-automation.dll: the type information's dispatch, the OLE calls
+// around a method, and the exports its methods wrap.
+BENCH_WRAP("oleaut32.dll", HRESULT, DispInvoke,
+           (void* t, ITypeInfo* i, DISPID m, WORD f, DISPPARAMS* p, VARIANT* r, EXCEPINFO* e, UINT* a),
+           (t, i, m, f, p, r, e, a))
+BENCH_WRAP("oleaut32.dll", SAFEARRAY*, SafeArrayCreateVector, (VARTYPE vt, LONG low, ULONG n), (vt, low, n))
+BENCH_WRAP("oleaut32.dll", HRESULT, SafeArrayGetElement, (SAFEARRAY * a, LONG* i, void* v), (a, i, v))
+BENCH_WRAP("oleaut32.dll", HRESULT, SafeArrayPtrOfIndex, (SAFEARRAY * a, LONG* i, void** v), (a, i, v))
+BENCH_WRAP("oleaut32.dll", HRESULT, SetErrorInfo, (ULONG r, IErrorInfo* e), (r, e))
+BENCH_WRAP("lumbrex.dll", int, GetBundlesNames, (VARIANT * names), (names))
+BENCH_WRAP("lumbrex.dll", int, GetBundleState, (VARIANT bundle), (bundle))
+BENCH_WRAP("lumbrex.dll", int, BundleGetRealPortParameters,
+           (VARIANT b, int s, VARIANT p, int* baud, int* parity, int* data, int* stop, int* flow),
+           (b, s, p, baud, parity, data, stop, flow))
+BENCH_WRAP("lumbrex.dll", unsigned int, QKGetLastError, (), ())
+
 #undef BENCH_WRAP
 
 // The import thunks of `module` for `dll`, with the imported names beside them.
@@ -88,7 +107,10 @@ std::vector<CallStat*>& AllCallStats() {
                                     &g_RegCloseKey,     &g_SafeArrayCreate, &g_SafeArrayRedim,     &g_SafeArrayCopy,
                                     &g_SafeArrayDestroy, &g_SafeArrayLock,  &g_SafeArrayUnlock,    &g_SysAllocString,
                                     &g_VariantClear,    &g_WaitForSingleObject, &g_ReleaseMutex,   &g_DuplicateHandle,
-                                    &g_CloseHandle,     &g_WriteFile,       &g_ReadFile,           &g_WideCharToMultiByte};
+                                    &g_CloseHandle,     &g_WriteFile,       &g_ReadFile,           &g_WideCharToMultiByte,
+                                    &g_DispInvoke,      &g_SafeArrayCreateVector, &g_SafeArrayGetElement,
+                                    &g_SafeArrayPtrOfIndex, &g_SetErrorInfo, &g_GetBundlesNames, &g_GetBundleState,
+                                    &g_BundleGetRealPortParameters, &g_QKGetLastError};
   return all;
 }
 

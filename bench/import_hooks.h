@@ -1,8 +1,10 @@
 // Profiling by import-table patching: the benchmark replaces entries of
 // lumbrex.dll's import address table with counting wrappers, so that it can
 // say how many registry, SAFEARRAY and pipe calls one export makes and how
-// long they take, without touching the library's code. Only the profiling runs
-// are patched; the timed runs go through the original entries.
+// long they take, without touching the library's code; likewise for
+// lumbrex-automation.dll, where a method's time splits into the export it
+// wraps and the OLE calls around it. Only the profiling runs are patched;
+// the timed runs go through the original entries.
 #pragma once
 #include <windows.h>
 

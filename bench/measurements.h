@@ -101,4 +101,38 @@ struct LoadResults {
   bool hasStripped = false;
 };
 
+// ---- 5. The automation object ---------------------------------------------------------
+
+// One operation three ways, in turn: the flat export, the object's method
+// through its interface's table (as C++ callers call it), and
+// IDispatch::Invoke as scripts call it.
+struct ObjectRow {
+  std::string operation;  // the export and method name
+  std::string setup;      // what it works on, for the report
+  int rounds = 0;
+  int callsPerSample = 1;  // commands go in batches: times are per call
+  double flat = 0, table = 0, invoke = 0;  // medians per call
+  double tableRatio = 0, invokeRatio = 0;  // medians of the rounds' ratios to the flat export
+  // Medians of the rounds' differences per call: Invoke's own cost (Invoke
+  // less the table) and the object's method (the table less the export).
+  double invokeOwn = 0, methodOwn = 0;
+  std::vector<double> invokeRatios;        // every round's, sorted
+  // Calls lumbrex.dll makes to its imports (patched) per call:
+  // anything the object adds inside the library shows here.
+  double flatImports = 0, invokeImports = 0;
+  // One Invoke call split by the object's own imports (a separate, patched
+  // run): its time, inside DispInvoke (the type information's dispatch and
+  // the method), inside the export the method calls, and inside the OLE calls
+  // the method makes around it (SAFEARRAY, VARIANT and BSTR calls).
+  double profiled = 0, inDispInvoke = 0, inExport = 0, inOle = 0, oleCalls = 0;
+};
+
+struct AutomationResults {
+  bool measured = false;  // false: the object could not be created (Fail said why)
+  std::vector<ObjectRow> rows;
+  // The property Version (no library call): Invoke's own cost against the table.
+  int versionRounds = 0;
+  double versionTable = 0, versionInvoke = 0;
+};
+
 }  // namespace bench

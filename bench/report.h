@@ -11,5 +11,6 @@ namespace bench {
 std::string RegistryReport(const RegistryResults& results);
 std::string CommandReport(const CommandResults& results, const Settings& settings);
 std::string LoadReport(const LoadResults& results, const Settings& settings);
+std::string AutomationReport(const AutomationResults& results, const Settings& settings);  // automation_report.cpp
 
 }  // namespace bench

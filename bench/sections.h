@@ -1,6 +1,6 @@
 // The measured sections, each against its own baseline. They run in one
 // process: load first (before lumbrex.dll is loaded for the rest), then the
-// registry queries, then the commands.
+// registry queries, then the commands, then the automation object.
 #pragma once
 #include <windows.h>
 #include <oleauto.h>
@@ -47,5 +47,6 @@ struct Library {
 LoadResults MeasureLoad(const Settings& settings);                              // load_section.cpp
 RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings);  // registry_section.cpp
 CommandResults MeasureCommands(const Library& lib, const Settings& settings);         // command_section.cpp
+AutomationResults MeasureAutomation(const Library& lib, const Settings& settings);   // automation_section.cpp
 
 }  // namespace bench

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace bench {
 namespace {
@@ -48,6 +49,30 @@ Pair TimeAlternately(int reps, const std::function<void()>& library, const std::
     r.push_back(a.back() / b.back());
   }
   return {Median(a), Median(b), Median(r)};
+}
+
+Turns TimeInTurn(int rounds, const std::vector<std::function<void()>>& calls, const std::function<void()>& after) {
+  const size_t n = calls.size();
+  std::vector<std::vector<double>> times(n), ratios(n);
+  for (const auto& call : calls) call(), after();
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t i = 0; i < n; ++i) {
+      const int64_t t0 = Now();
+      calls[i]();
+      times[i].push_back(Seconds(Now() - t0));
+      after();
+    }
+    for (size_t i = 0; i < n; ++i) ratios[i].push_back(times[i].back() / times[0].back());
+  }
+  Turns turns;
+  for (size_t i = 0; i < n; ++i) {
+    turns.median.push_back(Median(times[i]));
+    turns.ratio.push_back(Median(ratios[i]));
+    std::sort(ratios[i].begin(), ratios[i].end());
+  }
+  turns.ratios = std::move(ratios);
+  turns.times = std::move(times);
+  return turns;
 }
 
 }  // namespace bench

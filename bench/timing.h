@@ -26,4 +26,17 @@ struct Pair {
 Pair TimeAlternately(int reps, const std::function<void()>& library, const std::function<void()>& baseline,
                      const std::function<void()>& after);
 
+// Each call's median time, and the median of its ratios to the first call of
+// the same round.
+struct Turns {
+  std::vector<double> median, ratio;
+  std::vector<std::vector<double>> ratios;  // every round's ratio to the first call, sorted
+  std::vector<std::vector<double>> times;   // every round's time, in round order
+};
+
+// TimeAlternately for more than two calls: in every round each of `calls`
+// runs once, in the given order and timed on its own, with `after` untimed
+// behind each; one warm-up round first.
+Turns TimeInTurn(int rounds, const std::vector<std::function<void()>>& calls, const std::function<void()>& after);
+
 }  // namespace bench
