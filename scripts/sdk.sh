@@ -1,8 +1,9 @@
 #!/bin/bash
-# Makes the SDK zip in one step: configures the build folder if needed, builds
-# what the zip holds (the target lumbrex-sdk: the library, its import
-# libraries, the automation object, lumbrexctl, the stand-in service, driver
-# and driver loader), then packs it with cpack.
+# Makes the SDK zip and the Windows Installer package in one step: configures
+# the build folder if needed, builds what the zip holds (the target
+# lumbrex-sdk: the library, its import libraries, the automation object,
+# lumbrexctl, the stand-in service, driver and driver loader) and the package
+# (the target lumbrex-msi, docs/install.md), then packs the zip with cpack.
 # Usage: scripts/sdk.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,7 +24,8 @@ if [ "$(realpath -m "$made_from")" != "$repo" ]; then
   echo "sdk.sh: $build belongs to the source tree $made_from, not $repo; give a folder of this tree" >&2
   exit 1
 fi
-cmake --build "$build" --target lumbrex-sdk
+cmake --build "$build" --target lumbrex-sdk lumbrex-msi
 (cd "$build" && cpack -G ZIP --config CPackConfig.cmake >/dev/null)
 zip=$(ls -t "$build"/lumbrex-*-win64.zip | head -1)
 echo "SDK: $zip"
+echo "MSI: $(ls -t "$build"/lumbrex-*-x64.msi | head -1)"

@@ -24,6 +24,10 @@ packages=(
   libclang-rt-14-dev          # libFuzzer and the sanitizer runtimes
   binutils                    # strings, for the binary check
   unzip                       # the SDK consumer check and the benchmark unpack the zip
+  wixl                        # wixl and wixl-heat: the Windows Installer package from its WiX source
+  msitools                    # msibuild (the package's PATH entry), msiextract and msiinfo (its checks)
+  osslsigncode                # Authenticode signatures of the package and its binaries
+  openssl                     # the throw-away certificate of the signing check
 )
 
 say() { echo "setup: $*"; }
@@ -65,6 +69,8 @@ tools=(
   clang++-14:clang-14 llvm-dlltool-14:llvm-14 llvm-nm-14:llvm-14 llvm-readobj-14:llvm-14
   strings:binutils
   unzip:unzip
+  wixl:wixl wixl-heat:wixl msibuild:msitools msiextract:msitools
+  osslsigncode:osslsigncode openssl:openssl
 )
 for entry in "${tools[@]}"; do
   tool=${entry%%:*} package=${entry#*:}

@@ -1,0 +1,18 @@
+#!/bin/bash
+# Lays out what the Lumbrex package installs, from a build folder, as it will
+# stand under C:\Program Files\Lumbrex: bin\ (the library, the automation
+# object, lumbrexctl, the stand-in service), include\, lib\ (both import
+# libraries, the .def and the CMake package), docs\, examples\.
+# Usage: stage.sh BUILD_DIR STAGE_DIR   (STAGE_DIR is made anew)
+set -euo pipefail
+build=$1 stage=$2
+installed=$(mktemp -d)
+trap 'rm -rf "$installed"' EXIT
+# The SDK zip's own install rules (stripped, as the zip is); the package takes
+# its parts from them and puts the programs beside the library in bin\.
+cmake --install "$build" --prefix "$installed" --strip >/dev/null
+rm -rf "$stage"
+mkdir -p "$stage/bin"
+cp "$installed"/bin/lumbrex.dll "$installed"/bin/lumbrex-automation.dll "$stage/bin/"
+cp "$installed"/tools/lumbrexctl.exe "$installed"/tools/lumbrex-service.exe "$stage/bin/"
+cp -r "$installed"/include "$installed"/lib "$installed"/docs "$installed"/examples "$stage/"

@@ -1,0 +1,135 @@
+#!/bin/bash
+# The Windows Installer package's life on a machine, in a fresh Wine prefix
+# of its own: a silent install of an older package, the upgrade to this one,
+# Lumbrex.Control created from VBScript with no regsvr32 and a round trip to
+# the stand-in service, lumbrexctl from the system PATH through cmd, the
+# downgrade refused, a repair, the Stand-ins feature added, and a removal
+# that leaves no file, key or PATH entry of ours and the service's
+# configuration as it was.
+# Usage: lifecycle.sh BUILD_DIR WINE CLSID LIBID IID (the automation object's)
+set -euo pipefail
+build=$1 wine=$2 clsid="{$3}" libid="{$4}" iid="{$5}"
+here=$(cd "$(dirname "$0")" && pwd)
+installer=$here/../../installer
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+work=$(mktemp -d /tmp/lumbrex-msi-test.XXXXXX)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+service_pid=
+finish() {
+  [ -z "$service_pid" ] || kill -KILL "$service_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap finish EXIT
+die() { echo "FAIL: $*"; exit 1; }
+step() { echo "== $*"; }
+win() { "$wine" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+msiexec() { # exit status of msiexec, its log in $work/msi.log
+  local status=0
+  "$wine" msiexec "$@" /qn /l*v "$(win "$work")\\msi.log" >/dev/null 2>&1 || status=$?
+  return $status
+}
+key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+program_files=$WINEPREFIX/drive_c/Program\ Files/Lumbrex
+our_keys=("HKLM\\Software\\Classes\\CLSID\\$clsid" 'HKLM\Software\Classes\Lumbrex.Control'
+          'HKLM\Software\Classes\Lumbrex.Control.1' "HKLM\\Software\\Classes\\TypeLib\\$libid"
+          "HKLM\\Software\\Classes\\Interface\\$iid" 'HKLM\Software\Lumbrex')
+# The Uninstall entries named Lumbrex, one line each.
+uninstall_entries() {
+  "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
+    grep -E '^\s+DisplayName\s+REG_SZ\s+Lumbrex ' || true
+}
+system_path() {
+  "$wine" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH | tr -d '\r' | grep PATH
+}
+
+step "packages: $version and an older 0.9.0 holding a file this one lacks"
+"$installer/stage.sh" "$build" "$work/stage"
+"$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" "$version" "$work/new.msi"
+echo "only in the older package" >"$work/stage/docs/only-in-0.9.0.md"
+"$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" 0.9.0 "$work/old.msi"
+new=$(win "$work/new.msi") old=$(win "$work/old.msi")
+
+step "a fresh prefix, with a configuration the service stored"
+"$wine" wineboot -i >/dev/null 2>&1
+# Its setup session ends first: the Service Control Manager of the session
+# that made the prefix never learns of services installed later in it.
+wineserver -w
+config='HKLM\Software\OSTREL Software\Lumbrex\MsiPlanted'
+"$wine" reg add "$config\\IN" /v COM3 /t REG_SZ /d 'Real|9600,N,8,0|1|1' /f /reg:64 >/dev/null
+before_path=$(system_path)
+
+step "install 0.9.0, then upgrade to $version"
+msiexec /i "$old" || die "installing 0.9.0 failed ($?)"
+[ -f "$program_files/docs/only-in-0.9.0.md" ] || die "0.9.0 did not install its own file"
+msiexec /i "$new" || die "the upgrade failed ($?)"
+[ "$(uninstall_entries | wc -l)" -eq 1 ] || die "not one Uninstall entry after the upgrade: $(uninstall_entries)"
+uninstall_entries | grep -q "Lumbrex $version" || die "the Uninstall entry is not $version's: $(uninstall_entries)"
+[ ! -e "$program_files/docs/only-in-0.9.0.md" ] || die "the upgrade left a file of 0.9.0"
+for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h lib/lumbrex.lib \
+         lib/liblumbrex.dll.a lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake examples/vba/Lumbrex.bas \
+         docs/install.md; do
+  [ -f "$program_files/$f" ] || die "the default install lacks $f"
+done
+[ ! -e "$program_files/bin/lumbrex-service.exe" ] || die "the stand-in service came without its feature"
+
+step "Lumbrex.Control from VBScript, no regsvr32, against the stand-in service"
+"$wine" "$build/bin/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
+service_pid=$!
+for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
+grep -q serving "$work/service.log" || { cat "$work/service.log"; die "the stand-in service did not start"; }
+cat >"$work/roundtrip.vbs" <<'VBS'
+On Error Resume Next
+Set lx = CreateObject("Lumbrex.Control")
+If Err.Number <> 0 Then WScript.Echo "FAILED: CreateObject " & Hex(Err.Number) : WScript.Quit 1
+lx.ConnectToLocalService
+lx.AddBundle "MsiRoundTrip"
+If Not lx.GetBundleState("MsiRoundTrip") Then WScript.Echo "FAILED: the bundle is not there" : WScript.Quit 1
+lx.DeleteBundle "MsiRoundTrip"
+If Err.Number <> 0 Then WScript.Echo "FAILED: " & Err.Description : WScript.Quit 1
+WScript.Echo "ROUNDTRIP OK " & lx.Version
+VBS
+out=$("$wine" cscript //nologo "$(win "$work/roundtrip.vbs")" 2>&1 | tr -d '\r')
+grep -qx "ROUNDTRIP OK .*" <<<"$out" || die "the script's round trip: $out"
+kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; service_pid=
+
+step "lumbrexctl from the system PATH, through cmd in a folder without it"
+system_path | grep -qF 'C:\Program Files\Lumbrex\bin' || die "bin\\ is not on the system PATH: $(system_path)"
+out=$(cd "$work" && "$wine" cmd /c 'cd /d C:\ && lumbrexctl --version' 2>&1 | tr -d '\r')
+grep -q "^lumbrexctl $version" <<<"$out" || die "cmd /c lumbrexctl --version: $out"
+
+step "the older package is refused"
+if msiexec /i "$old"; then die "0.9.0 installed over $version"; fi
+# Wine's msiexec logs no launch condition's text: the log shows why it
+# failed, the package holds what Windows shows.
+grep -q "WIX_DOWNGRADE_DETECTED = {" "$work/msi.log" || die "the refusal was not for the newer version installed"
+msiinfo export "$work/old.msi" LaunchCondition | grep -q "A newer version of Lumbrex is already installed" ||
+  die "the package does not say why it refuses"
+uninstall_entries | grep -q "Lumbrex $version" || die "the refused downgrade touched $version"
+
+step "repair restores a deleted file"
+rm "$program_files/bin/lumbrexctl.exe"
+# /fa's own form: Wine's msiexec has no /f (with a product code it says so,
+# with a package it finds no product).
+msiexec /i "$new" REINSTALL=ALL REINSTALLMODE=amus || die "the repair failed ($?)"
+[ -f "$program_files/bin/lumbrexctl.exe" ] || die "the repair did not restore lumbrexctl.exe"
+
+step "the Stand-ins feature: a service that starts on demand"
+msiexec /i "$new" ADDLOCAL=Standins || die "adding Stand-ins failed ($?)"
+# Wine's sc has no qc: the service's key says how it starts (3: on demand).
+service_key='HKLM\System\CurrentControlSet\Services\LumbrexService'
+"$wine" reg query "$service_key" /v Start 2>/dev/null | tr -d '\r' | grep -q "REG_DWORD\s*0x3$" ||
+  die "LumbrexService is not a service that starts on demand"
+"$wine" sc start LumbrexService >/dev/null 2>&1 || die "LumbrexService does not start ($?)"
+out=$(cd "$work" && "$wine" cmd /c 'cd /d C:\ && lumbrexctl bundle state MsiPlanted' 2>&1 | tr -d '\r') || true
+grep -q "MsiPlanted: present" <<<"$out" || die "the installed service does not answer: $out"
+
+step "removal leaves nothing of ours and the service's configuration as it was"
+msiexec /x "$new" || die "the removal failed ($?)"
+[ ! -e "$program_files" ] || die "left in Program Files: $(cd "$program_files" && find . | head)"
+for key in "${our_keys[@]}"; do key_exists "$key" && die "left: $key"; done
+[ -z "$(uninstall_entries)" ] || die "an Uninstall entry is left: $(uninstall_entries)"
+[ "$(system_path)" == "$before_path" ] || die "PATH is not as before: $(system_path)"
+key_exists "$service_key" && die "LumbrexService is left"
+"$wine" reg query "$config\\IN" /v COM3 /reg:64 >/dev/null 2>&1 || die "the removal took the service's configuration"
+echo "PASS"
