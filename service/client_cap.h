@@ -73,4 +73,11 @@ class ClientCap {
   DWORD error_ = ERROR_SUCCESS;
 };
 
+// A pipe instance with its seat under the cap. The seat is declared first,
+// so that it is given back only once the instance has closed.
+struct SeatedInstance {
+  ClientCap::Seat seat;
+  UniqueHandle pipe;
+};
+
 }  // namespace lumbrex::service

@@ -5,22 +5,6 @@
 namespace lumbrex::service {
 namespace {
 
-struct WordEntry {
-  const char* text;
-  CommandWord word;
-};
-
-// The command word table, in the protocol's order.
-constexpr WordEntry kWords[] = {
-    {"ADD_BUNDLE", CommandWord::AddBundle},         {"DEL_BUNDLE", CommandWord::DelBundle},
-    {"ADD_PORT", CommandWord::AddPort},             {"DEL_PORT", CommandWord::DelPort},
-    {"SET_RPORT_PARAMS", CommandWord::SetRportParams}, {"SET_MAIN", CommandWord::SetMain},
-    {"OK", CommandWord::Ok},                        {"ERROR", CommandWord::Error},
-    {"RENAME_BUNDLE", CommandWord::RenameBundle},   {"GET_BUNDLE_STATE", CommandWord::GetBundleState},
-    {"GET_PORT_STATE", CommandWord::GetPortState},  {"UPDATE_SETTINGS", CommandWord::UpdateSettings},
-    {"SET_SHARE_PERMISSION", CommandWord::SetSharePermission},
-};
-
 constexpr const char* kKindWords[] = {"Real", "Virtual", "Shared", "Switcher", "KOLM"};
 
 bool EqualsAscii(TextView text, const char* ascii) {
@@ -29,8 +13,10 @@ bool EqualsAscii(TextView text, const char* ascii) {
   return EqualsIgnoringAsciiCase(text, wide);
 }
 
-std::vector<TextView> SplitFields(TextView text) {
-  std::vector<TextView> fields;
+using Fields = std::vector<TextView>;
+
+Fields SplitFields(TextView text) {
+  Fields fields;
   size_t start = 0;
   for (;;) {
     const size_t comma = text.find(Char16(','), start);
@@ -71,7 +57,7 @@ bool ParseKind(TextView word, PortKind& kind) {
 }
 
 // bundle, side, port: the head of every port command.
-const char* ParsePortAddress(const std::vector<TextView>& fields, Request& out) {
+const char* ParsePortAddress(const Fields& fields, Request& out) {
   if (!IsBundleName(fields[0])) return "bad bundle name";
   if (!ParseSide(fields[1], out.side)) return "bad side word";
   out.bundle = Text(fields[0]);
@@ -79,30 +65,110 @@ const char* ParsePortAddress(const std::vector<TextView>& fields, Request& out) 
   return nullptr;
 }
 
-size_t FieldCount(CommandWord word) {
-  switch (word) {
-    case CommandWord::DelBundle:
-    case CommandWord::GetBundleState: return 1;
-    case CommandWord::AddBundle:
-    case CommandWord::RenameBundle: return 2;
-    case CommandWord::DelPort:
-    case CommandWord::SetMain:
-    case CommandWord::GetPortState: return 3;
-    case CommandWord::AddPort:
-    case CommandWord::SetRportParams: return 4;
-    case CommandWord::UpdateSettings:
-    case CommandWord::SetSharePermission: return 5;
-    default: return 0;
+// A port command's head naming one port: every port command but SET_MAIN.
+const char* ParsePort(const Fields& fields, Request& out) {
+  if (const char* reason = ParsePortAddress(fields, out)) return reason;
+  return IsPortName(out.port) ? nullptr : "bad port name";
+}
+
+const char* ParseAddBundle(const Fields& fields, Request& out) {
+  // The library always sends 4 and gives it no meaning: any non-negative number.
+  int64_t number = 0;
+  if (!ParseDecimal(fields[0], false, 0, INT32_MAX, number)) return "bad number";
+  if (!IsBundleName(fields[1])) return "bad bundle name";
+  out.bundle = Text(fields[1]);
+  return nullptr;
+}
+
+const char* ParseBundle(const Fields& fields, Request& out) {
+  if (!IsBundleName(fields[0])) return "bad bundle name";
+  out.bundle = Text(fields[0]);
+  return nullptr;
+}
+
+const char* ParseRenameBundle(const Fields& fields, Request& out) {
+  if (!IsBundleName(fields[0]) || !IsBundleName(fields[1])) return "bad bundle name";
+  out.bundle = Text(fields[0]);
+  out.newBundle = Text(fields[1]);
+  return nullptr;
+}
+
+const char* ParseAddPort(const Fields& fields, Request& out) {
+  if (const char* reason = ParsePort(fields, out)) return reason;
+  return ParseKind(fields[3], out.kind) ? nullptr : "bad port type word";
+}
+
+const char* ParseSetMain(const Fields& fields, Request& out) {
+  // An empty port clears the side's main port (docs/service.md).
+  if (const char* reason = ParsePortAddress(fields, out)) return reason;
+  return out.port.empty() || IsPortName(out.port) ? nullptr : "bad port name";
+}
+
+const char* ParseRportParams(const Fields& fields, Request& out) {
+  if (const char* reason = ParsePort(fields, out)) return reason;
+  // Parameter text, then "|high|low".
+  const TextView field = fields[3];
+  const size_t bar = field.find(Char16('|'));
+  if (bar == TextView::npos || field.find(Char16('|'), bar + 1) == TextView::npos)
+    return "parameter field without its two bit fields";
+  out.parameterText = DecodeParameterText(field.substr(0, bar));
+  out.bitFields = Text(field.substr(bar));
+  return nullptr;
+}
+
+const char* ParseSettings(const Fields& fields, Request& out) {
+  // Five unsigned 8-bit values.
+  for (size_t i = 0; i < 5; ++i) {
+    int64_t value = 0;
+    if (!ParseDecimal(fields[i], false, 0, 255, value)) return "bad option value";
+    out.options[i] = static_cast<uint32_t>(value);
   }
+  return nullptr;
+}
+
+const char* ParseSharePermission(const Fields& fields, Request& out) {
+  if (const char* reason = ParsePort(fields, out)) return reason;
+  if (!UnescapeApplicationName(fields[3], out.application)) return "bad escape in application name";
+  if (out.application.empty() || out.application.size() > kMaxApplicationName) return "bad application name";
+  int64_t value = 0;
+  if (!ParseDecimal(fields[4], true, INT32_MIN, INT32_MAX, value)) return "bad permission value";
+  out.permission = static_cast<uint32_t>(static_cast<int32_t>(value));
+  // The values the library accepts: 0, or at least one of the bits 1, 2, 4.
+  return out.permission != 0 && (out.permission & 7u) == 0 ? "permission value refused" : nullptr;
+}
+
+struct CommandEntry {
+  const char* text;
+  CommandWord word;
+  size_t fields;
+  const char* (*parse)(const Fields& fields, Request& out);  // null: a reply word, never a command
+};
+
+// The command word table, in the protocol's order: each word with its field
+// count and what it takes from its fields.
+constexpr CommandEntry kCommands[] = {
+    {"ADD_BUNDLE", CommandWord::AddBundle, 2, ParseAddBundle},
+    {"DEL_BUNDLE", CommandWord::DelBundle, 1, ParseBundle},
+    {"ADD_PORT", CommandWord::AddPort, 4, ParseAddPort},
+    {"DEL_PORT", CommandWord::DelPort, 3, ParsePort},
+    {"SET_RPORT_PARAMS", CommandWord::SetRportParams, 4, ParseRportParams},
+    {"SET_MAIN", CommandWord::SetMain, 3, ParseSetMain},
+    {"OK", CommandWord::Ok, 0, nullptr},
+    {"ERROR", CommandWord::Error, 0, nullptr},
+    {"RENAME_BUNDLE", CommandWord::RenameBundle, 2, ParseRenameBundle},
+    {"GET_BUNDLE_STATE", CommandWord::GetBundleState, 1, ParseBundle},
+    {"GET_PORT_STATE", CommandWord::GetPortState, 3, ParsePort},
+    {"UPDATE_SETTINGS", CommandWord::UpdateSettings, 5, ParseSettings},
+    {"SET_SHARE_PERMISSION", CommandWord::SetSharePermission, 5, ParseSharePermission},
+};
+
+const CommandEntry* FindCommand(TextView word) {
+  for (const auto& entry : kCommands)
+    if (EqualsAscii(word, entry.text)) return &entry;
+  return nullptr;
 }
 
 }  // namespace
-
-CommandWord LookUpCommandWord(TextView word) {
-  for (const auto& entry : kWords)
-    if (EqualsAscii(word, entry.text)) return entry.word;
-  return CommandWord::Unknown;
-}
 
 const char* PortKindWord(PortKind kind) { return kKindWords[static_cast<int>(kind)]; }
 
@@ -152,84 +218,14 @@ bool ParseDecimal(TextView text, bool allowMinus, int64_t min, int64_t max, int6
 const char* ParseCommand(TextView text, Request& out) {
   out = Request{};
   const size_t space = text.find(Char16(' '));
-  const TextView word = text.substr(0, space);
-  out.word = LookUpCommandWord(word);
-  if (out.word == CommandWord::Unknown) return "unknown command word";
-  if (out.word == CommandWord::Ok || out.word == CommandWord::Error) return "a reply word is not a command";
+  const CommandEntry* entry = FindCommand(text.substr(0, space));
+  if (!entry) return "unknown command word";
+  out.word = entry->word;
+  if (!entry->parse) return "a reply word is not a command";
   if (space == TextView::npos) return "bad field count";
-  const std::vector<TextView> fields = SplitFields(text.substr(space + 1));
-  if (fields.size() != FieldCount(out.word)) return "bad field count";
-
-  switch (out.word) {
-    case CommandWord::AddBundle: {
-      // The library always sends 4 and gives it no meaning: any non-negative number.
-      int64_t number = 0;
-      if (!ParseDecimal(fields[0], false, 0, INT32_MAX, number)) return "bad number";
-      if (!IsBundleName(fields[1])) return "bad bundle name";
-      out.bundle = Text(fields[1]);
-      return nullptr;
-    }
-    case CommandWord::DelBundle:
-    case CommandWord::GetBundleState:
-      if (!IsBundleName(fields[0])) return "bad bundle name";
-      out.bundle = Text(fields[0]);
-      return nullptr;
-    case CommandWord::RenameBundle:
-      if (!IsBundleName(fields[0]) || !IsBundleName(fields[1])) return "bad bundle name";
-      out.bundle = Text(fields[0]);
-      out.newBundle = Text(fields[1]);
-      return nullptr;
-    case CommandWord::AddPort:
-      if (const char* reason = ParsePortAddress(fields, out)) return reason;
-      if (!IsPortName(out.port)) return "bad port name";
-      if (!ParseKind(fields[3], out.kind)) return "bad port type word";
-      return nullptr;
-    case CommandWord::DelPort:
-    case CommandWord::GetPortState:
-      if (const char* reason = ParsePortAddress(fields, out)) return reason;
-      if (!IsPortName(out.port)) return "bad port name";
-      return nullptr;
-    case CommandWord::SetMain:
-      // An empty port clears the side's main port (docs/service.md).
-      if (const char* reason = ParsePortAddress(fields, out)) return reason;
-      if (!out.port.empty() && !IsPortName(out.port)) return "bad port name";
-      return nullptr;
-    case CommandWord::SetRportParams: {
-      if (const char* reason = ParsePortAddress(fields, out)) return reason;
-      if (!IsPortName(out.port)) return "bad port name";
-      // Parameter text, then "|high|low".
-      const TextView field = fields[3];
-      const size_t bar = field.find(Char16('|'));
-      if (bar == TextView::npos || field.find(Char16('|'), bar + 1) == TextView::npos)
-        return "parameter field without its two bit fields";
-      out.parameterText = DecodeParameterText(field.substr(0, bar));
-      out.bitFields = Text(field.substr(bar));
-      return nullptr;
-    }
-    case CommandWord::UpdateSettings:
-      // Five unsigned 8-bit values.
-      for (size_t i = 0; i < 5; ++i) {
-        int64_t value = 0;
-        if (!ParseDecimal(fields[i], false, 0, 255, value)) return "bad option value";
-        out.options[i] = static_cast<uint32_t>(value);
-      }
-      return nullptr;
-    case CommandWord::SetSharePermission: {
-      if (const char* reason = ParsePortAddress(fields, out)) return reason;
-      if (!IsPortName(out.port)) return "bad port name";
-      if (!UnescapeApplicationName(fields[3], out.application)) return "bad escape in application name";
-      if (out.application.empty() || out.application.size() > kMaxApplicationName)
-        return "bad application name";
-      int64_t value = 0;
-      if (!ParseDecimal(fields[4], true, INT32_MIN, INT32_MAX, value)) return "bad permission value";
-      out.permission = static_cast<uint32_t>(static_cast<int32_t>(value));
-      // The values the library accepts: 0, or at least one of the bits 1, 2, 4.
-      if (out.permission != 0 && (out.permission & 7u) == 0) return "permission value refused";
-      return nullptr;
-    }
-    default:
-      return "unknown command word";
-  }
+  const Fields fields = SplitFields(text.substr(space + 1));
+  if (fields.size() != entry->fields) return "bad field count";
+  return entry->parse(fields, out);
 }
 
 CommandFramer::Got CommandFramer::Next(std::string& out) {

@@ -49,7 +49,6 @@ struct Request {
 // `out` when the command is well formed, else a short reason for the log.
 const char* ParseCommand(TextView text, Request& out);
 
-CommandWord LookUpCommandWord(TextView word);
 const char* PortKindWord(PortKind kind);
 
 // The library writes "," as "-" inside the parameter field.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <utility>
 
 namespace lumbrex::service {
@@ -41,6 +42,19 @@ std::string ToUtf8(const std::wstring& text) {
   std::string out(size > 0 ? size : 0, '\0');
   if (size > 0)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  return out;
+}
+
+std::string DescribeError(DWORD code) {
+  UniqueLocalMemory text;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 code, 0, reinterpret_cast<char*>(text.put()), 0, nullptr);
+  std::string out = "error " + std::to_string(code);
+  if (text.valid()) {
+    std::string message(static_cast<const char*>(text.get()));
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+    out += " (" + message + ")";
+  }
   return out;
 }
 

@@ -36,5 +36,8 @@ class Logger {
 };
 
 std::string ToUtf8(const std::wstring& text);
+// A Windows error code with the system's text for it, for the log and the
+// console: "error 5 (Access is denied.)".
+std::string DescribeError(DWORD code);
 
 }  // namespace lumbrex::service

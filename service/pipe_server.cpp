@@ -8,18 +8,20 @@
 #include <utility>
 
 #include "common/names.h"
+#include "listening_slots.h"
 
 namespace lumbrex::service {
 namespace {
 
 // Instances kept listening at once: the library opens the pipe once, with no
 // retry on ERROR_PIPE_BUSY, so every client of a burst must find one already
-// there. One wait covers at most MAXIMUM_WAIT_OBJECTS handles (the stop event
-// among them), so the pool is split over several accept loops: 2 x 48 keeps
-// a burst of 64 and more covered while the loops make new instances.
+// there. One wait covers at most MAXIMUM_WAIT_OBJECTS handles, so the pool is
+// split over several accept loops: 2 x 48 keeps a burst of 64 and more
+// covered while the loops make new instances.
 constexpr int kAcceptLoops = 2;
-constexpr int kListening = 48;  // per accept loop
-static_assert(kListening + 1 <= MAXIMUM_WAIT_OBJECTS, "one wait per accept loop");
+// What an accept loop waits on after its slots' connect events.
+constexpr DWORD kRoomWait = ListeningSlots::kCount, kEndedWait = kRoomWait + 1, kStopWait = kRoomWait + 2;
+static_assert(kStopWait + 1 <= MAXIMUM_WAIT_OBJECTS, "one wait per accept loop");
 constexpr DWORD kPipeBufferBytes = 4096;
 
 // Who may use the pipe: the system, administrators and the pipe's owner in
@@ -39,17 +41,6 @@ std::wstring FromAnsi(const std::string& ansi) {
   return wide;
 }
 
-// One listening instance of the accept loop, with its seat under the cap.
-struct ListeningSlot {
-  ClientCap::Seat seat;  // declared before `pipe`: given back only once the instance has closed
-  UniqueHandle pipe;
-  UniqueHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-  OVERLAPPED overlapped{};
-  bool armed = false;           // a connect is pending or has completed
-  bool connectedAtOnce = false;  // ConnectNamedPipe found the client there already
-  bool waitingForRoom = false;   // at the cap: armed when a seat comes back
-};
-
 }  // namespace
 
 PipeServer::PipeServer(ServerOptions options, ConfigStore& store, Logger& log)
@@ -61,6 +52,7 @@ DWORD PipeServer::Start() {
   stop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!stop_.valid()) return GetLastError();
   if (cap_.Error() != ERROR_SUCCESS) return cap_.Error();
+  if (clients_.Error() != ERROR_SUCCESS) return clients_.Error();
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSddl, SDDL_REVISION_1, security_.put(), nullptr)) {
     // The system's default security for pipes applies.
     log_.Line("note: pipe security descriptor refused (" + std::to_string(GetLastError()) +
@@ -69,16 +61,15 @@ DWORD PipeServer::Start() {
   // FILE_FLAG_FIRST_PIPE_INSTANCE refuses a second server on Windows; Wine
   // ignores that flag, so look for a listening pipe first as well.
   if (WaitNamedPipeW(kLocalPipePath, 1) || GetLastError() == ERROR_SEM_TIMEOUT) return ERROR_PIPE_BUSY;
-  ClientCap::Seat seat = cap_.Take();
-  if (!seat) return ERROR_INVALID_PARAMETER;  // a cap of 0 clients
-  UniqueHandle first(CreateInstance(true));
-  if (!first.valid()) return GetLastError();
+  SeatedInstance first{cap_.Take(), UniqueHandle()};
+  if (!first.seat) return ERROR_INVALID_PARAMETER;  // a cap of 0 clients
+  first.pipe = CreateInstance(true);
+  if (!first.pipe.valid()) return GetLastError();
   try {
     acceptors_.reserve(kAcceptLoops);
-    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, 0, first.get(), std::move(seat));
-    first.release();  // the first accept loop owns it now
-    for (int i = 1; i < kAcceptLoops; ++i)
-      acceptors_.emplace_back(&PipeServer::AcceptLoop, this, i, HANDLE(nullptr), ClientCap::Seat());
+    // The first accept loop owns the first instance from here on.
+    acceptors_.emplace_back(&PipeServer::AcceptLoop, this, 0, std::move(first));
+    for (int i = 1; i < kAcceptLoops; ++i) acceptors_.emplace_back(&PipeServer::AcceptLoop, this, i, SeatedInstance());
   } catch (const std::exception&) {
     Stop();
     return ERROR_NOT_ENOUGH_MEMORY;
@@ -93,168 +84,66 @@ void PipeServer::Stop() {
     if (acceptor.joinable()) acceptor.join();
   // The stop event ends every client's wait, so each thread ends soon; none
   // may outlive the object it serves.
-  JoinClients(true);
+  clients_.JoinAll();
 }
 
-HANDLE PipeServer::CreateInstance(bool first) {
+UniqueHandle PipeServer::CreateInstance(bool first) {
   SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), security_.get(), FALSE};
   const DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
   const DWORD pipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT |
                          (options_.allowRemote ? PIPE_ACCEPT_REMOTE_CLIENTS : PIPE_REJECT_REMOTE_CLIENTS);
-  return CreateNamedPipeW(kLocalPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
-                          kPipeBufferBytes, 0, security_.get() ? &attributes : nullptr);
+  return UniqueHandle(CreateNamedPipeW(kLocalPipePath, openMode, pipeMode, PIPE_UNLIMITED_INSTANCES,
+                                      kPipeBufferBytes, kPipeBufferBytes, 0,
+                                      security_.get() ? &attributes : nullptr));
 }
 
-void PipeServer::AcceptLoop(int loop, HANDLE firstInstance, ClientCap::Seat firstSeat) {
-  ListeningSlot slots[kListening];
-  slots[0].seat = std::move(firstSeat);
-  slots[0].pipe.reset(firstInstance);  // null: the slot makes its own
-
-  auto arm = [this](ListeningSlot& slot) {
-    slot.armed = false;
-    slot.connectedAtOnce = false;
-    slot.waitingForRoom = false;
-    if (!slot.event.valid()) return;
-    // Set by the connect just handled: a slot left unarmed must not wake the
-    // loop again at once, which would spin and starve the slots after it.
-    ResetEvent(slot.event.get());
-    if (!slot.seat) slot.seat = cap_.Take();
-    if (!slot.seat) {
-      slot.waitingForRoom = true;
-      return;
-    }
-    // An instance that cannot be made keeps its seat for the retry, so that
-    // the loops never wake each other handing one seat back and forth.
-    if (!slot.pipe.valid()) slot.pipe.reset(CreateInstance(false));
-    if (!slot.pipe.valid()) return;
-    slot.overlapped = OVERLAPPED{};
-    slot.overlapped.hEvent = slot.event.get();
-    if (ConnectNamedPipe(slot.pipe.get(), &slot.overlapped)) {
-      slot.armed = true;
-      return;
-    }
-    switch (GetLastError()) {
-      case ERROR_IO_PENDING:
-        slot.armed = true;
-        return;
-      case ERROR_PIPE_CONNECTED:  // the client came between create and connect
-      case ERROR_NO_DATA:         // ... and has closed its end again: its command may still wait
-        slot.armed = true;
-        slot.connectedAtOnce = true;
-        SetEvent(slot.event.get());
-        return;
-      default:  // the instance is unusable: dropped, and a new one made at the next try
-        slot.pipe.reset();
-        return;
-    }
-  };
-
-  for (auto& slot : slots) arm(slot);
-
+void PipeServer::AcceptLoop(int loop, SeatedInstance first) {
+  ListeningSlots slots(cap_, [this] { return CreateInstance(false); });
+  if (first.pipe.valid()) slots.Adopt(std::move(first));
+  slots.ArmIdle();
+  HANDLE waits[kStopWait + 1];
   for (;;) {
-    HANDLE waits[kListening + 2];
-    bool retry = false;
-    for (int i = 0; i < kListening; ++i) {
-      waits[i] = slots[i].event.valid() ? slots[i].event.get() : stop_.get();
-      retry = retry || (!slots[i].armed && !slots[i].waitingForRoom);
-    }
-    waits[kListening] = cap_.RoomEvent(loop);
-    waits[kListening + 1] = stop_.get();
+    slots.FillWaits(waits, stop_.get());
+    waits[kRoomWait] = cap_.RoomEvent(loop);
+    waits[kEndedWait] = clients_.EndedEvent();
+    waits[kStopWait] = stop_.get();
     // An instance that could not be made is retried every 200 ms; one waiting
     // for room, when a client leaves.
-    const DWORD wait = WaitForMultipleObjects(kListening + 2, waits, FALSE, retry ? 200 : INFINITE);
+    const DWORD wait = WaitForMultipleObjects(kStopWait + 1, waits, FALSE, slots.NeedsRetry() ? 200 : INFINITE);
     if (WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0) break;
-    if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + kListening) {
-      for (auto& slot : slots)
-        if (!slot.armed) arm(slot);
-      continue;
-    }
-    if (wait > WAIT_OBJECT_0 + kListening) {  // a failed wait must not spin
-      if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) break;
-      continue;
-    }
-    ListeningSlot& slot = slots[wait - WAIT_OBJECT_0];
-    if (!slot.armed) {
-      arm(slot);
-      continue;
-    }
-    DWORD ignored = 0;
-    const bool connected =
-        slot.connectedAtOnce || GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, FALSE);
-    if (connected) {
-      JoinClients(false);
-      const uint64_t client = nextClient_++;
-      // The instance and its seat go to the client's thread (or are given
-      // up); the slot makes a new one if there is room.
-      if (!StartClient(std::move(slot.pipe), std::move(slot.seat), client))
-        log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
-    } else {
-      slot.pipe.reset();  // its seat stays for the instance made in its place
-    }
-    arm(slot);
-  }
-
-  // Stop: end the pending connects before their OVERLAPPED goes away.
-  for (auto& slot : slots) {
-    if (slot.armed && !slot.connectedAtOnce && slot.pipe.valid()) {
-      DWORD ignored = 0;
-      CancelIoEx(slot.pipe.get(), &slot.overlapped);
-      GetOverlappedResult(slot.pipe.get(), &slot.overlapped, &ignored, TRUE);
+    if (wait == WAIT_TIMEOUT || wait == WAIT_OBJECT_0 + kRoomWait) {
+      slots.ArmIdle();
+    } else if (wait == WAIT_OBJECT_0 + kEndedWait) {
+      clients_.JoinEnded();
+    } else if (wait < WAIT_OBJECT_0 + kRoomWait) {
+      SeatedInstance client = slots.TakeClient(static_cast<int>(wait - WAIT_OBJECT_0));
+      if (client.pipe.valid()) Admit(std::move(client));
+    } else if (WaitForSingleObject(stop_.get(), 100) == WAIT_OBJECT_0) {  // a failed wait must not spin
+      break;
     }
   }
 }
 
-bool PipeServer::StartClient(UniqueHandle pipe, ClientCap::Seat seat, uint64_t client) {
-  // Under the lock, so that the thread cannot mark itself ended before its
-  // slot holds it.
-  std::lock_guard<std::mutex> hold(clientsLock_);
+void PipeServer::Admit(SeatedInstance instance) {
+  const uint64_t client = nextClient_++;
+  const bool started = clients_.Start(client, [this, instance = std::move(instance), client]() mutable {
+    RunClient(std::move(instance), client);
+  });
+  if (!started) log_.Line("client " + std::to_string(client) + ": no thread could be started; pipe closed");
+}
+
+void PipeServer::RunClient(SeatedInstance instance, uint64_t client) noexcept {
   try {
-    // The slot first: a started thread always has its owner.
-    ClientThread& slot = clients_[client];
-    slot.thread = std::thread([this, pipe = std::move(pipe), seat = std::move(seat), client]() mutable {
-      try {
-        ServeClient(std::move(pipe), client);
-      } catch (...) {
-        // Out of memory: this client's pipe closes (its stream would be out
-        // of step), and the service serves on.
-        try {
-          log_.Line("client " + std::to_string(client) + ": out of memory; pipe closed");
-        } catch (...) {
-        }
-      }
-      seat.Release();  // the instance closed with ServeClient's end: room for another
-      ClientEnded(client);
-    });
-  } catch (const std::exception&) {
-    // The instance closes, and its seat comes back, with `pipe` and `seat` or
-    // with the lambda that held them.
-    clients_.erase(client);
-    return false;
-  }
-  return true;
-}
-
-void PipeServer::ClientEnded(uint64_t client) {
-  std::lock_guard<std::mutex> hold(clientsLock_);
-  // Stop may have taken the thread over already, to join it.
-  const auto found = clients_.find(client);
-  if (found != clients_.end()) found->second.ended = true;
-}
-
-void PipeServer::JoinClients(bool everyClient) {
-  std::map<uint64_t, ClientThread> joining;
-  {
-    std::lock_guard<std::mutex> hold(clientsLock_);
-    for (auto it = clients_.begin(); it != clients_.end();) {
-      if (everyClient || it->second.ended) {
-        joining.insert(clients_.extract(it++));
-      } else {
-        ++it;
-      }
+    ServeClient(std::move(instance.pipe), client);
+  } catch (...) {
+    // Out of memory: this client's pipe closes (its stream would be out of
+    // step), and the service serves on.
+    try {
+      log_.Line("client " + std::to_string(client) + ": out of memory; pipe closed");
+    } catch (...) {
     }
   }
-  // Without the lock: a thread still running takes it once more as it ends.
-  for (auto& entry : joining) entry.second.thread.join();
+  instance.seat.Release();  // the instance closed with ServeClient's end: room for another
 }
 
 bool PipeServer::Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done,

@@ -6,14 +6,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "api/raii.h"
 #include "client_cap.h"
+#include "client_threads.h"
 #include "config_store.h"
 #include "logger.h"
 
@@ -44,33 +43,25 @@ class PipeServer {
   // nothing runs on this object afterwards. Safe to call more than once.
   void Stop();
 
-  // Carries out one command text (without "!") and logs it; true when it was
-  // carried out. Throws only before anything was changed.
-  bool HandleCommand(uint64_t client, const std::string& ansi);
-
  private:
-  // A client's thread: running, or ended and waiting to be joined.
-  struct ClientThread {
-    std::thread thread;
-    bool ended = false;
-  };
-
-  HANDLE CreateInstance(bool first);
-  // Accept loop number `loop`; the first one is handed the first instance.
-  void AcceptLoop(int loop, HANDLE firstInstance, ClientCap::Seat firstSeat);
+  UniqueHandle CreateInstance(bool first);
+  // Accept loop number `loop`: its listening slots, the clients it admits and
+  // the ended client threads it joins. The first one is handed the first
+  // instance.
+  void AcceptLoop(int loop, SeatedInstance first);
   // Starts the thread that serves a connected instance and holds its seat;
-  // false when none could be started (the instance is closed then).
-  bool StartClient(UniqueHandle pipe, ClientCap::Seat seat, uint64_t client);
+  // the instance is closed when no thread could be started.
+  void Admit(SeatedInstance instance);
+  // A client's thread, from its connect to its end; nothing leaves it.
+  void RunClient(SeatedInstance instance, uint64_t client) noexcept;
   void ServeClient(UniqueHandle pipe, uint64_t client);
   // Overlapped read or write, waiting on the I/O or the stop event, at most
   // `timeoutMs` (then false with ERROR_TIMEOUT).
   bool Transfer(HANDLE pipe, HANDLE event, bool write, void* data, DWORD size, DWORD& done,
                 DWORD timeoutMs = INFINITE);
-  // Marks the client's thread ended: its last step, allocating nothing.
-  void ClientEnded(uint64_t client);
-  // Joins the threads of the clients that have ended (all of them when
-  // `everyClient`, after the accept loop is gone).
-  void JoinClients(bool everyClient);
+  // Carries out one command text (without "!") and logs it; true when it was
+  // carried out. Throws only before anything was changed.
+  bool HandleCommand(uint64_t client, const std::string& ansi);
 
   ServerOptions options_;
   ConfigStore& store_;
@@ -78,10 +69,9 @@ class PipeServer {
   UniqueHandle stop_;             // manual-reset event, set by Stop
   UniqueLocalMemory security_;    // the pipe's security descriptor
   ClientCap cap_;                 // every instance's seat; outlives every client thread
+  ClientThreads clients_;         // joined by Stop at the latest
   std::vector<std::thread> acceptors_;
-  std::mutex clientsLock_;
-  std::map<uint64_t, ClientThread> clients_;  // under clientsLock_
-  std::atomic<uint64_t> nextClient_{1};       // shared by the accept loops
+  std::atomic<uint64_t> nextClient_{1};  // shared by the accept loops
 };
 
 }  // namespace lumbrex::service

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <memory>
 #include <vector>
 
+#include "client_threads.h"
 #include "pipe_server.h"
 #include "support/pipe_client.h"
 #include "support/registry_fixture.h"
@@ -180,6 +182,29 @@ TEST(PipeServerObject, OutlivesNoneOfItsClientThreads) {
   auto gone = std::async(std::launch::async, [&] { server.reset(); });
   EXPECT_EQ(gone.wait_for(std::chrono::seconds(11)), std::future_status::timeout);  // no giving up after a while
   unreadOwner.reset();  // so the thread, and then the destructor, can end
+}
+
+// Client threads end in any order. Each end wakes the accept loops, which join
+// the ended threads without waiting for one that runs on (that would hold up
+// every client still to connect); the stop joins the rest.
+TEST(ClientThreads, JoinsTheEndedOnesWithoutWaitingForOneThatRunsOn) {
+  lumbrex::service::ClientThreads threads;
+  ASSERT_EQ(threads.Error(), 0u);
+  const lumbrex::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  std::atomic<int> ended{0};
+  ASSERT_TRUE(threads.Start(1, [&] {
+    WaitForSingleObject(release.get(), INFINITE);
+    ++ended;
+  }));
+  for (uint64_t client = 2; client <= 4; ++client) ASSERT_TRUE(threads.Start(client, [&] { ++ended; }));
+  EXPECT_EQ(WaitForSingleObject(threads.EndedEvent(), 20000), WAIT_OBJECT_0);
+  auto joined = std::async(std::launch::async, [&] { threads.JoinEnded(); });
+  const bool returned = joined.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  EXPECT_TRUE(returned) << "joining the ended threads waited for the running one";
+  SetEvent(release.get());
+  joined.wait();
+  threads.JoinAll();
+  EXPECT_EQ(ended, 4);
 }
 
 // A burst of 64 opening the pipe as the library does (plus one wait) all get

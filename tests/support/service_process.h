@@ -1,5 +1,5 @@
 // The tests start build/bin's programs through the same launcher as the
-// benchmark (service/launcher.h).
+// benchmark (launcher.h, beside this file).
 #pragma once
 #include "launcher.h"
 

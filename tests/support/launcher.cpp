@@ -8,11 +8,11 @@ namespace {
 // Started suspended and resumed inside one kill-on-close job, so nothing it
 // starts escapes; the job closes, and kills them all, with this process.
 UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& args, const wchar_t* output) {
-  static const HANDLE job = [] {
+  static const UniqueHandle job = [] {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    HANDLE created = CreateJobObjectW(nullptr, nullptr);
-    SetInformationJobObject(created, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    UniqueHandle created(CreateJobObjectW(nullptr, nullptr));
+    SetInformationJobObject(created.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return created;
   }();
   wchar_t self[MAX_PATH];
@@ -32,10 +32,10 @@ UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& a
   if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
                       &info))
     return UniqueHandle();
-  UniqueHandle thread(info.hThread);
-  AssignProcessToJobObject(job, info.hProcess);
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  AssignProcessToJobObject(job.get(), process.get());
   ResumeThread(thread.get());
-  return UniqueHandle(info.hProcess);
+  return process;
 }
 
 void Kill(const UniqueHandle& process) {
@@ -54,7 +54,8 @@ ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>&
   UniqueHandle process = Launch(name, arguments, file);
   // Said in the output, so that a caller's failure message tells a program
   // that never started from one that failed.
-  const std::string why = process.valid() ? "" : "launcher: could not start it, error " + std::to_string(GetLastError());
+  const std::string why =
+      process.valid() ? "" : "launcher: could not start it, error " + std::to_string(GetLastError());
   if (process.valid() && WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.get(), &run.exitCode);
   Kill(process);

@@ -1,7 +1,7 @@
 // Starts programs that sit beside the caller (build/bin: the stand-in
-// service, lumbrexctl, ...) as its children, for the benchmark and the tests.
-// Every child sits in one kill-on-close job, so it ends with its parent,
-// however the parent ends.
+// service, lumbrexctl, ...) as its children, for the tests and the benchmark;
+// no part of the service itself. Every child sits in one kill-on-close job,
+// so it ends with its parent, however the parent ends.
 #pragma once
 #include <windows.h>
 
