@@ -22,6 +22,13 @@ LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long 
   return static_cast<LONG>(number);
 }
 
+LONG NumberFor(const std::string& word, const wchar_t* what, lumbrex::NumberArgument rule) {
+  const long long number = NumberWord(word, what);
+  if (!lumbrex::Accepts(rule, number))
+    throw BadWord{std::wstring(what) + L" is " + lumbrex::AcceptedValues(rule) + L", not " + Quoted(word)};
+  return static_cast<LONG>(number);
+}
+
 namespace {
 
 const CLI::App* FindVerb(const CLI::App* group, const std::string& name) {

@@ -11,6 +11,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "callers/number_rules.h"
+
 namespace lumbrexctl {
 
 // The words of one command line as CLI11 fills them (UTF-8). Only one verb
@@ -65,6 +67,9 @@ std::wstring Quoted(const std::string& word);  // 'word', control characters esc
 long long NumberWord(const std::string& word, const wchar_t* what);
 // A number the library would take but store as something else: refused here.
 LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long long high);
+// A number for an argument of the library: what the automation object accepts
+// too (callers/number_rules.h), in the same words.
+LONG NumberFor(const std::string& word, const wchar_t* what, lumbrex::NumberArgument rule);
 
 // "lumbrexctl: PROBLEM" and the help to read: the verb's (`path`, "port add"),
 // or the tool's for an empty path. Exit code 2.

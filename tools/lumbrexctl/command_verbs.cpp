@@ -95,11 +95,11 @@ void CommandTable::DefinePortVerbs() {
       [this] {
         const PortAddress where = AddressOf(line_);
         PortSettings settings;
-        settings.baud = NumberIn(line_.baud, L"BAUD", 1, 0x7FFFFFFF);
+        settings.baud = NumberFor(line_.baud, L"BAUD", lumbrex::NumberArgument::kBaudrate);
         if (!ParseParity(Wide(line_.parity), &settings.parity))
           throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
-        settings.dataBits = NumberIn(line_.data, L"DATA", 5, 8);
-        settings.stopBits = NumberIn(line_.stop, L"STOP", 0, 2);
+        settings.dataBits = NumberFor(line_.data, L"DATA", lumbrex::NumberArgument::kDataBits);
+        settings.stopBits = NumberFor(line_.stop, L"STOP", lumbrex::NumberArgument::kStopBits);
         if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
           throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
         return RunPortParams(ConnectionOf(line_), where, settings);
@@ -119,7 +119,7 @@ void CommandTable::DefinePortVerbs() {
       port, "perms", "sets the port's permission mask (BundlePortSetPermissions)",
       [this] {
         const PortAddress where = AddressOf(line_);
-        return RunPortPerms(ConnectionOf(line_), where, NumberIn(line_.mask, L"MASK", 0, LUMBREX_PORT_PERMISSION_BOTH));
+        return RunPortPerms(ConnectionOf(line_), where, NumberFor(line_.mask, L"MASK", lumbrex::NumberArgument::kPortMask));
       },
       "The parameters are kept.");
   PortWords(perms);
@@ -174,11 +174,8 @@ void CommandTable::DefineShareVerbs() {
                        [this] {
                          const PortAddress where = AddressOf(line_);
                          const std::wstring app = AppName(line_.app);
-                         const long long value = NumberWord(line_.value, L"VALUE");
-                         if (!IsSharePermission(value))
-                           throw BadWord{L"VALUE is 0 or has at least one of the bits 1, 2, 4 set, not " +
-                                         Quoted(line_.value)};
-                         return RunShareSet(ConnectionOf(line_), where, app, static_cast<LONG>(value));
+                         const LONG value = NumberFor(line_.value, L"VALUE", lumbrex::NumberArgument::kSharePermission);
+                         return RunShareSet(ConnectionOf(line_), where, app, value);
                        });
   PortWords(set);
   Word(set, "APP", &line_.app, "the application, e.g. terminal.exe");

@@ -98,9 +98,5 @@ bool ParseNumber(std::wstring_view word, long long* value) {
   return true;
 }
 
-bool IsSharePermission(long long value) {
-  const unsigned long bits = static_cast<unsigned long>(value & 0xFFFFFFFFLL);
-  return bits == 0 || (bits & (LUMBREX_SHARE_BIT_1 | LUMBREX_SHARE_BIT_2 | LUMBREX_SHARE_BIT_4)) != 0;
-}
 
 }  // namespace lumbrexctl

@@ -25,8 +25,4 @@ bool ParseNumber(std::wstring_view word, long long* value);
 // NameProblem: callers/safe_name.h.
 using ::lumbrex::NameProblem;
 
-// Share permission values the service takes: 0, or at least one of the bits
-// 1, 2, 4 set, looked at in 32 bits.
-bool IsSharePermission(long long value);
-
 }  // namespace lumbrexctl
