@@ -37,7 +37,7 @@ inline void DropConnection() {
 }
 
 // Handles this process holds, from the system's handle list (Wine's GetProcessHandleCount always says 0).
-inline long OpenHandles() {
+inline std::vector<HANDLE> ProcessHandles() {
   struct Entry { ULONG process; UCHAR type, flags; USHORT value; PVOID object; ACCESS_MASK access; };
   using Query = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
   const auto query = reinterpret_cast<Query>(
@@ -47,19 +47,34 @@ inline long OpenHandles() {
   for (ULONG size = 0; query(kSystemHandleInformation, list.data(), ULONG(list.size() * sizeof(ULONG_PTR)), &size);)
     list.resize(list.size() * 2);
   const auto* entry = reinterpret_cast<const Entry*>(&list[1]);
-  long mine = 0;
-  for (ULONG_PTR i = 0; i < list[0]; ++i) mine += entry[i].process == GetCurrentProcessId();
+  std::vector<HANDLE> mine;
+  for (ULONG_PTR i = 0; i < list[0]; ++i)
+    if (entry[i].process == GetCurrentProcessId()) mine.push_back(reinterpret_cast<HANDLE>(ULONG_PTR(entry[i].value)));
   return mine;
+}
+inline long OpenHandles() { return long(ProcessHandles().size()); }
+
+// Client ends of named pipes this process holds open: the library's connection is one, whether or not the
+// service has noticed anything yet.
+inline int ClientPipeEnds() {
+  int ends = 0;
+  for (HANDLE handle : ProcessHandles()) {
+    DWORD flags = 0;
+    ends += GetFileType(handle) == FILE_TYPE_PIPE && GetNamedPipeInfo(handle, &flags, nullptr, nullptr, nullptr) &&
+            !(flags & PIPE_SERVER_END);
+  }
+  return ends;
 }
 
 inline long EnvNumber(const char* name, long fallback) {
   return std::getenv(name) ? std::atol(std::getenv(name)) : fallback;
 }
 
-// An out-VARIANT as text: a string as it is, VT_I4 as #n, an array of strings or VARIANTs as [a,b] (marked if
-// not one-dimensional from 0), anything else as vtN.
+// An out-VARIANT as text: VT_EMPTY as <empty>, a string as it is, VT_I4 as #n, an array of strings or
+// VARIANTs as [a,b] (marked if not one-dimensional from 0), anything else as vtN.
 inline std::wstring Describe(const VARIANT& v) {
-  if (v.vt == VT_EMPTY || v.vt == VT_BSTR) return testsupport::TextOf(v);
+  if (v.vt == VT_EMPTY) return L"<empty>";
+  if (v.vt == VT_BSTR) return testsupport::TextOf(v);
   if (v.vt == VT_I4) return L"#" + std::to_wstring(v.lVal);
   const bool strings = v.vt == (VT_ARRAY | VT_BSTR);
   if (!strings && v.vt != (VT_ARRAY | VT_VARIANT)) return L"vt" + std::to_wstring(v.vt);

@@ -19,19 +19,19 @@ const std::wstring kPerms = kSharedPortsKey + L"\\COM7\\Permissions";
 constexpr int kUnwritten = 0x5EED5EED;  // an integer output the export has not written
 constexpr unsigned kKept = ~0u;         // the reader stores no last-error code
 
-enum class R { Bundles, Ports, MainPort, RealPorts, PortType, Dynamic, Parameters, Mask, AppPermissions,
+enum class Reader { Bundles, Ports, MainPort, RealPorts, PortType, Dynamic, Parameters, Mask, AppPermissions,
                AutoOpen, IgnoreError, Prints, SendToMain, Baudrate };  // the option getters last, in this order
-struct Call { R reader; const wchar_t* bundle = L"B1"; int side = 0; const wchar_t* port = L"COM1"; };
+struct Call { Reader reader; const wchar_t* bundle = L"B1"; int side = 0; const wchar_t* port = L"COM1"; };
 struct Case { Call call; int result; std::wstring shown; unsigned code = kKept; std::vector<RegItem> config = {}; };
 
-struct Old : IUnknown {  // what a caller left in an output VARIANT, counting its releases
+struct LeftByCaller : IUnknown {  // what a caller left in an output VARIANT, counting its releases
   int releases = 0;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
-} g_old;
+} g_leftByCaller;
 
-VARIANT S(const wchar_t* text) {  // a string argument that lives as long as the program
+VARIANT Arg(const wchar_t* text) {  // a string argument (a VT_BSTR) that lives as long as the program
   static std::list<Var> kept;
   *kept.emplace_back() = Bstr(text);
   return kept.back().copy();
@@ -43,12 +43,12 @@ std::wstring List(const std::vector<std::wstring>& items) {
   return text + L"}";
 }
 
-std::wstring Num(int64_t value) { return value == kUnwritten ? L"_" : std::to_wstring(value); }
+std::wstring IntegerShown(int64_t value) { return value == kUnwritten ? L"_" : std::to_wstring(value); }
 
 // "old" (untouched), "<empty>", a text, "int n" (VT_INT), n (VT_I4), or
 // "{a,b}" for a string array of the shape the caller may rely on.
 std::wstring Show(const VARIANT& v) {
-  if (v.vt == VT_UNKNOWN && v.punkVal == &g_old) return L"old";
+  if (v.vt == VT_UNKNOWN && v.punkVal == &g_leftByCaller) return L"old";
   if (v.vt == VT_EMPTY) return L"<empty>";
   if (v.vt == VT_BSTR) return v.bstrVal ? TextOf(v) : L"<null>";
   if (v.vt == VT_INT || v.vt == VT_I4) return (v.vt == VT_INT ? L"int " : L"") + std::to_wstring(v.lVal);
@@ -74,26 +74,31 @@ std::wstring Read(const Call& c, int* result) {
                                                         OptionGetBaudrateEmulation};
   Var out, out2;
   out->vt = out2->vt = VT_UNKNOWN;
-  out->punkVal = out2->punkVal = &g_old;
-  g_old.releases = 0;
+  out->punkVal = out2->punkVal = &g_leftByCaller;
+  g_leftByCaller.releases = 0;
   int n[5] = {kUnwritten, kUnwritten, kUnwritten, kUnwritten, kUnwritten};
   unsigned int option = kUnwritten;
   switch (c.reader) {
-    case R::Bundles: *result = GetBundlesNames(&out); break;
-    case R::Ports: *result = GetPortsNamesByBundleAndSide(S(c.bundle), c.side, &out); break;
-    case R::MainPort: *result = BundleGetMainPortForSide(S(c.bundle), c.side, &out); break;
-    case R::RealPorts: *result = GetRealPortsList(&out); break;
-    case R::PortType: *result = BundleGetPortType(S(c.bundle), c.side, S(c.port), &out); break;
-    case R::Mask: *result = BundlePortGetPermissions(S(c.bundle), c.side, S(c.port), &out); break;
-    case R::AppPermissions: *result = SharedPortGetAppPermissions(S(c.bundle), c.side, S(c.port), &out, &out2); break;
-    case R::Dynamic: *result = BundleRealPortAreParametersDynamic(S(c.bundle), c.side, S(c.port)); return L"";
-    case R::Parameters:
-      *result = BundleGetRealPortParameters(S(c.bundle), c.side, S(c.port), &n[0], &n[1], &n[2], &n[3], &n[4]);
-      return Num(n[0]) + L"," + Num(n[1]) + L"," + Num(n[2]) + L"," + Num(n[3]) + L"," + Num(n[4]);
-    default: *result = options[static_cast<int>(c.reader) - static_cast<int>(R::AutoOpen)](&option); return Num(option);
+    case Reader::Bundles: *result = GetBundlesNames(&out); break;
+    case Reader::Ports: *result = GetPortsNamesByBundleAndSide(Arg(c.bundle), c.side, &out); break;
+    case Reader::MainPort: *result = BundleGetMainPortForSide(Arg(c.bundle), c.side, &out); break;
+    case Reader::RealPorts: *result = GetRealPortsList(&out); break;
+    case Reader::PortType: *result = BundleGetPortType(Arg(c.bundle), c.side, Arg(c.port), &out); break;
+    case Reader::Mask: *result = BundlePortGetPermissions(Arg(c.bundle), c.side, Arg(c.port), &out); break;
+    case Reader::AppPermissions:
+      *result = SharedPortGetAppPermissions(Arg(c.bundle), c.side, Arg(c.port), &out, &out2);
+      break;
+    case Reader::Dynamic: *result = BundleRealPortAreParametersDynamic(Arg(c.bundle), c.side, Arg(c.port)); return L"";
+    case Reader::Parameters:
+      *result = BundleGetRealPortParameters(Arg(c.bundle), c.side, Arg(c.port), &n[0], &n[1], &n[2], &n[3], &n[4]);
+      return IntegerShown(n[0]) + L"," + IntegerShown(n[1]) + L"," + IntegerShown(n[2]) + L"," +
+             IntegerShown(n[3]) + L"," + IntegerShown(n[4]);
+    default:
+      *result = options[static_cast<int>(c.reader) - static_cast<int>(Reader::AutoOpen)](&option);
+      return IntegerShown(option);
   }
-  const bool apps = c.reader == R::AppPermissions;
-  EXPECT_EQ(g_old.releases, (out->vt != VT_UNKNOWN) + (apps && out2->vt != VT_UNKNOWN)) << "outputs released";
+  const bool apps = c.reader == Reader::AppPermissions;
+  EXPECT_EQ(g_leftByCaller.releases, (out->vt != VT_UNKNOWN) + (apps && out2->vt != VT_UNKNOWN)) << "outputs released";
   return Show(*out) + (apps ? L" " + Show(*out2) : L"");
 }
 
@@ -106,7 +111,7 @@ void CheckAll(const std::vector<Case>& cases, bool ownConfig = false) {
     ASSERT_EQ(reg ? reg->status() : 0, ERROR_SUCCESS);
     for (unsigned before : {2u, 13u}) {
       Var names;
-      GetPortsNamesByBundleAndSide(S(L"NoSuchBundle"), before == 2 ? 0 : 2, &names);
+      GetPortsNamesByBundleAndSide(Arg(L"NoSuchBundle"), before == 2 ? 0 : 2, &names);
       ASSERT_EQ(QKGetLastError(), before);
       int result = -1;
       EXPECT_EQ(Read(c.call, &result), c.shown);
@@ -142,73 +147,73 @@ TEST(Queries, EachReaderAnswersForAWellFormedConfiguration) {
     if (kernel == L"\\Device\\VCP1") realPorts.push_back(L"%COM7%");  // unexpanded, up to its NUL
     else if (realDevices.count(kernel)) realPorts.push_back(realDevices.at(kernel));
   const std::wstring apps = List(EnumValueNamesDirect(kPerms));
-  CheckAll({{{R::Bundles}, 1, List(EnumSubkeyNamesDirect(kRootKey))},  // the 64-bit view: no Ghost32
-            {{R::Ports, L"B1", 0}, 1, List(EnumValueNamesDirect(kIn))},
-            {{R::Ports, L"b1", 1}, 1, List(EnumValueNamesDirect(kOut))},
-            {{R::Ports, L"B2", 0}, 1, L"<empty>"},
-            {{R::MainPort, L"B1", 0}, 1, L"%COM1%"},  // unexpanded
-            {{R::MainPort, L"B1", 1}, 1, L"COM3"},    // up to the first NUL
-            {{R::RealPorts}, 1, List(realPorts)},  // duplicates kept
-            {{R::PortType, L"B1", 0, L"com1"}, 1, L"int 1"},
-            {{R::PortType, L"B1", 0, L"COM2"}, 1, L"int 4"},
-            {{R::PortType, L"B1", 1, L"K1"}, 1, L"int 2"},
-            {{R::Dynamic, L"B1", 0, L"COM1"}, 0, L""},
-            {{R::Dynamic, L"B1", 1, L"COM3"}, 1, L""},
-            {{R::Parameters, L"B1", 0, L"COM1"}, 1, L"9600,0,8,0,_"},  // read lower-cased; no flow field
-            {{R::Parameters, L"B1", 0, L"COM2"}, 1, L"19200,2,7,1,1"},
-            {{R::Parameters, L"B1", 1, L"K1"}, 0, L"9600,_,_,_,_"},  // what the parser reached is written
-            {{R::Parameters, L"B1", 1, L"COM3"}, 0, L"_,_,_,_,_"},
-            {{R::Mask, L"B1", 0, L"COM1"}, 1, L"2"},
-            {{R::Mask, L"B1", 0, L"COM2"}, 1, L"1"},
-            {{R::Mask, L"B1", 7, L"COM3"}, 1, L"3"},  // any side but 0 is the output side
-            {{R::Mask, L"B1", 1, L"K1"}, 1, L"0"},
-            {{R::AppPermissions, L"B2", 1, L"COM7"}, 1, apps + L" " + apps},
-            {{R::AutoOpen}, 1, L"5"},
-            {{R::IgnoreError}, 1, L"0"},
-            {{R::Prints}, 1, L"4294967295"},
-            {{R::SendToMain}, 1, L"1"},
-            {{R::Baudrate}, 1, L"2"}});
+  CheckAll({{{Reader::Bundles}, 1, List(EnumSubkeyNamesDirect(kRootKey))},  // the 64-bit view: no Ghost32
+            {{Reader::Ports, L"B1", 0}, 1, List(EnumValueNamesDirect(kIn))},
+            {{Reader::Ports, L"b1", 1}, 1, List(EnumValueNamesDirect(kOut))},
+            {{Reader::Ports, L"B2", 0}, 1, L"<empty>"},
+            {{Reader::MainPort, L"B1", 0}, 1, L"%COM1%"},  // unexpanded
+            {{Reader::MainPort, L"B1", 1}, 1, L"COM3"},    // up to the first NUL
+            {{Reader::RealPorts}, 1, List(realPorts)},  // duplicates kept
+            {{Reader::PortType, L"B1", 0, L"com1"}, 1, L"int 1"},
+            {{Reader::PortType, L"B1", 0, L"COM2"}, 1, L"int 4"},
+            {{Reader::PortType, L"B1", 1, L"K1"}, 1, L"int 2"},
+            {{Reader::Dynamic, L"B1", 0, L"COM1"}, 0, L""},
+            {{Reader::Dynamic, L"B1", 1, L"COM3"}, 1, L""},
+            {{Reader::Parameters, L"B1", 0, L"COM1"}, 1, L"9600,0,8,0,_"},  // read lower-cased; no flow field
+            {{Reader::Parameters, L"B1", 0, L"COM2"}, 1, L"19200,2,7,1,1"},
+            {{Reader::Parameters, L"B1", 1, L"K1"}, 0, L"9600,_,_,_,_"},  // what the parser reached is written
+            {{Reader::Parameters, L"B1", 1, L"COM3"}, 0, L"_,_,_,_,_"},
+            {{Reader::Mask, L"B1", 0, L"COM1"}, 1, L"2"},
+            {{Reader::Mask, L"B1", 0, L"COM2"}, 1, L"1"},
+            {{Reader::Mask, L"B1", 7, L"COM3"}, 1, L"3"},  // any side but 0 is the output side
+            {{Reader::Mask, L"B1", 1, L"K1"}, 1, L"0"},
+            {{Reader::AppPermissions, L"B2", 1, L"COM7"}, 1, apps + L" " + apps},
+            {{Reader::AutoOpen}, 1, L"5"},
+            {{Reader::IgnoreError}, 1, L"0"},
+            {{Reader::Prints}, 1, L"4294967295"},
+            {{Reader::SendToMain}, 1, L"1"},
+            {{Reader::Baudrate}, 1, L"2"}});
 }
 
 TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
   const std::string odd("C\0O\0M", 5), four("\1\0\0\0", 4), qword("\7\0\0\0\0\0\0\0", 8);
   const std::wstring n127(127, L'a'), n128(128, L'b');
-  const Call apps{R::AppPermissions, L"B1", 0, L"COM7"};
+  const Call apps{Reader::AppPermissions, L"B1", 0, L"COM7"}, realPorts{Reader::RealPorts};
   const RegItem noNul = NoNul(kIn, L"COM1", L"r|9600,n,8,0|1|0");
   CheckAll({// Keys and string values; an empty list leaves the output VT_EMPTY.
-            {{R::Bundles}, 0, L"<empty>", 2, {}},
-            {{R::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, L"AutoOpen", 1)}},
-            {{R::Ports, L"B1", 0}, 0, L"<empty>", 2, {KeyOnly(kOut)}},
+            {{Reader::Bundles}, 0, L"<empty>", 2, {}},
+            {{Reader::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, L"AutoOpen", 1)}},
+            {{Reader::Ports, L"B1", 0}, 0, L"<empty>", 2, {KeyOnly(kOut)}},
             // A port name of 128 characters does not fit the 128-unit name buffer: skipped.
-            {{R::Ports, L"B1", 0}, 1, L"{" + n127 + L"}", kKept, {Sz(kIn, n127, L"v"), Sz(kIn, n128, L"v")}},
-            {{R::MainPort, L"B1", 1}, 0, L"<empty>", 2, {KeyOnly(kB1)}},
-            {{R::MainPort}, 0, L"<empty>", 13, {Dw(kB1, L"InMain", 1)}},
-            {{R::MainPort}, 0, L"<empty>", 234, {{kB1, L"InMain", REG_SZ, odd}}},
-            {{R::MainPort}, 1, L"", kKept, {{kB1, L"InMain", REG_SZ, ""}}},
-            {{R::PortType}, 0, L"<empty>", 2, {KeyOnly(kIn)}},
-            {{R::Mask}, 0, L"old", 2, {KeyOnly(kRootKey)}},
-            {{R::Mask}, 0, L"old", 13, {noNul}},
-            {{R::Mask}, 1, L"3", kKept, {{kIn, L"COM1", REG_SZ, ""}}},
+            {{Reader::Ports, L"B1", 0}, 1, L"{" + n127 + L"}", kKept, {Sz(kIn, n127, L"v"), Sz(kIn, n128, L"v")}},
+            {{Reader::MainPort, L"B1", 1}, 0, L"<empty>", 2, {KeyOnly(kB1)}},
+            {{Reader::MainPort}, 0, L"<empty>", 13, {Dw(kB1, L"InMain", 1)}},
+            {{Reader::MainPort}, 0, L"<empty>", 234, {{kB1, L"InMain", REG_SZ, odd}}},
+            {{Reader::MainPort}, 1, L"", kKept, {{kB1, L"InMain", REG_SZ, ""}}},
+            {{Reader::PortType}, 0, L"<empty>", 2, {KeyOnly(kIn)}},
+            {{Reader::Mask}, 0, L"old", 2, {KeyOnly(kRootKey)}},
+            {{Reader::Mask}, 0, L"old", 13, {noNul}},
+            {{Reader::Mask}, 1, L"3", kKept, {{kIn, L"COM1", REG_SZ, ""}}},
             // The parameter readers ignore the read's status: unreadable is dynamic.
-            {{R::Dynamic}, 1, L"", kKept, {Dw(kIn, L"COM1", 1)}},
-            {{R::Parameters}, 0, L"_,_,_,_,_", kKept, {noNul}},
+            {{Reader::Dynamic}, 1, L"", kKept, {Dw(kIn, L"COM1", 1)}},
+            {{Reader::Parameters}, 0, L"_,_,_,_,_", kKept, {noNul}},
             // Options and share permissions: a 4-byte REG_DWORD read.
-            {{R::AutoOpen}, 0, L"_", 2, {Dw(kRootKey, L"AutoOpen", 1)}},  // present in the 64-bit view only
-            {{R::Prints}, 0, L"_", 13, {{kRootKey, L"Prints", REG_BINARY, four, kView32}}},
-            {{R::SendToMain}, 0, L"_", 234, {{kRootKey, L"SendDataOnlyMainPort", REG_QWORD, qword, kView32}}},
-            {{R::Baudrate}, 0, L"_", 2, {}},
+            {{Reader::AutoOpen}, 0, L"_", 2, {Dw(kRootKey, L"AutoOpen", 1)}},  // present in the 64-bit view only
+            {{Reader::Prints}, 0, L"_", 13, {{kRootKey, L"Prints", REG_BINARY, four, kView32}}},
+            {{Reader::SendToMain}, 0, L"_", 234, {{kRootKey, L"SendDataOnlyMainPort", REG_QWORD, qword, kView32}}},
+            {{Reader::Baudrate}, 0, L"_", 2, {}},
             {apps, 1, L"<empty> old", 2, {KeyOnly(kSharedPortsKey)}},
             {apps, 1, L"<empty> old", kKept, {KeyOnly(kPerms)}},
             {apps, 1, L"<empty> old", 13, {Dw(kPerms, L"app1", 3), Sz(kPerms, L"app2", L"1")}},
             // The 4-byte read fails on longer data before the type is looked at.
             {apps, 1, L"<empty> old", 234, {Dw(kPerms, L"app1", 3), Sz(kPerms, L"app2", L"full")}},
             // The serial-device map: the read status of the last device listed decides.
-            {{R::RealPorts}, 0, L"<empty>", 2, {Removed(kMap)}},
-            {{R::RealPorts}, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
-            {{R::RealPorts}, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"COM1"), Dw(kMap, L"\\Device\\A2", 3)}},
-            {{R::RealPorts}, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"C"), {kMap, L"\\Device\\A2", REG_SZ, odd}}},
-            {{R::RealPorts}, 1, L"{,COM2}", kKept, {Dw(kMap, L"\\Device\\A1", 3), Sz(kMap, L"\\Device\\A2", L"COM2")}},
-            {{R::RealPorts}, 0, L"<empty>", 13, {Sz(kMap, L"\\Device\\A1", L"C"), NoNul(kMap, L"\\Device\\A2", L"D")}},
-            {{R::RealPorts}, 1, L"{C,D}", kKept, {NoNul(kMap, L"\\Device\\A1", L"C"), Sz(kMap, L"\\Device\\A2", L"D")}},
+            {realPorts, 0, L"<empty>", 2, {Removed(kMap)}},
+            {realPorts, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
+            {realPorts, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"COM1"), Dw(kMap, L"\\Device\\A2", 3)}},
+            {realPorts, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"C"), {kMap, L"\\Device\\A2", REG_SZ, odd}}},
+            {realPorts, 1, L"{,COM2}", kKept, {Dw(kMap, L"\\Device\\A1", 3), Sz(kMap, L"\\Device\\A2", L"COM2")}},
+            {realPorts, 0, L"<empty>", 13, {Sz(kMap, L"\\Device\\A1", L"C"), NoNul(kMap, L"\\Device\\A2", L"D")}},
+            {realPorts, 1, L"{C,D}", kKept, {NoNul(kMap, L"\\Device\\A1", L"C"), Sz(kMap, L"\\Device\\A2", L"D")}},
            }, true);
 }

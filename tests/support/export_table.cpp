@@ -6,35 +6,67 @@
 #include <cstdint>
 #include <set>
 
-namespace reliability {
+#include <gtest/gtest.h>
+
+namespace export_table {
 
 const std::vector<ExportInfo>& AllExports() {
   using E = ExportInfo;
   const auto no = E::kNoOut, must = E::kMustBeValid;
+  const Param var = Param::kVariant, side = Param::kSide, anySide = Param::kAnySide, integer = Param::kInteger,
+              outVar = Param::kOutVariant, outInt = Param::kOutInteger;
+  const Rule string = Rule::kString, text = Rule::kText, number = Rule::kInteger, stringByRef = Rule::kStringByRef,
+             mask = Rule::kMask;
   static const std::vector<ExportInfo> table = {
-      {"ConnectToLocalService", "", "", false}, {"ConnectToRemoteService", "VVV", "sss", false, no, false, E::kNetwork},
-      {"DisconnectFromService", "", "", false}, {"AddBundle", "V", "t", true},
-      {"DeleteBundle", "V", "t", true}, {"GetBundleState", "V", "t", true},
-      {"BundleAddPort", "VSVV", "ssn", true}, {"BundleDeletePort", "VSV", "ss", true},
-      {"BundleGetPortState", "VSV", "ss", true}, {"BundleSetMainPortForSide", "VSV", "ss", true},
-      {"BundleUpdateSettings", "", "", false}, {"GetBundlesNames", "O", "", false, must},
-      {"GetPortsNamesByBundleAndSide", "VSO", "s", false, must, true},
-      {"BundleGetMainPortForSide", "VSO", "s", false, must, true}, {"GetRealPortsList", "O", "", false, must},
-      {"BundleGetPortType", "VSVO", "ss", false, must}, {"OptionSetOnlyMainPortCanSend", "I", "", true},
-      {"OptionSetIgnoreErrors", "I", "", true}, {"OptionSetAutoOpenPort", "I", "", true},
-      {"OptionSetBaudrateEmulation", "I", "", true}, {"OptionSetPortToPrint", "I", "", true},
-      {"OptionGetIfSendToMainSet", "U", "", false, must}, {"OptionGetIgnoreErrorsOnPortCreation", "U", "", false, must},
-      {"OptionGetPortsAutoOpen", "U", "", false, must}, {"OptionGetBaudrateEmulation", "U", "", false, must},
-      {"OptionGetPortToPrint", "U", "", false, must}, {"BundleRealPortAreParametersDynamic", "VSV", "ss", false},
-      {"BundleGetRealPortParameters", "VSVUUUUU", "ss", false, must},
-      {"BundleSetRealPortParameters", "VSVIIIII", "ss", true},
-      {"BundleSetDynamicParametersForRealPort", "VSV", "ss", true}, {"BundlePortSetPermissions", "VSVV", "mmk", true},
-      {"BundlePortGetPermissions", "VSVO", "mm", false, E::kMayBeNull},
-      {"SharedPortSetPermissionsForApp", "VSVVV", "sssn", true}, {"SharedSetDefaultPermissions", "VSVV", "sss", true},
-      {"SharedPortGetAppPermissions", "VSVOO", "ss", false, must}, {"SharedDelAllPermissions", "VSV", "ss", true},
-      {"SharedGetPortApplications", "VO", "s", false, must, true, E::kDevice}, {"QKGetLastError", "", "", false},
+      {"ConnectToLocalService", {}, {}, false},
+      {"ConnectToRemoteService", {var, var, var}, {string, string, string}, false, no, false, E::kNetwork},
+      {"DisconnectFromService", {}, {}, false},
+      {"AddBundle", {var}, {text}, true},
+      {"DeleteBundle", {var}, {text}, true},
+      {"GetBundleState", {var}, {text}, true},
+      {"BundleAddPort", {var, side, var, var}, {string, string, number}, true},
+      {"BundleDeletePort", {var, side, var}, {string, string}, true},
+      {"BundleGetPortState", {var, side, var}, {string, string}, true},
+      {"BundleSetMainPortForSide", {var, side, var}, {string, string}, true},
+      {"BundleUpdateSettings", {}, {}, false},
+      {"GetBundlesNames", {outVar}, {}, false, must},
+      {"GetPortsNamesByBundleAndSide", {var, side, outVar}, {string}, false, must, true},
+      {"BundleGetMainPortForSide", {var, side, outVar}, {string}, false, must, true},
+      {"GetRealPortsList", {outVar}, {}, false, must},
+      {"BundleGetPortType", {var, side, var, outVar}, {string, string}, false, must},
+      {"OptionSetOnlyMainPortCanSend", {integer}, {}, true},
+      {"OptionSetIgnoreErrors", {integer}, {}, true},
+      {"OptionSetAutoOpenPort", {integer}, {}, true},
+      {"OptionSetBaudrateEmulation", {integer}, {}, true},
+      {"OptionSetPortToPrint", {integer}, {}, true},
+      {"OptionGetIfSendToMainSet", {outInt}, {}, false, must},
+      {"OptionGetIgnoreErrorsOnPortCreation", {outInt}, {}, false, must},
+      {"OptionGetPortsAutoOpen", {outInt}, {}, false, must},
+      {"OptionGetBaudrateEmulation", {outInt}, {}, false, must},
+      {"OptionGetPortToPrint", {outInt}, {}, false, must},
+      {"BundleRealPortAreParametersDynamic", {var, side, var}, {string, string}, false},
+      {"BundleGetRealPortParameters", {var, side, var, outInt, outInt, outInt, outInt, outInt}, {string, string},
+       false, must},
+      {"BundleSetRealPortParameters", {var, side, var, integer, integer, integer, integer, integer},
+       {string, string}, true},
+      {"BundleSetDynamicParametersForRealPort", {var, side, var}, {string, string}, true},
+      {"BundlePortSetPermissions", {var, anySide, var, var}, {stringByRef, stringByRef, mask}, true},
+      {"BundlePortGetPermissions", {var, anySide, var, outVar}, {stringByRef, stringByRef}, false, E::kMayBeNull},
+      {"SharedPortSetPermissionsForApp", {var, side, var, var, var}, {string, string, string, number}, true},
+      {"SharedSetDefaultPermissions", {var, side, var, var}, {string, string, string}, true},
+      {"SharedPortGetAppPermissions", {var, side, var, outVar, outVar}, {string, string}, false, must},
+      {"SharedDelAllPermissions", {var, side, var}, {string, string}, true},
+      {"SharedGetPortApplications", {var, outVar}, {string}, false, must, true, E::kDevice},
+      {"QKGetLastError", {}, {}, false},
   };
   return table;
+}
+
+const ExportInfo& FindExport(const std::string& name) {
+  for (const ExportInfo& e : AllExports())
+    if (name == e.name) return e;
+  ADD_FAILURE() << "no export " << name << " in the table";
+  return AllExports().back();
 }
 
 FARPROC Resolve(const char* name) {
@@ -42,24 +74,29 @@ FARPROC Resolve(const char* name) {
   return dll || (dll = LoadLibraryW(L"lumbrex.dll")) ? GetProcAddress(dll, name) : nullptr;
 }
 
-int CountKind(const std::string& kinds, char kind) {
-  return static_cast<int>(std::count(kinds.begin(), kinds.end(), kind));
+int CountOf(const ExportInfo& e, Param kind) {
+  return static_cast<int>(std::count(e.params.begin(), e.params.end(), kind));
 }
 
-int CallExport(FARPROC fn, const std::string& kinds, const CallArgs& a) {
+int CallExport(const ExportInfo& e, const CallArgs& a) {
   // Every parameter takes one 8-byte slot, a VARIANT the address of the
   // caller's copy; a callee ignores the slots beyond its own.
   VARIANT copies[4];
   uintptr_t slot[8] = {};
   int v = 0, i = 0, o = 0, n = 0;
-  for (char c : kinds) {
-    if (c == 'V') copies[v] = a.v[v], slot[n] = reinterpret_cast<uintptr_t>(&copies[v]), ++v;
-    if (c == 'S' || c == 'I') slot[n] = static_cast<uintptr_t>(c == 'S' ? a.side : a.ints[i++]);
-    if (c == 'O' || c == 'U') slot[n] = reinterpret_cast<uintptr_t>(a.outs[o++]);
+  for (Param kind : e.params) {
+    switch (kind) {
+      case Param::kVariant: copies[v] = a.v[v], slot[n] = reinterpret_cast<uintptr_t>(&copies[v]), ++v; break;
+      case Param::kSide:
+      case Param::kAnySide: slot[n] = static_cast<uintptr_t>(a.side); break;
+      case Param::kInteger: slot[n] = static_cast<uintptr_t>(a.ints[i++]); break;
+      case Param::kOutVariant:
+      case Param::kOutInteger: slot[n] = reinterpret_cast<uintptr_t>(a.outs[o++]); break;
+    }
     ++n;
   }
   using U = uintptr_t;
-  auto call = reinterpret_cast<int(WINAPI*)(U, U, U, U, U, U, U, U)>(reinterpret_cast<void*>(fn));
+  auto call = reinterpret_cast<int(WINAPI*)(U, U, U, U, U, U, U, U)>(reinterpret_cast<void*>(Resolve(e.name)));
   return call(slot[0], slot[1], slot[2], slot[3], slot[4], slot[5], slot[6], slot[7]);
 }
 
@@ -74,12 +111,12 @@ bool AllowedLastError(const ExportInfo& e, unsigned code) {
          (e.extra == ExportInfo::kDevice && device.count(code));
 }
 
-void StoreLastError2() {
+void StoreMissingBundleError() {
   testsupport::Var missing(testsupport::Bstr(L"no such bundle")), names;
   CallArgs a;
   a.v[0] = missing.copy();
   a.outs[0] = names.get();
-  CallExport(Resolve("GetPortsNamesByBundleAndSide"), "VSO", a);
+  CallExport(FindExport("GetPortsNamesByBundleAndSide"), a);
 }
 
 SIZE_T PrivateBytes() {
@@ -102,16 +139,16 @@ long long HeapBusyBytes() {
   return total;
 }
 
-GoodCall::GoodCall(const ExportInfo& e) : kinds_(e.kinds) {
+GoodCall::GoodCall(const ExportInfo& e) : params_(e.params) {
   const std::string name = e.name;
   const wchar_t* texts[] = {L"B1", name.rfind("Shared", 0) == 0 ? L"COM2" : L"COM1", L"app.exe"};
-  if (kinds_ == "VVV") texts[0] = L".", texts[1] = texts[2] = L"";  // the local pipe, no logon
-  if (kinds_ == "VO") texts[0] = L"COM2";
-  for (int p = 0; e.args[p]; ++p)
-    if (e.args[p] == 'n' || e.args[p] == 'k')
+  if (name == "ConnectToRemoteService") texts[0] = L".", texts[1] = texts[2] = L"";  // the local pipe, no logon
+  if (name == "SharedGetPortApplications") texts[0] = L"COM2";
+  for (size_t p = 0; p < e.rules.size(); ++p)
+    if (e.rules[p] == Rule::kInteger || e.rules[p] == Rule::kMask)
       *good_[p] = testsupport::I4(name == "BundleAddPort" ? 1 : 3);
     else
-      SetText(p, texts[p]);
+      SetText(static_cast<int>(p), texts[p]);
 }
 
 void GoodCall::SetText(int position, const wchar_t* text) {
@@ -122,14 +159,18 @@ void GoodCall::SetText(int position, const wchar_t* text) {
 CallArgs GoodCall::Args() {
   CallArgs a;
   ClearOuts();
+  // One integer is an option setter's value; five are port parameters.
+  const bool optionValue = params_ == std::vector<Param>{Param::kInteger};
   for (int k = 0; k < 5; ++k) {
     if (k < 4) a.v[k] = good_[k].copy();
-    a.ints[k] = kinds_ == "I" ? 1 : k == 0 ? 9600 : k == 2 ? 8 : 0;
+    a.ints[k] = optionValue ? 1 : k == 0 ? 9600 : k == 2 ? 8 : 0;
     outI_[k] = -7777;
   }
   int o = 0;
-  for (char c : kinds_)
-    if (c == 'O' || c == 'U') a.outs[o] = c == 'O' ? static_cast<void*>(outV_[o].get()) : &outI_[o], ++o;
+  for (Param kind : params_) {
+    if (kind == Param::kOutVariant) a.outs[o] = outV_[o].get(), ++o;
+    if (kind == Param::kOutInteger) a.outs[o] = &outI_[o], ++o;
+  }
   return a;
 }
 
@@ -137,4 +178,4 @@ void GoodCall::ClearOuts() {
   for (auto& v : outV_) VariantClear(v.get());
 }
 
-}  // namespace reliability
+}  // namespace export_table

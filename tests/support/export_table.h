@@ -7,36 +7,65 @@
 
 #include "support/variants.h"
 
-namespace reliability {
+namespace export_table {
+
+// Each parameter of an export, in order; every one takes one 8-byte slot.
+enum class Param {
+  kVariant,     // a VARIANT by value
+  kSide,        // an int: 0 the input side, 1 the output side, anything else refused
+  kAnySide,     // an int: 0 the input side, anything else the output side
+  kInteger,     // an int by value
+  kOutVariant,  // a VARIANT* the export fills
+  kOutInteger,  // an int* the export fills
+};
+
+// How an export reads each of its by-value VARIANTs, in order.
+enum class Rule {
+  kString,       // a string only
+  kText,         // anything that converts to text
+  kInteger,      // an integer type only
+  kStringByRef,  // a string, read through at most one reference
+  kMask,         // any type, read as an integer; the export clears it
+};
 
 struct ExportInfo {
   const char* name;
-  const char* kinds;  // V VARIANT by value, S side, I integer, O out-VARIANT, U out integer
-  // The rule of each V: s string, t anything that converts to text, n integer,
-  // m string read through at most one reference, k mask (any type, cleared).
-  const char* args;
-  bool command;  // sends to the service
+  std::vector<Param> params;
+  std::vector<Rule> rules;  // one per Param::kVariant
+  bool command;             // sends to the service
   enum NullOut { kNoOut, kMustBeValid, kMayBeNull } nullOut = kNoOut;  // a null out-pointer refused with 13, or not
   bool clearsOut = false;  // the out-VARIANT is emptied before the arguments are checked
   enum Extra { kNone, kNetwork, kDevice } extra = kNone;  // codes beyond the common set
 };
 const std::vector<ExportInfo>& AllExports();
-FARPROC Resolve(const char* name);  // null when not exported
+const ExportInfo& FindExport(const std::string& name);  // one of AllExports(); fails the test if none
+FARPROC Resolve(const char* name);                      // null when not exported
 
-// Taken by kind in order: V from v[], S side, I from ints[], O and U from outs[].
+int CountOf(const ExportInfo& e, Param kind);
+inline int OutVariantCount(const ExportInfo& e) { return CountOf(e, Param::kOutVariant); }
+inline int OutIntegerCount(const ExportInfo& e) { return CountOf(e, Param::kOutInteger); }
+inline int OutputCount(const ExportInfo& e) { return OutVariantCount(e) + OutIntegerCount(e); }
+inline int IntegerCount(const ExportInfo& e) { return CountOf(e, Param::kInteger); }
+inline bool TakesSide(const ExportInfo& e) { return CountOf(e, Param::kSide) + CountOf(e, Param::kAnySide) > 0; }
+// Baud rate, parity, data bits, stop bits and flow control.
+inline bool TakesPortParameters(const ExportInfo& e) { return IntegerCount(e) == 5; }
+
+// Taken by parameter in order: variants from v[], the side, integers from
+// ints[], outputs of either kind from outs[].
 struct CallArgs {
   VARIANT v[4];
   int side = 0;
   int ints[5] = {};
   void* outs[5] = {};
 };
-int CallExport(FARPROC fn, const std::string& kinds, const CallArgs& args);
-int CountKind(const std::string& kinds, char kind);
+int CallExport(const ExportInfo& e, const CallArgs& args);  // e must resolve
 
 // 0, 13, the registry's 2, 5, 87, 234, 8 for memory, and the logon's or the
 // device open's codes where the export has them.
 bool AllowedLastError(const ExportInfo& e, unsigned code);
-void StoreLastError2();  // a missing bundle: a code after it is the next call's own
+// Leaves 2 in the last-error code (a bundle that does not exist), so that a
+// code found after the next call is that call's own.
+void StoreMissingBundleError();
 
 SIZE_T PrivateBytes();
 long long HeapBusyBytes();  // busy heap blocks: exact where PrivateBytes moves by pages
@@ -54,9 +83,9 @@ class GoodCall {
   void SetText(int position, const wchar_t* text);
 
  private:
-  std::string kinds_;
+  std::vector<Param> params_;
   testsupport::Var good_[4], outV_[5];
   int outI_[5];
 };
 
-}  // namespace reliability
+}  // namespace export_table

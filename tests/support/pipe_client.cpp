@@ -8,7 +8,10 @@ bool PipeClient::Connect(DWORD timeoutMs) {
                             nullptr));
     if (pipe_.valid()) break;
     if (GetTickCount64() >= end) return false;
-    if (!WaitNamedPipeW(ServiceProcess::PipePath(), 100)) Sleep(20);  // no instance at all: no wait either
+    // Every instance busy: WaitNamedPipe waits until one listens. No instance at all (the service has not made
+    // its pipe yet): it fails at once, and Windows signals nothing when a pipe is made, so look again shortly,
+    // until the deadline.
+    if (!WaitNamedPipeW(ServiceProcess::PipePath(), 100) && GetLastError() == ERROR_FILE_NOT_FOUND) Sleep(20);
   }
   DWORD mode = PIPE_READMODE_BYTE | PIPE_WAIT;
   return SetNamedPipeHandleState(pipe_.get(), &mode, nullptr, nullptr) != FALSE;

@@ -12,13 +12,8 @@
 
 namespace testsupport {
 constexpr const wchar_t* kPipePath = lumbrex::kLocalPipePath;
-}  // namespace testsupport
-
-namespace reliability {
-
 // Its items, with `extra` after them.
 inline std::vector<testsupport::RegItem> SmallConfigItems(const std::vector<testsupport::RegItem>& extra = {}) {
-  using namespace testsupport;
   const std::wstring b1 = kRootKey + L"\\B1", perms = kSharedPortsKey + L"\\COM2\\Permissions";
   std::vector<RegItem> items = {
       Sz(b1, L"InMain", L"COM1"), Sz(b1, L"OutMain", L"COM3"), Sz(b1 + L"\\IN", L"COM1", L"r|9600,n,8,0|1|0"),
@@ -41,4 +36,4 @@ class SmallConfig : public testsupport::RegistryFixture {
   bool ok() const { return status() == ERROR_SUCCESS; }
 };
 
-}  // namespace reliability
+}  // namespace testsupport
