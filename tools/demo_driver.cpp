@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "answer_builder.h"
+#include "driver/control/answer_builder.h"
 #include "callers/system_message.h"
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 
 namespace {
 
@@ -43,15 +43,15 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  std::vector<sharingtest::RecordSpec> records;
+  std::vector<standin_driver::RecordSpec> records;
   for (int i = 2; i < argc; ++i) {
-    sharingtest::RecordSpec record;
+    standin_driver::RecordSpec record;
     record.port.assign(argv[1], argv[1] + wcslen(argv[1]));
     record.app.assign(argv[i], argv[i] + wcslen(argv[i]));
     record.data0 = static_cast<uint32_t>(i - 1);  // an open number, so the rows differ
     records.push_back(record);
   }
-  const std::vector<uint8_t> answer = sharingtest::BuildAnswer(records);
+  const std::vector<uint8_t> answer = standin_driver::BuildAnswer(records);
   // The driver keeps one answer of bounded size: say so before loading it.
   if (answer.size() > STANDIN_MAX_ANSWER) {
     std::fprintf(stderr,
@@ -60,17 +60,17 @@ int wmain(int argc, wchar_t** argv) {
                  argc - 2, answer.size(), STANDIN_MAX_ANSWER);
     return 1;
   }
-  const std::wstring problem = sharingtest::EnsureStandinRunning();
+  const std::wstring problem = standin_driver::EnsureStandinRunning();
   if (!problem.empty()) {
     std::fprintf(stderr, "lumbrex-demo-driver: the stand-in driver did not start: %ls\n", problem.c_str());
     return 1;
   }
-  if (const DWORD error = sharingtest::StandinReset()) {
+  if (const DWORD error = standin_driver::StandinReset()) {
     std::fprintf(stderr, "lumbrex-demo-driver: the stand-in driver refused to reset: error %ls\n",
                  ErrorText(error).c_str());
     return 1;
   }
-  if (const DWORD error = sharingtest::StandinSetAnswer(answer)) {
+  if (const DWORD error = standin_driver::StandinSetAnswer(answer)) {
     std::fprintf(stderr, "lumbrex-demo-driver: the stand-in driver refused the answer (%zu bytes): error %ls\n",
                  answer.size(), ErrorText(error).c_str());
     return 1;

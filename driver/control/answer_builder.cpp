@@ -1,6 +1,6 @@
-#include "answer_builder.h"
+#include "driver/control/answer_builder.h"
 
-namespace sharingtest {
+namespace standin_driver {
 
 void PutU32(std::vector<uint8_t>* bytes, size_t at, uint32_t value) {
   if (bytes->size() < at + 4) bytes->resize(at + 4, 0);
@@ -59,4 +59,4 @@ std::vector<size_t> RecordStarts(const std::vector<uint8_t>& answer) {
   return starts;
 }
 
-}  // namespace sharingtest
+}  // namespace standin_driver

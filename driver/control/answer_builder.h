@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace sharingtest {
+namespace standin_driver {
 
 struct RecordSpec {
   std::u16string port;
@@ -28,4 +28,4 @@ std::vector<uint8_t> BuildAnswer(const std::vector<RecordSpec>& records, bool te
 // Byte offsets where each record starts in a BuildAnswer buffer.
 std::vector<size_t> RecordStarts(const std::vector<uint8_t>& answer);
 
-}  // namespace sharingtest
+}  // namespace standin_driver

@@ -1,8 +1,8 @@
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 
 #include "api/raii.h"
 
-namespace sharingtest {
+namespace standin_driver {
 
 namespace {
 
@@ -95,4 +95,4 @@ DWORD StandinGetLog(StandinLog* log) { return Control(STANDIN_IOCTL_GET_LOG, nul
 DWORD StandinHideQueryLink() { return Control(STANDIN_IOCTL_HIDE_QUERY_LINK, nullptr, 0, nullptr, 0); }
 DWORD StandinShowQueryLink() { return Control(STANDIN_IOCTL_SHOW_QUERY_LINK, nullptr, 0, nullptr, 0); }
 
-}  // namespace sharingtest
+}  // namespace standin_driver

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "standin_protocol.h"
+#include "driver/standin_protocol.h"
 
-namespace sharingtest {
+namespace standin_driver {
 
 // True when the driver's control device opens (the driver runs).
 bool StandinRunning();
@@ -31,4 +31,4 @@ DWORD StandinGetLog(StandinLog* log);
 DWORD StandinHideQueryLink();
 DWORD StandinShowQueryLink();
 
-}  // namespace sharingtest
+}  // namespace standin_driver

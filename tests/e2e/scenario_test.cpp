@@ -5,9 +5,9 @@
 #include <deque>
 #include <functional>
 
-#include "answer_builder.h"
+#include "driver/control/answer_builder.h"
 #include "lumbrex.h"
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 #include "support/driver_owners.h"
 #include "support/registry_fixture.h"
 #include "support/service_connection.h"
@@ -115,7 +115,7 @@ TEST(EndToEnd, EveryChangeThroughTheServiceReadsBackThroughTheLibrary) {
   // The driver's answer, its port names matched without regard to case.
   const StandinDriverInUse driver;
   ASSERT_EQ(driver.problem(), L"");
-  ASSERT_EQ(sharingtest::StandinSetAnswer(sharingtest::BuildAnswer(
+  ASSERT_EQ(standin_driver::StandinSetAnswer(standin_driver::BuildAnswer(
                 {{u"COM7", u"term.exe", 0, 10, 11, 12}, {u"COM8", u"other.exe"}, {u"com7", u"log.exe", 0, 1}})),
             0u);
   EXPECT_EQ(Read([](VARIANT* v) { return SharedGetPortApplications(kCom7, v); }),

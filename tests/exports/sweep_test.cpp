@@ -11,7 +11,7 @@
 #include <functional>
 
 #include "lumbrex.h"
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 #include "support/export_table.h"
 #include "support/small_config.h"
 #include "support/test_pipe_server.h"
@@ -73,7 +73,7 @@ Outcome Expected(Rule rule, const VARIANT& v, bool goodText) {
 int GoodResult(const ExportInfo& e) {
   const std::string name = e.name;
   if (name == "BundleRealPortAreParametersDynamic") return 0;
-  if (name == "SharedGetPortApplications") return sharingtest::StandinRunning() ? 1 : 0;
+  if (name == "SharedGetPortApplications") return standin_driver::StandinRunning() ? 1 : 0;
   return 1;
 }
 

@@ -5,9 +5,9 @@
 #include <atomic>
 #include <cstdio>
 
-#include "answer_builder.h"
+#include "driver/control/answer_builder.h"
 #include "link/link_util.h"
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 #include "support/driver_owners.h"
 #include "support/export_table.h"
 #include "support/service_connection.h"
@@ -16,7 +16,7 @@
 using namespace linktest;
 using namespace export_table;
 using testsupport::SmallConfig;
-using namespace sharingtest;
+using namespace standin_driver;
 
 namespace {
 

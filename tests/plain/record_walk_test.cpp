@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "control/answer_builder.h"
+#include "driver/control/answer_builder.h"
 #include "sharing/record_walk.h"
 
 using namespace lumbrex;
-using namespace sharingtest;
+using namespace standin_driver;
 using namespace std::string_literals;
 using Bytes = std::vector<uint8_t>;
 

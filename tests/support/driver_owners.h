@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
 
 namespace testsupport {
 
@@ -13,9 +13,9 @@ namespace testsupport {
 // driver; the device is shown again at the end.
 class HiddenQueryLink {
  public:
-  HiddenQueryLink() : hidden_(sharingtest::StandinRunning() && sharingtest::StandinHideQueryLink() == 0) {}
+  HiddenQueryLink() : hidden_(standin_driver::StandinRunning() && standin_driver::StandinHideQueryLink() == 0) {}
   ~HiddenQueryLink() {
-    if (hidden_) sharingtest::StandinShowQueryLink();
+    if (hidden_) standin_driver::StandinShowQueryLink();
   }
   HiddenQueryLink(const HiddenQueryLink&) = delete;
   HiddenQueryLink& operator=(const HiddenQueryLink&) = delete;
@@ -29,9 +29,9 @@ class HiddenQueryLink {
 // nothing and failing nothing.
 class StandinDriverInUse {
  public:
-  StandinDriverInUse() : problem_(sharingtest::EnsureStandinRunning()) {}
+  StandinDriverInUse() : problem_(standin_driver::EnsureStandinRunning()) {}
   ~StandinDriverInUse() {
-    if (problem_.empty()) sharingtest::StandinReset();
+    if (problem_.empty()) standin_driver::StandinReset();
   }
   StandinDriverInUse(const StandinDriverInUse&) = delete;
   StandinDriverInUse& operator=(const StandinDriverInUse&) = delete;

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <regex>
 
-#include "standin_driver.h"
+#include "driver/control/standin_driver.h"
+#include "support/driver_owners.h"
 #include "support/registry_fixture.h"
 #include "support/service_process.h"
 #include "support/test_pipe_server.h"
@@ -33,7 +34,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
   ASSERT_TRUE(service.Ready()) << service.Problem();
   // A stand-in driver left loaded in the prefix hides its query device meanwhile:
   // the shared port's rows read "driver not available".
-  const bool hidden = sharingtest::StandinRunning() && sharingtest::StandinHideQueryLink() == 0;
+  const testsupport::HiddenQueryLink hidden;
   const std::wstring perms = kSharedPortsKey + L"\\COM9\\Permissions", out = kRootKey + L"\\T1\\OUT";
   const std::wstring lukasz = L"\u0141ukasz.exe", cyrillic = L"\u0421\u0432\u044f\u0437\u044c.exe";
   // `written`: what another program stores in the registry before the run; `never`: must not be in the output.
@@ -113,7 +114,6 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
     EXPECT_TRUE(run.never == nullptr || got.output.find(run.never) == std::string::npos) << got.output;
     EXPECT_TRUE(run.arguments.back() != L"--json" || LooksLikeJson(got.output)) << got.output;
   }
-  if (hidden) sharingtest::StandinShowQueryLink();
 }
 
 // A fake service that fails as a real one can: the message names the call and what happened, and a service
