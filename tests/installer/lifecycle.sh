@@ -132,4 +132,14 @@ for key in "${our_keys[@]}"; do key_exists "$key" && die "left: $key"; done
 [ "$(system_path)" == "$before_path" ] || die "PATH is not as before: $(system_path)"
 key_exists "$service_key" && die "LumbrexService is left"
 "$wine" reg query "$config\\IN" /v COM3 /reg:64 >/dev/null 2>&1 || die "the removal took the service's configuration"
+
+step "ADDLOCAL=Tools alone brings the runtime with it"
+msiexec /i "$new" ADDLOCAL=Tools || die "installing Tools alone failed ($?)"
+for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe; do
+  [ -f "$program_files/$f" ] || die "Tools alone lacks $f"
+done
+[ ! -e "$program_files/include" ] || die "Tools alone installed the SDK"
+key_exists "HKLM\\Software\\Classes\\CLSID\\$clsid" || die "Tools alone left Lumbrex.Control unregistered"
+msiexec /x "$new" || die "removing Tools alone failed ($?)"
+[ ! -e "$program_files" ] || die "left in Program Files after Tools alone"
 echo "PASS"
