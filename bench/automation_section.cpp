@@ -145,6 +145,124 @@ void SetNumber(UniqueVariant& v, VARTYPE vt, int value) {
 
 }  // namespace
 
+namespace {
+
+// One measurement session: the object, the library and the out-VARIANTs of
+// the three ways, which each step clears untimed after every call.
+struct ObjectBench {
+  const Library& lib;
+  const Settings& settings;
+  ControlObject& control;
+  ILumbrexControl* object;
+  UniqueVariant flatOut, tableOut, scriptOut;
+
+  void Clear() {
+    flatOut.reset();
+    tableOut.reset();
+    scriptOut.reset();
+  }
+  ObjectRow Run(ObjectRow row, int rounds, int perSample, const Call& flat, const Call& table, const Call& invoke) {
+    return Compare(lib, control.module, std::move(row), rounds, perSample, flat, table, invoke, [this] { Clear(); });
+  }
+
+  // A list: GetBundlesNames over N bundles.
+  ObjectRow List() {
+    WipeRoot();
+    const int entries = settings.smoke ? 100 : 1000;
+    int bundles = 0;
+    GrowBundles(&bundles, entries);
+    ScriptCall names(control.dispatch.get(), L"GetBundlesNames", 0);
+    if (lib.getBundlesNames(flatOut.get()) != 1 || !names.Run(scriptOut.get()) ||
+        !SameNames(*flatOut.get(), *scriptOut.get(), entries))
+      Fail("GetBundlesNames through Invoke: not the export's %d names", entries);
+    Clear();
+    return Run(
+        Named("GetBundlesNames", Grouped(entries) + " bundles"), settings.smoke ? 3 : 31, 1,
+        [&] { return lib.getBundlesNames(flatOut.get()) == 1; },
+        [&] { return object->GetBundlesNames(tableOut.get()) == S_OK; }, [&] { return names.Run(scriptOut.get()); });
+  }
+
+  // A registry query: BundleGetRealPortParameters on one entry.
+  ObjectRow Query() {
+    WipeRoot();
+    {
+      Key side;
+      CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
+      SetEntry(side.get(), L"COM3", L"r|115200,e,7,2,p|1|1");
+    }
+    UniqueVariant bundle, port, sideNumber;
+    SetText(&bundle, L"Q");
+    SetText(&port, L"COM3");
+    SetNumber(sideNumber, VT_I4, 0);
+    ScriptCall parameters(control.dispatch.get(), L"BundleGetRealPortParameters", 3);
+    SetText(&parameters.Variable(0), L"Q");
+    SetNumber(parameters.Variable(1), VT_I2, 0);  // a script's small whole number is a 16-bit Integer
+    SetText(&parameters.Variable(2), L"COM3");
+    int v[5] = {};
+    const int expected[5] = {115200, 2, 7, 2, 2};
+    auto flatRead = [&] {
+      return lib.getRealPortParameters(*bundle.get(), 0, *port.get(), &v[0], &v[1], &v[2], &v[3], &v[4]) == 1;
+    };
+    if (!flatRead() || std::memcmp(v, expected, sizeof v) != 0 || !parameters.Run(scriptOut.get()) ||
+        !SameParameters(*scriptOut.get(), expected))
+      Fail("BundleGetRealPortParameters through Invoke: not 115200, 2, 7, 2, 2 like the export");
+    Clear();
+    return Run(
+        Named("BundleGetRealPortParameters", "one port entry (115200, e, 7, 2, p)"), settings.smoke ? 3 : 501, 1,
+        flatRead,
+        [&] {
+          return object->BundleGetRealPortParameters(*bundle.get(), *sideNumber.get(), *port.get(),
+                                                     tableOut.get()) == S_OK;
+        },
+        [&] { return parameters.Run(scriptOut.get()); });
+  }
+
+  // A command: GetBundleState against the stand-in service, on the
+  // library's one connection. False when the service cannot be reached.
+  bool Command(ObjectRow* row) {
+    WipeRoot();
+    {
+      Key state;
+      CreatePath(std::wstring(kRoot) + L"\\BenchState", &state);
+    }
+    lumbrex::service::ServiceProcess service;
+    if (!service.Ready()) return Fail("the service did not start: %s", service.Problem().c_str()), false;
+    if (lib.connect() != 1) return Fail("ConnectToLocalService failed"), false;
+    UniqueVariant name;
+    SetText(&name, L"BenchState");
+    ScriptCall state(control.dispatch.get(), L"GetBundleState", 1);
+    SetText(&state.Variable(0), L"BenchState");
+    VARIANT_BOOL running = VARIANT_FALSE;
+    *row = Run(
+        Named("GetBundleState", "bundle `BenchState` present (reply `OK!`)"), settings.commandBatches,
+        settings.commandsPerBatch, [&] { return lib.getBundleState(*name.get()) == 1; },
+        [&] { return object->GetBundleState(*name.get(), &running) == S_OK && running == VARIANT_TRUE; },
+        [&] {
+          scriptOut->vt = VT_EMPTY;  // the last answer, a VT_BOOL: nothing to free
+          return state.Run(scriptOut.get()) && scriptOut->vt == VT_BOOL && scriptOut->boolVal == VARIANT_TRUE;
+        });
+    lib.disconnect();
+    return true;
+  }
+
+  // Invoke's own cost with no library call: the property Version.
+  void InvokeAlone(AutomationResults* results) {
+    ScriptCall version(control.dispatch.get(), L"Version", 0, DISPATCH_PROPERTYGET);
+    UniqueBstr text;
+    results->versionRounds = settings.smoke ? 3 : 501;
+    const Turns t = TimeInTurn(results->versionRounds,
+                               {[&] { object->get_Version(text.put()); }, [&] { version.Run(scriptOut.get()); }},
+                               [&] {
+                                 text.reset();
+                                 scriptOut.reset();
+                               });
+    results->versionTable = t.median[0];
+    results->versionInvoke = t.median[1];
+  }
+};
+
+}  // namespace
+
 AutomationResults MeasureAutomation(const Library& lib, const Settings& settings) {
   AutomationResults results;
   Apartment apartment;
@@ -153,106 +271,12 @@ AutomationResults MeasureAutomation(const Library& lib, const Settings& settings
     Fail("Lumbrex.Control cannot be created from lumbrex-automation.dll");
     return results;
   }
-  ILumbrexControl* object = control.table.get();
-  UniqueVariant flatOut, tableOut, scriptOut;  // results, cleared untimed after each call
-  auto clear = [&] {
-    flatOut.reset();
-    tableOut.reset();
-    scriptOut.reset();
-  };
-
-  // A list: GetBundlesNames over N bundles.
-  WipeRoot();
-  const int entries = settings.smoke ? 100 : 1000;
-  int bundles = 0;
-  GrowBundles(&bundles, entries);
-  ScriptCall names(control.dispatch.get(), L"GetBundlesNames", 0);
-  if (lib.getBundlesNames(flatOut.get()) != 1 || !names.Run(scriptOut.get()) ||
-      !SameNames(*flatOut.get(), *scriptOut.get(), entries))
-    Fail("GetBundlesNames through Invoke: not the export's %d names", entries);
-  clear();
-  results.rows.push_back(Compare(
-      lib, control.module, Named("GetBundlesNames", Grouped(entries) + " bundles"), settings.smoke ? 3 : 31, 1,
-      [&] { return lib.getBundlesNames(flatOut.get()) == 1; },
-      [&] { return object->GetBundlesNames(tableOut.get()) == S_OK; }, [&] { return names.Run(scriptOut.get()); },
-      clear));
-
-  // A registry query: BundleGetRealPortParameters on one entry.
-  WipeRoot();
-  {
-    Key side;
-    CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
-    SetEntry(side.get(), L"COM3", L"r|115200,e,7,2,p|1|1");
-  }
-  UniqueVariant bundle, port, sideNumber;
-  SetText(&bundle, L"Q");
-  SetText(&port, L"COM3");
-  SetNumber(sideNumber, VT_I4, 0);
-  ScriptCall parameters(control.dispatch.get(), L"BundleGetRealPortParameters", 3);
-  SetText(&parameters.Variable(0), L"Q");
-  SetNumber(parameters.Variable(1), VT_I2, 0);  // a script's small whole number is a 16-bit Integer
-  SetText(&parameters.Variable(2), L"COM3");
-  int v[5] = {};
-  const int expected[5] = {115200, 2, 7, 2, 2};
-  auto flatRead = [&] {
-    return lib.getRealPortParameters(*bundle.get(), 0, *port.get(), &v[0], &v[1], &v[2], &v[3], &v[4]) == 1;
-  };
-  if (!flatRead() || std::memcmp(v, expected, sizeof v) != 0 || !parameters.Run(scriptOut.get()) ||
-      !SameParameters(*scriptOut.get(), expected))
-    Fail("BundleGetRealPortParameters through Invoke: not 115200, 2, 7, 2, 2 like the export");
-  clear();
-  results.rows.push_back(Compare(
-      lib, control.module, Named("BundleGetRealPortParameters", "one port entry (115200, e, 7, 2, p)"),
-      settings.smoke ? 3 : 501, 1, flatRead,
-      [&] {
-        return object->BundleGetRealPortParameters(*bundle.get(), *sideNumber.get(), *port.get(), tableOut.get()) ==
-               S_OK;
-      },
-      [&] { return parameters.Run(scriptOut.get()); }, clear));
-
-  // A command: GetBundleState against the stand-in service, on the
-  // library's one connection.
-  WipeRoot();
-  {
-    Key state;
-    CreatePath(std::wstring(kRoot) + L"\\BenchState", &state);
-  }
-  {
-    lumbrex::service::ServiceProcess service;
-    if (!service.Ready()) {
-      Fail("the service did not start: %s", service.Problem().c_str());
-    } else if (lib.connect() != 1) {
-      Fail("ConnectToLocalService failed");
-    } else {
-      UniqueVariant name;
-      SetText(&name, L"BenchState");
-      ScriptCall state(control.dispatch.get(), L"GetBundleState", 1);
-      SetText(&state.Variable(0), L"BenchState");
-      VARIANT_BOOL running = VARIANT_FALSE;
-      results.rows.push_back(Compare(
-          lib, control.module, Named("GetBundleState", "bundle `BenchState` present (reply `OK!`)"),
-          settings.commandBatches, settings.commandsPerBatch, [&] { return lib.getBundleState(*name.get()) == 1; },
-          [&] { return object->GetBundleState(*name.get(), &running) == S_OK && running == VARIANT_TRUE; },
-          [&] {
-            scriptOut->vt = VT_EMPTY;  // the last answer, a VT_BOOL: nothing to free
-            return state.Run(scriptOut.get()) && scriptOut->vt == VT_BOOL && scriptOut->boolVal == VARIANT_TRUE;
-          },
-          clear));
-      lib.disconnect();
-    }
-  }
-
-  // Invoke's own cost with no library call: the property Version.
-  ScriptCall version(control.dispatch.get(), L"Version", 0, DISPATCH_PROPERTYGET);
-  UniqueBstr text;
-  results.versionRounds = settings.smoke ? 3 : 501;
-  const Turns t = TimeInTurn(results.versionRounds,
-                             {[&] { object->get_Version(text.put()); }, [&] { version.Run(scriptOut.get()); }}, [&] {
-                               text.reset();
-                               scriptOut.reset();
-                             });
-  results.versionTable = t.median[0];
-  results.versionInvoke = t.median[1];
+  ObjectBench bench{lib, settings, control, control.table.get(), {}, {}, {}};
+  results.rows.push_back(bench.List());
+  results.rows.push_back(bench.Query());
+  ObjectRow command;
+  if (bench.Command(&command)) results.rows.push_back(std::move(command));
+  bench.InvokeAlone(&results);
   WipeRoot();
   results.measured = true;
   return results;

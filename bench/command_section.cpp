@@ -45,6 +45,63 @@ struct RawClient {
 
 }  // namespace
 
+namespace {
+
+// Neighbouring batches of the library's command and the raw client's, and
+// the medians of their times and of their ratios.
+void TimeBatches(const Library& lib, const Settings& settings, const VARIANT& name, RawClient& raw,
+                 const char* message, DWORD length, CommandResults* results) {
+  int libraryOk = 0, rawOk = 0, total = 0;
+  auto libraryBatch = [&] {
+    for (int i = 0; i < settings.commandsPerBatch; ++i) libraryOk += lib.getBundleState(name);
+  };
+  auto rawBatch = [&] {
+    for (int i = 0; i < settings.commandsPerBatch; ++i) rawOk += raw.Command(message, length);
+  };
+  std::vector<double> a, b, r;
+  libraryBatch(), rawBatch();  // warm-up
+  total += settings.commandsPerBatch;
+  for (int i = 0; i < settings.commandBatches; ++i) {
+    int64_t t0 = Now();
+    libraryBatch();
+    int64_t t1 = Now();
+    rawBatch();
+    int64_t t2 = Now();
+    a.push_back(Seconds(t1 - t0) / settings.commandsPerBatch);
+    b.push_back(Seconds(t2 - t1) / settings.commandsPerBatch);
+    r.push_back(a.back() / b.back());
+    total += settings.commandsPerBatch;
+  }
+  if (libraryOk != total || rawOk != total)
+    Fail("GetBundleState: %d and %d of %d answered OK", libraryOk, rawOk, total);
+  results->time = {Median(a), Median(b), Median(r)};
+  std::sort(r.begin(), r.end());
+  results->ratios = r;
+}
+
+// Which calls one library command makes, and their time.
+void ProfileCommand(const Library& lib, const Settings& settings, const VARIANT& name, CommandResults* results) {
+  results->profiled = settings.smoke ? 5 : 500;
+  PatchImports(lib.module);
+  ResetCallStats();
+  const int64_t p0 = Now();
+  for (int i = 0; i < results->profiled; ++i) lib.getBundleState(name);
+  results->profiledPer = Seconds(Now() - p0) / results->profiled;
+  UnpatchImports(lib.module);
+  for (const char* fn : {"WaitForSingleObject", "ReleaseMutex", "DuplicateHandle", "CloseHandle", "WideCharToMultiByte",
+                         "WriteFile", "ReadFile"}) {
+    const CallStat* s = FindCallStat(fn);
+    const double per = Seconds(s->ticks) / results->profiled;
+    const char* baseline = std::strcmp(fn, "WriteFile") == 0 ? "1" : std::strcmp(fn, "ReadFile") == 0 ? "3" : "0";
+    if (std::strcmp(baseline, "0") == 0) results->extraSeconds += per;
+    if (std::strcmp(fn, "WaitForSingleObject") == 0 || std::strcmp(fn, "ReleaseMutex") == 0)
+      results->mutexSeconds += per;
+    results->calls.push_back({fn, double(s->calls) / results->profiled, per, baseline});
+  }
+}
+
+}  // namespace
+
 CommandResults MeasureCommands(const Library& lib, const Settings& settings) {
   CommandResults results;
   const char message[] = "GET_BUNDLE_STATE BenchState!";
@@ -71,53 +128,9 @@ CommandResults MeasureCommands(const Library& lib, const Settings& settings) {
   }
   lumbrex::UniqueVariant name;
   SetText(&name, L"BenchState");
-  int libraryOk = 0, rawOk = 0, total = 0;
-  auto libraryBatch = [&] {
-    for (int i = 0; i < settings.commandsPerBatch; ++i) libraryOk += lib.getBundleState(*name.get());
-  };
-  auto rawBatch = [&] {
-    for (int i = 0; i < settings.commandsPerBatch; ++i) rawOk += raw.Command(message, length);
-  };
-  std::vector<double> a, b, r;
-  libraryBatch(), rawBatch();  // warm-up
-  total += settings.commandsPerBatch;
-  for (int i = 0; i < settings.commandBatches; ++i) {
-    int64_t t0 = Now();
-    libraryBatch();
-    int64_t t1 = Now();
-    rawBatch();
-    int64_t t2 = Now();
-    a.push_back(Seconds(t1 - t0) / settings.commandsPerBatch);
-    b.push_back(Seconds(t2 - t1) / settings.commandsPerBatch);
-    r.push_back(a.back() / b.back());
-    total += settings.commandsPerBatch;
-  }
-  if (libraryOk != total || rawOk != total)
-    Fail("GetBundleState: %d and %d of %d answered OK", libraryOk, rawOk, total);
-  results.time = {Median(a), Median(b), Median(r)};
-  std::sort(r.begin(), r.end());
-  results.ratios = r;
-
-  // Profile: which calls one library command makes, and their time.
-  results.profiled = settings.smoke ? 5 : 500;
-  PatchImports(lib.module);
-  ResetCallStats();
-  const int64_t p0 = Now();
-  for (int i = 0; i < results.profiled; ++i) lib.getBundleState(*name.get());
-  results.profiledPer = Seconds(Now() - p0) / results.profiled;
-  UnpatchImports(lib.module);
+  TimeBatches(lib, settings, *name.get(), raw, message, length, &results);
+  ProfileCommand(lib, settings, *name.get(), &results);
   lib.disconnect();
-
-  for (const char* fn : {"WaitForSingleObject", "ReleaseMutex", "DuplicateHandle", "CloseHandle", "WideCharToMultiByte",
-                         "WriteFile", "ReadFile"}) {
-    const CallStat* s = FindCallStat(fn);
-    const double per = Seconds(s->ticks) / results.profiled;
-    const char* baseline = std::strcmp(fn, "WriteFile") == 0 ? "1" : std::strcmp(fn, "ReadFile") == 0 ? "3" : "0";
-    if (std::strcmp(baseline, "0") == 0) results.extraSeconds += per;
-    if (std::strcmp(fn, "WaitForSingleObject") == 0 || std::strcmp(fn, "ReleaseMutex") == 0)
-      results.mutexSeconds += per;
-    results.calls.push_back({fn, double(s->calls) / results.profiled, per, baseline});
-  }
   results.measured = true;
   WipeRoot();
   return results;

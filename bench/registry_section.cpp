@@ -70,64 +70,70 @@ std::vector<ArrayRow> ArrayAlone(const Settings& settings) {
   return rows;
 }
 
-}  // namespace
-
-RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings) {
-  RegistryResults results;
-  // The results, freed untimed between calls.
+// The results of one list query, freed untimed between calls.
+struct ListOuts {
   UniqueVariant a, b;
-  auto clear = [&] {
+  void Clear() {
     a.reset();
     b.reset();
-  };
+  }
+};
 
-  // GetBundlesNames over N subkeys of the root.
+// GetBundlesNames over N subkeys of the root, for each size.
+void BundleNames(const Library& lib, const Settings& settings, RegistryResults* results) {
+  ListOuts out;
   WipeRoot();
   int bundles = 0;
   for (int n : settings.sizes) {
     GrowBundles(&bundles, n);
-    lib.getBundlesNames(a.get());
-    BaselineBundlesNames(b.get());
-    if (!SameStrings(*a.get(), *b.get(), n)) Fail("GetBundlesNames: not the same %d names as the baseline", n);
-    clear();
+    lib.getBundlesNames(out.a.get());
+    BaselineBundlesNames(out.b.get());
+    if (!SameStrings(*out.a.get(), *out.b.get(), n)) Fail("GetBundlesNames: not the same %d names as the baseline", n);
+    out.Clear();
     const int reps = settings.RepsFor(n);
     const Pair t = TimeAlternately(
-        reps, [&] { lib.getBundlesNames(a.get()); }, [&] { BaselineBundlesNames(b.get()); }, clear);
-    const Profile p = ProfileOnce(lib.module, [&] { lib.getBundlesNames(a.get()); });
-    clear();
+        reps, [&] { lib.getBundlesNames(out.a.get()); }, [&] { BaselineBundlesNames(out.b.get()); },
+        [&] { out.Clear(); });
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getBundlesNames(out.a.get()); });
+    out.Clear();
     g_baselineRegistryCalls = 0;
-    BaselineBundlesNames(b.get());
-    clear();
-    results.bundleNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
+    BaselineBundlesNames(out.b.get());
+    out.Clear();
+    results->bundleNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
     std::fprintf(stderr, "GetBundlesNames %d: %.3g / %.3g s\n", n, t.library, t.baseline);
   }
+}
 
-  // GetPortsNamesByBundleAndSide over N values of root\P\IN.
+// GetPortsNamesByBundleAndSide over N values of root\P\IN, for each size.
+void PortNames(const Library& lib, const Settings& settings, RegistryResults* results) {
+  ListOuts out;
   WipeRoot();
   int ports = 0;
   UniqueVariant bundle;
   SetText(&bundle, L"P");
   for (int n : settings.sizes) {
     GrowPorts(&ports, n);
-    lib.getPortsNames(*bundle.get(), 0, a.get());
-    BaselinePortsNames(L"P", 0, b.get());
-    if (!SameStrings(*a.get(), *b.get(), n))
+    lib.getPortsNames(*bundle.get(), 0, out.a.get());
+    BaselinePortsNames(L"P", 0, out.b.get());
+    if (!SameStrings(*out.a.get(), *out.b.get(), n))
       Fail("GetPortsNamesByBundleAndSide: not the same %d names as the baseline", n);
-    clear();
+    out.Clear();
     const int reps = settings.RepsFor(n);
     const Pair t = TimeAlternately(
-        reps, [&] { lib.getPortsNames(*bundle.get(), 0, a.get()); }, [&] { BaselinePortsNames(L"P", 0, b.get()); },
-        clear);
-    const Profile p = ProfileOnce(lib.module, [&] { lib.getPortsNames(*bundle.get(), 0, a.get()); });
-    clear();
+        reps, [&] { lib.getPortsNames(*bundle.get(), 0, out.a.get()); },
+        [&] { BaselinePortsNames(L"P", 0, out.b.get()); }, [&] { out.Clear(); });
+    const Profile p = ProfileOnce(lib.module, [&] { lib.getPortsNames(*bundle.get(), 0, out.a.get()); });
+    out.Clear();
     g_baselineRegistryCalls = 0;
-    BaselinePortsNames(L"P", 0, b.get());
-    clear();
-    results.portNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
+    BaselinePortsNames(L"P", 0, out.b.get());
+    out.Clear();
+    results->portNames.push_back({n, reps, t, p, g_baselineRegistryCalls});
     std::fprintf(stderr, "GetPortsNamesByBundleAndSide %d: %.3g / %.3g s\n", n, t.library, t.baseline);
   }
+}
 
-  // BundleGetRealPortParameters on one entry.
+// BundleGetRealPortParameters on one entry.
+void PortParameters(const Library& lib, const Settings& settings, RegistryResults* results) {
   WipeRoot();
   {
     Key side;
@@ -144,11 +150,20 @@ RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& setti
   if (libraryRead() != 1 || BaselineRealPortParameters(L"Q", 0, L"COM3", w) != 1 || std::memcmp(v, w, sizeof v) != 0 ||
       v[0] != 115200 || v[1] != 2 || v[2] != 7 || v[3] != 2 || v[4] != 2)
     Fail("BundleGetRealPortParameters: not 115200, 2, 7, 2, 2 like the baseline");
-  results.parameterReps = settings.smoke ? 3 : 501;
-  results.parameters = TimeAlternately(
-      results.parameterReps, [&] { libraryRead(); }, [&] { BaselineRealPortParameters(L"Q", 0, L"COM3", w); }, [] {});
-  results.parameterProfile = ProfileOnce(lib.module, [&] { libraryRead(); });
+  results->parameterReps = settings.smoke ? 3 : 501;
+  results->parameters = TimeAlternately(
+      results->parameterReps, [&] { libraryRead(); }, [&] { BaselineRealPortParameters(L"Q", 0, L"COM3", w); },
+      [] {});
+  results->parameterProfile = ProfileOnce(lib.module, [&] { libraryRead(); });
+}
 
+}  // namespace
+
+RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings) {
+  RegistryResults results;
+  BundleNames(lib, settings, &results);
+  PortNames(lib, settings, &results);
+  PortParameters(lib, settings, &results);
   results.array = ArrayAlone(settings);
   WipeRoot();
   return results;

@@ -78,6 +78,39 @@ static NTSTATUS AnswerQuery(PVOID buffer, ULONG inputLength, ULONG outputLength,
   return status;
 }
 
+/* The answer the query gets from now on. */
+static NTSTATUS SetAnswer(PVOID buffer, ULONG inputLength) {
+  KIRQL irql;
+  if (inputLength > STANDIN_MAX_ANSWER) return STATUS_INVALID_PARAMETER;
+  KeAcquireSpinLock(&g_lock, &irql);
+  RtlZeroMemory(g_answer, sizeof g_answer);
+  if (inputLength > 0) RtlCopyMemory(g_answer, buffer, inputLength);
+  g_answerLength = inputLength;
+  KeReleaseSpinLock(&g_lock, irql);
+  return STATUS_SUCCESS;
+}
+
+/* How the next queries fail. */
+static NTSTATUS SetFailPlan(PVOID buffer, ULONG inputLength) {
+  KIRQL irql;
+  if (inputLength != sizeof(struct StandinFailPlan)) return STATUS_INVALID_PARAMETER;
+  KeAcquireSpinLock(&g_lock, &irql);
+  RtlCopyMemory(&g_failPlan, buffer, sizeof g_failPlan);
+  KeReleaseSpinLock(&g_lock, irql);
+  return STATUS_SUCCESS;
+}
+
+/* The request log, for a test that checks what the library asked. */
+static NTSTATUS CopyLog(PVOID buffer, ULONG outputLength, ULONG_PTR* returned) {
+  KIRQL irql;
+  if (outputLength < sizeof(struct StandinLog)) return STATUS_BUFFER_TOO_SMALL;
+  KeAcquireSpinLock(&g_lock, &irql);
+  RtlCopyMemory(buffer, &g_log, sizeof g_log);
+  KeReleaseSpinLock(&g_lock, irql);
+  *returned = sizeof(struct StandinLog);
+  return STATUS_SUCCESS;
+}
+
 static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
   PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
   ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
@@ -86,7 +119,6 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
   PVOID buffer = irp->AssociatedIrp.SystemBuffer;
   ULONG_PTR returned = 0;
   NTSTATUS status = STATUS_SUCCESS;
-  KIRQL irql;
   (void)device;
 
   switch (code) {
@@ -98,34 +130,13 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
       status = SetQueryLink(TRUE);
       break;
     case STANDIN_IOCTL_SET_ANSWER:
-      if (inputLength > STANDIN_MAX_ANSWER) {
-        status = STATUS_INVALID_PARAMETER;
-        break;
-      }
-      KeAcquireSpinLock(&g_lock, &irql);
-      RtlZeroMemory(g_answer, sizeof g_answer);
-      if (inputLength > 0) RtlCopyMemory(g_answer, buffer, inputLength);
-      g_answerLength = inputLength;
-      KeReleaseSpinLock(&g_lock, irql);
+      status = SetAnswer(buffer, inputLength);
       break;
     case STANDIN_IOCTL_FAIL_NEXT:
-      if (inputLength != sizeof(struct StandinFailPlan)) {
-        status = STATUS_INVALID_PARAMETER;
-        break;
-      }
-      KeAcquireSpinLock(&g_lock, &irql);
-      RtlCopyMemory(&g_failPlan, buffer, sizeof g_failPlan);
-      KeReleaseSpinLock(&g_lock, irql);
+      status = SetFailPlan(buffer, inputLength);
       break;
     case STANDIN_IOCTL_GET_LOG:
-      if (outputLength < sizeof(struct StandinLog)) {
-        status = STATUS_BUFFER_TOO_SMALL;
-        break;
-      }
-      KeAcquireSpinLock(&g_lock, &irql);
-      RtlCopyMemory(buffer, &g_log, sizeof g_log);
-      KeReleaseSpinLock(&g_lock, irql);
-      returned = sizeof(struct StandinLog);
+      status = CopyLog(buffer, outputLength, &returned);
       break;
     case STANDIN_IOCTL_HIDE_QUERY_LINK:
       status = SetQueryLink(FALSE);

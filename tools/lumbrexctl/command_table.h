@@ -50,6 +50,7 @@ class CommandTable {
   void DefineGlobal();
   void DefineBundleVerbs();
   void DefinePortVerbs();
+  void DefinePortParamsVerb(CLI::App* port);
   void DefineOptionVerbs();
   void DefineShareVerbs();
 

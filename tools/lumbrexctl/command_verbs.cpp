@@ -90,27 +90,7 @@ void CommandTable::DefinePortVerbs() {
          "Prints \"PORT: present\" when the service answers OK, else \"PORT: not present\" and exits with 1.");
   define("main", "makes PORT the main port of the side (BundleSetMainPortForSide)", PortVerb::kMain, "");
 
-  CLI::App* params = Verb(
-      port, "params", "fixes the port's communication parameters (BundleSetRealPortParameters)",
-      [this] {
-        const PortAddress where = AddressOf(line_);
-        PortSettings settings;
-        settings.baud = NumberFor(line_.baud, L"BAUD", lumbrex::NumberArgument::kBaudrate);
-        if (!ParseParity(Wide(line_.parity), &settings.parity))
-          throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
-        settings.dataBits = NumberFor(line_.data, L"DATA", lumbrex::NumberArgument::kDataBits);
-        settings.stopBits = NumberFor(line_.stop, L"STOP", lumbrex::NumberArgument::kStopBits);
-        if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
-          throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
-        return RunPortParams(ConnectionOf(line_), where, settings);
-      },
-      "The port's permission mask is kept.");
-  PortWords(params);
-  Word(params, "BAUD", &line_.baud, "baud rate, a positive number");
-  Word(params, "PARITY", &line_.parity, "N (none), O (odd), E (even), M (mark) or S (space)");
-  Word(params, "DATA", &line_.data, "data bits, 5 to 8");
-  Word(params, "STOP", &line_.stop, "stop-bits code, 0 to 2 (stored and shown as given)");
-  Word(params, "FLOW", &line_.flow, "X (XON/XOFF) or P (hardware); none when left out", false);
+  DefinePortParamsVerb(port);
 
   define("dynamic", "gives the port dynamic parameters (BundleSetDynamicParametersForRealPort)", PortVerb::kDynamic,
          "The application that opens the port sets them. The permission mask is kept.");
@@ -132,6 +112,31 @@ void CommandTable::DefinePortVerbs() {
   Word(list, "BUNDLE", &line_.bundle, "the bundle");
   Word(list, "SIDE", &line_.side, "in or out");
   list->add_flag("--json", line_.json, "as one JSON object: bundle, side, main, ports");
+}
+
+// port params: the four or five parameter words, each checked before anything is sent.
+void CommandTable::DefinePortParamsVerb(CLI::App* port) {
+  CLI::App* params = Verb(
+      port, "params", "fixes the port's communication parameters (BundleSetRealPortParameters)",
+      [this] {
+        const PortAddress where = AddressOf(line_);
+        PortSettings settings;
+        settings.baud = NumberFor(line_.baud, L"BAUD", lumbrex::NumberArgument::kBaudrate);
+        if (!ParseParity(Wide(line_.parity), &settings.parity))
+          throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
+        settings.dataBits = NumberFor(line_.data, L"DATA", lumbrex::NumberArgument::kDataBits);
+        settings.stopBits = NumberFor(line_.stop, L"STOP", lumbrex::NumberArgument::kStopBits);
+        if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
+          throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
+        return RunPortParams(ConnectionOf(line_), where, settings);
+      },
+      "The port's permission mask is kept.");
+  PortWords(params);
+  Word(params, "BAUD", &line_.baud, "baud rate, a positive number");
+  Word(params, "PARITY", &line_.parity, "N (none), O (odd), E (even), M (mark) or S (space)");
+  Word(params, "DATA", &line_.data, "data bits, 5 to 8");
+  Word(params, "STOP", &line_.stop, "stop-bits code, 0 to 2 (stored and shown as given)");
+  Word(params, "FLOW", &line_.flow, "X (XON/XOFF) or P (hardware); none when left out", false);
 }
 
 void CommandTable::DefineOptionVerbs() {
