@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/raii.h"
+#include "callers/loaded_library.h"
 #include "com_owner.h"
 #include "dispatch_object.h"
 #include "inputs.h"
@@ -307,10 +308,13 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     *code = static_cast<LONG>(QKGetLastError());
     return S_OK;
   }
+  // "1.0.0, lumbrex.dll 1.0.0 (C:\...\lumbrex.dll)": this object's version,
+  // then the library the process loaded, which may be another copy.
   HRESULT STDMETHODCALLTYPE get_Version(BSTR* version) override {
     if (version == nullptr) return E_POINTER;
     const std::wstring text = std::to_wstring(LUMBREX_VERSION_MAJOR) + L"." + std::to_wstring(LUMBREX_VERSION_MINOR) +
-                              L"." + std::to_wstring(LUMBREX_VERSION_PATCH);
+                              L"." + std::to_wstring(LUMBREX_VERSION_PATCH) + L", " +
+                              lumbrex::LoadedLibraryVersion();
     *version = SysAllocString(text.c_str());
     return *version ? S_OK : E_OUTOFMEMORY;
   }

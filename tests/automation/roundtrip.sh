@@ -59,7 +59,9 @@ echo "$out"
 grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
 grep -qx "COM70 is held open by: terminal.exe(1) logger.exe(2)" <<<"$out" ||
   die "the script did not read the driver's two rows for COM70"
-grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+" <<<"$out" || die "the script did not read a version"
+# The object's version, then the lumbrex.dll the process loaded: the build's.
+grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+, lumbrex\.dll [0-9]+\.[0-9]+\.[0-9]+ \(.*\\lumbrex\.dll\)" <<<"$out" ||
+  die "the script did not read the object's and the library's versions"
 out=$(run_script "$hostile")
 echo "$out"
 grep -qx "HOSTILE OK" <<<"$out" || die "the hostile script did not finish"

@@ -90,7 +90,9 @@ If Err.Number <> 0 Then WScript.Echo "FAILED: " & Err.Description : WScript.Quit
 WScript.Echo "ROUNDTRIP OK " & lx.Version
 VBS
 out=$("$wine" cscript //nologo "$(win "$work/roundtrip.vbs")" 2>&1 | tr -d '\r')
-grep -qx "ROUNDTRIP OK .*" <<<"$out" || die "the script's round trip: $out"
+# The object names the library it loaded: the installed one.
+grep -qxF "ROUNDTRIP OK $version, lumbrex.dll $version (C:\Program Files\Lumbrex\bin\lumbrex.dll)" <<<"$out" ||
+  die "the script's round trip: $out"
 kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; service_pid=
 
 step "lumbrexctl from the system PATH, through cmd in a folder without it"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "calls.h"
+#include "callers/loaded_library.h"
 #include "common/names.h"
 #include "console.h"
 #include "show.h"
@@ -36,32 +37,6 @@ int State(const Connection& connection, const wchar_t* exportName, const std::ws
   return kRefused;
 }
 
-// "lumbrex.dll 1.0.0 (C:\...\lumbrex.dll)": the FileVersion of the module
-// the loader picked, which need not be the one beside the tool.
-std::wstring LoadedDllVersion() {
-  const HMODULE dll = GetModuleHandleW(L"lumbrex.dll");
-  if (dll == nullptr) return L"lumbrex.dll not loaded";
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(dll, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size())
-    return L"lumbrex.dll (its path is unknown, code " + Num(GetLastError()) + L")";
-  path.resize(length);
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  std::vector<BYTE> block(size);
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT infoSize = 0;
-  if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, block.data()) ||
-      !VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) || infoSize < sizeof(*info))
-    return L"lumbrex.dll without a version resource (" + path + L")";
-  const unsigned major = HIWORD(info->dwFileVersionMS), minor = LOWORD(info->dwFileVersionMS),
-                 patch = HIWORD(info->dwFileVersionLS);
-  std::wstring text = L"lumbrex.dll " + Num(major) + L"." + Num(minor) + L"." + Num(patch) + L" (" + path + L")";
-  if (major != LUMBREX_VERSION_MAJOR || minor != LUMBREX_VERSION_MINOR || patch != LUMBREX_VERSION_PATCH)
-    text += L", not the version the tool was built for";
-  return text;
-}
-
 }  // namespace
 
 int Connect(const Connection& connection) {
@@ -81,7 +56,7 @@ int Connect(const Connection& connection) {
                                                L" could not be opened (is the service running there?)");
 }
 
-std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(LoadedDllVersion()); }
+std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(lumbrex::LoadedLibraryVersion()); }
 
 int RunShow(bool json) {
   const Configuration config = ReadConfiguration();
