@@ -95,6 +95,7 @@ CommandTable::CommandTable(CLI::App* root) : root_(*root) {
   DefinePortVerbs();
   DefineOptionVerbs();
   DefineShareVerbs();
+  DefineConfigVerbs();
   Verb(&root_, "help", "this text, or a verb's: help VERB [SUBVERB]",
        [this] { return Help(root_, line_.helpWords); })
       ->add_option("VERB", line_.helpWords, "the verb and its subverb")

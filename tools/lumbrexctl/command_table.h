@@ -25,6 +25,8 @@ struct Line {
   std::string name, bundle, side, port, type, app, value, option, state;
   std::string baud, parity, data, stop, flow, mask;
   std::vector<std::string> helpWords;
+  std::string file, out, planFile;  // export, plan, apply
+  bool prune = false, dryRun = false, noRollback = false;
 };
 
 // Defines everything on `root`, which must outlive it.
@@ -53,6 +55,7 @@ class CommandTable {
   void DefinePortParamsVerb(CLI::App* port);
   void DefineOptionVerbs();
   void DefineShareVerbs();
+  void DefineConfigVerbs();  // config_table.cpp
 
   CLI::App& root_;
   Line line_;

@@ -1,0 +1,202 @@
+// lumbrexctl export, plan and apply against the stand-in service: a whole
+// configuration survives export, an empty registry and apply; what a second
+// apply sends (counted at a fake service: nothing); pruning; a refused call
+// half-way rolled back; a saved plan refused after someone else's change; bad
+// documents refused before anything is sent.
+#include <gtest/gtest.h>
+
+#include "support/service_process.h"
+#include "support/small_config.h"
+#include "support/test_pipe_server.h"
+
+namespace {
+
+using namespace testsupport;
+
+std::wstring TempPath(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  return std::wstring(dir) + L"lumbrexctl-config-" + name;
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::string ReadText(const std::wstring& path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    text.append(buffer, got);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return text;
+}
+
+ProgramRun Ctl(const std::vector<std::wstring>& arguments) { return RunProgram(L"lumbrexctl.exe", arguments); }
+
+// The export of the configuration now, as its text.
+std::string Exported() {
+  const std::wstring path = TempPath(L"now.json");
+  const ProgramRun run = Ctl({L"export", path});
+  EXPECT_EQ(run.exitCode, 0u) << run.output;
+  return ReadText(path);
+}
+
+// Every port type, fixed and dynamic parameters, masks, share permissions, options.
+std::vector<RegItem> RichConfig() {
+  const std::wstring out = kRootKey + L"\\B1\\OUT";
+  return SmallConfigItems({Sz(out, L"COM4", L"Switcher|4800,O,5,2,P|0|1"), Sz(out, L"COM5", L"Real||1|1"),
+                           KeyOnly(kRootKey + L"\\B3\\OUT")});
+}
+
+void Wipe() {
+  for (REGSAM view : {kView64, kView32}) DeleteTree(kVendorKey, view);
+  DeleteTree(kDriverKey);
+}
+
+TEST(LumbrexctlConfig, ExportWipeApplyExportAndASecondApplySendsNothing) {
+  RegistryFixture registry(RichConfig());
+  ASSERT_EQ(registry.status(), ERROR_SUCCESS);
+  const std::wstring file = TempPath(L"whole.json");
+  {
+    ServiceProcess service;
+    ASSERT_TRUE(service.Ready()) << service.Problem();
+    ASSERT_EQ(Ctl({L"export", file}).exitCode, 0u);
+    const std::string before = ReadText(file);
+    ASSERT_NE(before.find("\"type\": \"switcher\""), std::string::npos) << before;
+    Wipe();
+    EXPECT_EQ(Ctl({L"plan", file}).exitCode, 2u);
+    const ProgramRun apply = Ctl({L"apply", file});
+    EXPECT_EQ(apply.exitCode, 0u) << apply.output;
+    EXPECT_NE(apply.output.find("applied: "), std::string::npos) << apply.output;
+    EXPECT_EQ(Exported(), before);
+  }
+  TestPipeServer fake;
+  const ProgramRun again = Ctl({L"apply", file});
+  EXPECT_EQ(again.exitCode, 0u) << again.output;
+  EXPECT_NE(again.output.find("nothing to do"), std::string::npos) << again.output;
+  const ProgramRun plan = Ctl({L"plan", file});
+  EXPECT_EQ(plan.exitCode, 0u) << plan.output;
+  EXPECT_EQ(fake.CommandCount(), 0u);
+}
+
+TEST(LumbrexctlConfig, PruneRemovesWhatTheFileDoesNotNameAndOnlyThen) {
+  SmallConfig registry;
+  ASSERT_TRUE(registry.ok());
+  ServiceProcess service;
+  ASSERT_TRUE(service.Ready()) << service.Problem();
+  const std::wstring file = TempPath(L"b1.json");
+  WriteText(file, R"({"version": 1, "bundles": [{"name": "b1", "in": {"ports": [{"name": "COM1", "type": "real",
+      "parameters": {"baud": 9600, "parity": "N", "dataBits": 8, "stopBits": 0}, "permissions": 2}]}}]})");
+  const struct {
+    std::vector<std::wstring> arguments;
+    DWORD exitCode;
+    const char *says, *exported, *gone;
+  } runs[] = {
+      {{L"plan", file}, 0, "left alone (not named in the file; --prune removes it): bundle B2", "\"B2\"", nullptr},
+      {{L"apply", file}, 0, "left alone (not named in the file; --prune removes it): port B1 in COM2", "\"COM2\"", nullptr},
+      {{L"plan", file, L"--prune", L"--json"}, 2, "\"remove\": 3", "\"B2\"", nullptr},
+      {{L"apply", file, L"--prune", L"--dry-run"}, 2, "remove bundle B2 (DeleteBundle)", "\"B2\"", nullptr},
+      {{L"apply", file, L"--prune"}, 0, "done: remove port B1 in COM2 (BundleDeletePort)", "\"B1\"", "\"B2\""},
+      {{L"apply", file, L"--prune"}, 0, "nothing to do", "\"COM1\"", "\"COM3\""},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    const ProgramRun got = Ctl(run.arguments);
+    EXPECT_EQ(got.exitCode, run.exitCode) << got.output;
+    EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+    const std::string now = Exported();
+    EXPECT_NE(now.find(run.exported), std::string::npos) << now;
+    EXPECT_TRUE(run.gone == nullptr || now.find(run.gone) == std::string::npos) << now;
+  }
+}
+
+TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackExactly) {
+  RegistryFixture registry(RichConfig());
+  ASSERT_EQ(registry.status(), ERROR_SUCCESS);
+  ServiceProcess service;
+  ASSERT_TRUE(service.Ready()) << service.Problem();
+  const std::string before = Exported();
+  // The service keeps bundle names to 255 characters: the last bundle is refused
+  // after the option, the new bundle and its port, and the change to B1 went through.
+  const std::string tooLong(300, 'L');
+  const std::wstring file = TempPath(L"refused.json");
+  WriteText(file, R"({"version": 1, "options": {"print": false}, "bundles": [
+      {"name": "New", "in": {"ports": [{"name": "COM7", "type": "virtual", "permissions": 1}]}},
+      {"name": "B1", "in": {"ports": [{"name": "COM1", "type": "real", "parameters": "dynamic"}]}},
+      {"name": ")" + tooLong + R"("}]})");
+  for (const bool rollBack : {true, false}) {
+    SCOPED_TRACE(rollBack);
+    const ProgramRun run = rollBack ? Ctl({L"apply", file}) : Ctl({L"apply", file, L"--no-rollback"});
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    EXPECT_NE(run.output.find("done: add port New in COM7 virtual (BundleAddPort)"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("add bundle " + tooLong + " (AddBundle) failed"), std::string::npos) << run.output;
+    if (rollBack) {
+      EXPECT_NE(run.output.find("rolled back: remove bundle New (DeleteBundle)"), std::string::npos) << run.output;
+      EXPECT_NE(run.output.find("rollback: the configuration is as it was before apply"), std::string::npos)
+          << run.output;
+      EXPECT_EQ(Exported(), before);
+    } else {
+      EXPECT_NE(run.output.find("not rolled back (--no-rollback)"), std::string::npos) << run.output;
+      EXPECT_NE(Exported().find("\"New\""), std::string::npos);
+    }
+  }
+}
+
+TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
+  SmallConfig registry;
+  ASSERT_TRUE(registry.ok());
+  ServiceProcess service;
+  ASSERT_TRUE(service.Ready()) << service.Problem();
+  const std::wstring file = TempPath(L"plan-doc.json"), saved = TempPath(L"saved-plan.json");
+  WriteText(file, R"({"version": 1, "bundles": [{"name": "Planned"}]})");
+  ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
+  ASSERT_EQ(Ctl({L"bundle", L"add", L"Meanwhile"}).exitCode, 0u);
+  const ProgramRun refused = Ctl({L"apply", L"--plan", saved});
+  EXPECT_EQ(refused.exitCode, 1u) << refused.output;
+  EXPECT_NE(refused.output.find("the configuration changed since the plan was made"), std::string::npos)
+      << refused.output;
+  EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
+  ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
+  const ProgramRun applied = Ctl({L"apply", L"--plan", saved});
+  EXPECT_EQ(applied.exitCode, 0u) << applied.output;
+  EXPECT_NE(Exported().find("\"Planned\""), std::string::npos);
+}
+
+TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
+  RegistryFixture registry;
+  TestPipeServer fake;
+  const std::wstring file = TempPath(L"bad.json");
+  const struct {
+    std::string text;
+    const char* says;
+  } documents[] = {
+      {"{\"version\": 1,\n \"bundles\": [{\"name\": \"A\",}]}", "bad.json: line 2, column 27: not JSON"},
+      {R"({"version": 1, "bundles": [{"name": "A"}, {"name": "B", "in": {"ports": [{"name": "COM1", "type": "real",
+          "parameters": {"baud": 9600, "parity": "N", "dataBits": 9, "stopBits": 0}}]}}]})",
+       "bundles[1].in.ports[0].parameters.dataBits: 9 is not 5 to 8"},
+      {R"({"version": 1, "bundles": [{"name": "Demo"}, {"name": "DEMO"}]})", "names the same bundle as 'Demo'"},
+      {R"({"version": 1, "bundles": [{"name": "x!DEL_BUNDLE B1"}]})", "holds '!'"},
+      {R"({"version": 1, "bundles": [{"name": "\u0421\u0432\u044f\u0437\u043a\u0430"}]})", "ANSI code page"},
+      {R"({"version": 7})", "version: 7 is not a format version this lumbrexctl reads"},
+      {R"({"version": 1, "bundle": []})", "bundle: unknown member"},
+  };
+  for (const auto& document : documents) {
+    SCOPED_TRACE(document.text);
+    WriteText(file, document.text);
+    for (const wchar_t* verb : {L"plan", L"apply"}) {
+      const ProgramRun run = Ctl({verb, file});
+      EXPECT_EQ(run.exitCode, 1u) << run.output;
+      EXPECT_NE(run.output.find(document.says), std::string::npos) << run.output;
+    }
+  }
+  EXPECT_EQ(fake.CommandCount(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,176 @@
+#include "config_calls.h"
+
+#include <cwchar>
+
+#include "callers/number_rules.h"
+#include "console.h"
+#include "show.h"
+#include "variants.h"
+#include "words.h"
+
+namespace lumbrexctl {
+namespace {
+
+using config::Action;
+
+// "9600,E,7,0[,X]" as the model holds it; false for anything else.
+bool ParametersOf(const std::wstring& text, config::Parameters* p) {
+  wchar_t parity = 0, flow = 0;
+  long long baud = 0, data = 0, stop = 0;
+  int used = 0;
+  const int got = std::swscanf(text.c_str(), L"%lld,%lc,%lld,%lld%n,%lc", &baud, &parity, &data, &stop, &used, &flow);
+  if (got < 4 || std::wstring(L"NOEMS").find(parity) == std::wstring::npos) return false;
+  *p = config::Parameters{baud, std::string(1, static_cast<char>(parity)), data, stop, ""};
+  if (got == 5) {
+    if (flow != L'X' && flow != L'P') return false;
+    p->flow = std::string(1, static_cast<char>(flow));
+  }
+  return true;
+}
+
+config::Port PortOf(const std::wstring& where, const PortInfo& info, std::vector<std::wstring>* problems) {
+  config::Port port;
+  port.name = Utf8(info.name);
+  port.type = Utf8(TypeName(info.type));
+  if (!info.typeRead || port.type == "unknown") problems->push_back(where + L": its type does not read");
+  if (!info.dynamic) {
+    config::Parameters parameters;
+    if (!ParametersOf(info.parameters, &parameters)) problems->push_back(where + L": its parameters do not read");
+    port.fixed = parameters;
+  }
+  if (info.permsRead) port.mask = info.perms;
+  else problems->push_back(where + L": its permission mask does not read (" + CodeText(info.permsCode) + L")");
+  if (info.shareCode != 0) problems->push_back(where + L": its share permissions do not read");
+  for (size_t i = 0; i < info.shareApps.size() && i < info.shareValues.size(); ++i)
+    port.share.emplace_back(Utf8(info.shareApps[i]), std::wcstoll(info.shareValues[i].c_str(), nullptr, 10));
+  return port;
+}
+
+}  // namespace
+
+CurrentModel ReadCurrentModel() {
+  const Configuration config = ReadConfiguration();
+  CurrentModel current;
+  for (int i = 0; i < kOptionCount; ++i)
+    if (config.optionRead[i]) current.model.options[i] = config.optionValue[i] != 0;
+  // No configuration root yet is an empty configuration.
+  if (config.bundlesCode != 0 && config.bundlesCode != ERROR_FILE_NOT_FOUND)
+    current.problems.push_back(L"the bundles do not read (" + CodeText(config.bundlesCode) + L")");
+  for (const BundleInfo& info : config.bundles) {
+    config::Bundle bundle;
+    bundle.name = Utf8(info.name);
+    for (int s = 0; s < 2; ++s) {
+      const std::wstring where = info.name + (s == 0 ? L" in" : L" out");
+      if (info.sides[s].portsCode != 0 && info.sides[s].portsCode != ERROR_FILE_NOT_FOUND)
+        current.problems.push_back(where + L": the ports do not read");
+      bundle.sides[s].main = Utf8(info.sides[s].main);
+      for (const PortInfo& port : info.sides[s].ports)
+        bundle.sides[s].ports.push_back(PortOf(where + L" " + port.name, port, &current.problems));
+    }
+    current.model.bundles.push_back(std::move(bundle));
+  }
+  return current;
+}
+
+void ReadLeftoverShare(const config::Model& target, config::Model* current) {
+  for (const config::Bundle& bundle : target.bundles)
+    for (int s = 0; s < 2; ++s)
+      for (const config::Port& port : bundle.sides[s].ports) {
+        bool held = false;
+        for (const config::Bundle& b : current->bundles)
+          for (const config::Side& side : b.sides)
+            for (const config::Port& p : side.ports) held = held || config::SameName(p.name, port.name);
+        if (held || port.type != "shared") continue;
+        const TextArg b(Wide(bundle.name)), p(Wide(port.name));
+        UniqueVariant apps, values;
+        const CallOutcome read = Call(L"SharedPortGetAppPermissions", [&] {
+          return SharedPortGetAppPermissions(b.get(), s, p.get(), apps.get(), values.get());
+        });
+        if (read.result != 1 || apps->vt == VT_EMPTY) continue;
+        config::Share share;
+        const auto names = StringsOf(*apps.get()), numbers = StringsOf(*values.get());
+        for (size_t i = 0; i < names.size() && i < numbers.size(); ++i)
+          share.emplace_back(Utf8(names[i]), std::wcstoll(numbers[i].c_str(), nullptr, 10));
+        current->leftoverShare.emplace_back(port.name, std::move(share));
+      }
+}
+
+config::DocumentRules ToolRules() {
+  config::DocumentRules rules;
+  rules.name = [](std::string_view name) { return Utf8(NameProblem(Wide(name))); };
+  rules.app = [](std::string_view name) { return Utf8(lumbrex::AppNameProblem(Wide(name))); };
+  rules.number = [](config::Number number, int64_t value) -> std::string {
+    using lumbrex::NumberArgument;
+    static const NumberArgument kRules[] = {NumberArgument::kBaudrate, NumberArgument::kDataBits,
+                                            NumberArgument::kStopBits, NumberArgument::kPortMask,
+                                            NumberArgument::kSharePermission};
+    const NumberArgument rule = kRules[static_cast<int>(number)];
+    return lumbrex::Accepts(rule, value) ? std::string() : Utf8(lumbrex::AcceptedValues(rule));
+  };
+  return rules;
+}
+
+CallOutcome Send(const config::Step& step) {
+  const wchar_t* name = nullptr;
+  const std::wstring exportName = Wide(config::ExportOf(step));
+  name = exportName.c_str();
+  const TextArg bundle(Wide(step.bundle)), port(Wide(step.port)), app(Wide(step.app));
+  const int side = step.side;
+  switch (step.action) {
+    case Action::kOption: return Call(name, [&] { return kOptions[step.option].set(step.on ? 1 : 0); });
+    case Action::kAddBundle: return Call(name, [&] { return AddBundle(bundle.get()); });
+    case Action::kDeleteBundle: return Call(name, [&] { return DeleteBundle(bundle.get()); });
+    case Action::kAddPort: {
+      LONG type = 0;
+      ParsePortType(Wide(step.type), &type);
+      return Call(name, [&] { return BundleAddPort(bundle.get(), side, port.get(), IntArg(type)); });
+    }
+    case Action::kDeletePort: return Call(name, [&] { return BundleDeletePort(bundle.get(), side, port.get()); });
+    case Action::kFixParameters: {
+      const config::Parameters& p = step.parameters;
+      int parity = 0, flow = 0;
+      ParseParity(Wide(p.parity), &parity);
+      if (!p.flow.empty()) ParseFlow(Wide(p.flow), &flow);
+      return Call(name, [&] {
+        return BundleSetRealPortParameters(bundle.get(), side, port.get(), static_cast<int>(p.baud), parity,
+                                           static_cast<int>(p.dataBits), static_cast<int>(p.stopBits), flow);
+      });
+    }
+    case Action::kDynamic:
+      return Call(name, [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); });
+    case Action::kPermissions:
+      return Call(name, [&] {
+        return BundlePortSetPermissions(bundle.get(), side, port.get(), IntArg(static_cast<LONG>(step.value)));
+      });
+    case Action::kMain: return Call(name, [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); });
+    case Action::kShare:
+      return Call(name, [&] {
+        return SharedPortSetPermissionsForApp(bundle.get(), side, port.get(), app.get(),
+                                              IntArg(static_cast<LONG>(step.value)));
+      });
+    case Action::kShareDefault:
+      return Call(name, [&] { return SharedSetDefaultPermissions(bundle.get(), side, port.get(), app.get()); });
+  }
+  return CallOutcome{};
+}
+
+std::wstring ExplainRefusal(const config::Step& step, const config::Model& after) {
+  const auto named = [](const auto& list, const std::string& name) {
+    for (const auto& item : list)
+      if (config::SameName(item.name, name)) return &item;
+    return static_cast<decltype(&list.front())>(nullptr);
+  };
+  const config::Bundle* bundle = named(after.bundles, step.bundle);
+  if (step.action == Action::kOption) return L"";
+  if (step.action == Action::kAddBundle) return bundle ? L"the bundle exists already" : L"";
+  if (bundle == nullptr) return L"no such bundle";
+  if (step.action == Action::kDeleteBundle) return L"";
+  const config::Port* port = named(bundle->sides[step.side].ports, step.port);
+  const std::wstring side = step.side == 0 ? L"in" : L"out";
+  if (step.action == Action::kAddPort)
+    return port == nullptr ? L"" : L"the port exists already on that side, as a " + Wide(port->type) + L" port";
+  if (port == nullptr) return L"the port is not on the " + side + L" side of that bundle";
+  return L"";
+}
+
+}  // namespace lumbrexctl

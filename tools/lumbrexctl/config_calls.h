@@ -1,0 +1,41 @@
+// The configuration documents' edge to the library: the configuration read
+// through the query exports as a document's model, a document's rules as
+// lumbrexctl applies them elsewhere, and one planned step as its export call.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "calls.h"
+#include "config_plan.h"
+
+namespace lumbrexctl {
+
+// The configuration as the query exports report it. A part the tool cannot
+// read back exactly (an unreadable type, mask or parameters, a parity letter
+// the library does not know) goes into `problems`: a model without it would
+// let a plan undo what it cannot see.
+struct CurrentModel {
+  config::Model model;
+  std::vector<std::wstring> problems;
+};
+CurrentModel ReadCurrentModel();
+
+// The share permissions stored for the target's shared ports that no bundle
+// holds now (the driver keeps them when a port goes): what such a port starts
+// with when it is added.
+void ReadLeftoverShare(const config::Model& target, config::Model* current);
+
+// The name and number rules of the other verbs (callers/safe_name.h,
+// callers/number_rules.h). Call on the thread that then calls the library.
+config::DocumentRules ToolRules();
+
+// The step's export call, made.
+CallOutcome Send(const config::Step& step);
+
+// Why the service may have refused the step, read from the configuration
+// after the refusal; "" when the configuration does not tell.
+std::wstring ExplainRefusal(const config::Step& step, const config::Model& after);
+
+}  // namespace lumbrexctl
