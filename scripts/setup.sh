@@ -28,6 +28,7 @@ packages=(
   msitools                    # msibuild (the package's PATH entry), msiextract and msiinfo (its checks)
   osslsigncode                # Authenticode signatures of the package and its binaries
   openssl                     # the throw-away certificate of the signing check
+  python3-jsonschema          # the check of exported configuration documents against their JSON Schema
 )
 
 say() { echo "setup: $*"; }
@@ -82,6 +83,7 @@ for entry in "${tools[@]}"; do
 done
 [ -f /usr/include/CLI/CLI.hpp ] || { say "FAILED: CLI11 is missing; install it with: apt-get install --reinstall libcli11-dev"; exit 1; }
 [ -f /usr/include/nlohmann/json.hpp ] || { say "FAILED: nlohmann-json is missing; install it with: apt-get install --reinstall nlohmann-json3-dev"; exit 1; }
+python3 -c 'import jsonschema' 2>/dev/null || { say "FAILED: python3's jsonschema is missing; install it with: apt-get install --reinstall python3-jsonschema"; exit 1; }
 [ -d /usr/src/googletest/googletest ] || { say "FAILED: /usr/src/googletest is missing; install it with: apt-get install googletest"; exit 1; }
 [ -n "$(find /usr/lib/llvm-14/lib/clang -name 'libclang_rt.fuzzer-x86_64.a' 2>/dev/null | head -n 1)" ] \
   || { say "FAILED: libFuzzer is missing; install it with: apt-get install libclang-rt-14-dev"; exit 1; }
