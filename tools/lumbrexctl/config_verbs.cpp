@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "api/raii.h"
 #include "config_calls.h"
 #include "console.h"
 #include "show.h"
@@ -14,26 +15,24 @@ using config::Step;
 using Json = nlohmann::ordered_json;
 
 bool ReadWhole(const std::wstring& path, std::string* text, std::wstring* why) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return *why = CodeText(GetLastError()), false;
+  const lumbrex::UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.valid()) return *why = CodeText(GetLastError()), false;
   char buffer[65536];
   DWORD got = 0;
   BOOL ok = TRUE;
-  while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0) text->append(buffer, got);
+  while ((ok = ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) && got > 0) text->append(buffer, got);
   if (!ok) *why = CodeText(GetLastError());
-  CloseHandle(file);
   return ok;
 }
 
 bool WriteWhole(const std::wstring& path, const std::string& text) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const lumbrex::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
-  const bool ok = file != INVALID_HANDLE_VALUE &&
-                  ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+  const bool ok = file.valid() &&
+                  ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                   written == text.size();
-  const DWORD code = GetLastError();
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (!ok) Complain(L"cannot write " + Printable(path) + L" (" + CodeText(code) + L")");
+  if (!ok) Complain(L"cannot write " + Printable(path) + L" (" + CodeText(GetLastError()) + L")");
   return ok;
 }
 
