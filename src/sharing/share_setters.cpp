@@ -29,7 +29,7 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
     // The value goes out as the signed 32-bit value read (the integer
     // VARIANT cut to 32 bits); the registry is not looked at. A failed command
     // stores no code, as for every command.
-    return CmdSetSharePermission(bundleName, side == 0, portName, applicationName, value);
+    return CmdSetSharePermission(bundleName, side == LUMBREX_SIDE_IN, portName, applicationName, value);
   });
 }
 
@@ -38,7 +38,7 @@ extern "C" int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side
   VARIANT permission;
   VariantInit(&permission);
   permission.vt = VT_I4;
-  permission.lVal = lumbrex::kDefaultSharePermission;
+  permission.lVal = LUMBREX_SHARE_DEFAULT;
   return SharedPortSetPermissionsForApp(bundle, side, port, application, permission);
 }
 
@@ -61,7 +61,7 @@ extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VA
     // loop and, like every failed command, stores no code, so the last-error
     // code is left as it was (docs/behaviour-details.md).
     for (const Text& name : applications) {
-      CmdSetSharePermission(bundleName, side == 0, portName, name, kDefaultSharePermission);
+      CmdSetSharePermission(bundleName, side == LUMBREX_SIDE_IN, portName, name, LUMBREX_SHARE_DEFAULT);
     }
     return true;  // whatever the commands' outcomes
   });

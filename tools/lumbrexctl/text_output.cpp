@@ -62,7 +62,7 @@ std::wstring PortLines(const PortInfo& port, const std::wstring& indent) {
   out += L"  perms ";
   out += port.permsRead ? Num(port.perms) : L"unreadable (code " + Num(port.permsCode) + L")";
   out += L"\n";
-  if (port.type == kSharedPort) {
+  if (port.type == LUMBREX_PORT_SHARED) {
     out += indent + L"  share permissions: " + SharePermissionsLine(port) + L"\n";
     out += indent + L"  open by: " + OpenByLine(port) + L"\n";
   }

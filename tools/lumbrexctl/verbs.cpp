@@ -9,6 +9,7 @@
 #include "console.h"
 #include "show.h"
 #include "variants.h"
+#include "words.h"
 
 namespace lumbrexctl {
 namespace {
@@ -113,7 +114,7 @@ int RunPortList(const PortAddress& where, bool json) {
     return Failed(L"GetPortsNamesByBundleAndSide",
                   L"error " + Num(side.portsCode) + L": " + SystemMessage(side.portsCode) +
                       (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L""));
-  const wchar_t* sideWord = where.side == LUMBREX_SIDE_IN ? L"in" : L"out";
+  const wchar_t* sideWord = SideName(where.side);
   if (json) OutUtf8(PortListJson(where.bundle, sideWord, side));
   else Out(PortListText(side));
   return kDone;
