@@ -2,6 +2,7 @@
 // the one place that spells them. Plain: nothing beyond wchar_t, so the library,
 // the stand-in service and the tests include it alike.
 #pragma once
+#include "common/sharing_device.h"
 
 namespace lumbrex {
 
@@ -22,7 +23,7 @@ inline constexpr wchar_t kDriverServiceKeyPath[] = L"SYSTEM\\CurrentControlSet\\
 
 // The port-sharing driver's control device, asked which applications hold a
 // shared port open.
-inline constexpr wchar_t kSharingControlDevice[] = L"\\\\.\\FenwyckControl2";
+inline constexpr wchar_t kSharingControlDevice[] = L"\\\\.\\" LUMBREX_SHARING_DEVICE_NAME;
 
 // The service's name in the Service Control Manager.
 inline constexpr wchar_t kServiceName[] = L"LumbrexService";

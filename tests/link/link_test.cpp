@@ -128,7 +128,7 @@ TEST(PipeFaults, EachFaultFailsOnlyTheCommandsItReaches) {
 // its query device is hidden meanwhile.
 TEST(PortApplications, WithoutDriverFailsWithOpenError) {
   const testsupport::HiddenQueryLink hidden;
-  const lumbrex::UniqueHandle probe(CreateFileW(L"\\\\.\\FenwyckControl2", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  const lumbrex::UniqueHandle probe(CreateFileW(lumbrex::kSharingControlDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD openError = GetLastError();
   EXPECT_FALSE(probe.valid()) << "the sharing control device must be absent here";
