@@ -2,6 +2,8 @@
 #include "console.h"
 #include "show.h"
 
+#include "common/names.h"
+
 namespace lumbrexctl {
 
 std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
@@ -108,8 +110,8 @@ std::wstring ShowText(const Configuration& config) {
   if (config.bundles.empty()) out += L": none";
   out += L"\n";
   for (const BundleInfo& bundle : config.bundles)
-    out += L"  " + Printable(bundle.name) + L"\n" + SideLines(bundle.sides[0], L"IN") +
-           SideLines(bundle.sides[1], L"OUT");
+    out += L"  " + Printable(bundle.name) + L"\n" + SideLines(bundle.sides[LUMBREX_SIDE_IN], lumbrex::SideKeyName(LUMBREX_SIDE_IN)) +
+           SideLines(bundle.sides[LUMBREX_SIDE_OUT], lumbrex::SideKeyName(LUMBREX_SIDE_OUT));
   return out;
 }
 
