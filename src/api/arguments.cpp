@@ -2,6 +2,7 @@
 
 #include "api/last_error.h"
 #include "api/raii.h"
+#include "api/variant_values.h"
 
 namespace lumbrex {
 
@@ -94,13 +95,7 @@ bool IsPermissionValue(const VARIANT& arg) {
   return ReadIntegerArgument(arg, &value) && (value == LUMBREX_SHARE_NONE || (value & LUMBREX_SHARE_ANY_BIT) != 0);
 }
 
-bool IsSideValue(int32_t side) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = side;
-  return IsSideValue(v);
-}
+bool IsSideValue(int32_t side) { return IsSideValue(I4(side)); }
 
 bool TakeBundleSide(VARIANT* bundle, int side, Text* bundleText) {
   return TakeStringArgument(bundle, bundleText) && IsSideValue(static_cast<int32_t>(side));

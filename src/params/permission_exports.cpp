@@ -5,6 +5,7 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/raii.h"
+#include "api/variant_values.h"
 #include "link/commands.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
@@ -44,8 +45,7 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
     if (result != nullptr) {
       // What we cannot release we do not overwrite (docs/behaviour-details.md).
       if (!ClearOutput(result, Uncleared::kRefuse)) return RefuseArgument();
-      result->vt = VT_I4;
-      result->lVal = (highBit ? LUMBREX_PORT_PERMISSION_HIGH : 0) + (lowBit ? LUMBREX_PORT_PERMISSION_LOW : 0);
+      *result = I4((highBit ? LUMBREX_PORT_PERMISSION_HIGH : 0) + (lowBit ? LUMBREX_PORT_PERMISSION_LOW : 0));
     }
     return true;
   });

@@ -10,6 +10,7 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "api/variant_values.h"
 #include "link/commands.h"
 #include "sharing/share_permissions.h"
 
@@ -35,11 +36,7 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
 
 extern "C" int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side, VARIANT port, VARIANT application) {
   // The same call with a VT_I4 3 (bits 1 and 2), its result unchanged.
-  VARIANT permission;
-  VariantInit(&permission);
-  permission.vt = VT_I4;
-  permission.lVal = LUMBREX_SHARE_DEFAULT;
-  return SharedPortSetPermissionsForApp(bundle, side, port, application, permission);
+  return SharedPortSetPermissionsForApp(bundle, side, port, application, lumbrex::I4(LUMBREX_SHARE_DEFAULT));
 }
 
 extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port) {

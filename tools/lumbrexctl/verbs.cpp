@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "api/variant_values.h"
 #include "calls.h"
 #include "common/names.h"
 #include "console.h"
@@ -162,7 +163,7 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
 int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type) {
   const TextArg bundle(where.bundle), port(where.port);
   return Change(connection, L"BundleAddPort",
-                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), IntArg(type)); });
+                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), lumbrex::I4(type)); });
 }
 
 int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& s) {
@@ -177,7 +178,7 @@ int RunPortPerms(const Connection& connection, const PortAddress& where, LONG ma
   const TextArg bundle(where.bundle), port(where.port);
   // The export clears its mask VARIANT: it gets a copy (a number, nothing to free).
   return Change(connection, L"BundlePortSetPermissions",
-                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), IntArg(mask)); });
+                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), lumbrex::I4(mask)); });
 }
 
 int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on) {
@@ -187,7 +188,7 @@ int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on
 int RunShareSet(const Connection& connection, const PortAddress& where, const std::wstring& app, LONG value) {
   const TextArg bundle(where.bundle), port(where.port), application(app);
   return Change(connection, L"SharedPortSetPermissionsForApp", [&] {
-    return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), IntArg(value));
+    return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), lumbrex::I4(value));
   });
 }
 
