@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "api/module_path.h"
 #include "api/raii.h"
 #include "lumbrex_automation.h"
 #include "server.h"
@@ -113,9 +114,8 @@ LSTATUS RemoveAll(HKEY root) {
 // Writes every entry under root's classes, the last one the extra value
 // (none when extra.key is empty); on a failure removes what was written.
 LSTATUS WriteAll(HKEY root, const Entry& extra) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return GetLastError();
+  const std::wstring path = lumbrex::ModulePath(ThisModule());
+  if (path.empty()) return GetLastError();
   lumbrex::UniqueHkey classes;
   LSTATUS status = OpenClasses(root, classes);
   std::vector<Entry> entries = Entries(path);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "api/module_path.h"
 #include "api/variant_values.h"
 #include "calls.h"
 #include "common/names.h"
@@ -43,11 +44,8 @@ int State(const Connection& connection, const wchar_t* exportName, const std::ws
 std::wstring LoadedDllVersion() {
   const HMODULE dll = GetModuleHandleW(L"lumbrex.dll");
   if (dll == nullptr) return L"lumbrex.dll not loaded";
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(dll, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size())
-    return L"lumbrex.dll (its path is unknown, code " + Num(GetLastError()) + L")";
-  path.resize(length);
+  const std::wstring path = lumbrex::ModulePath(dll);
+  if (path.empty()) return L"lumbrex.dll (its path is unknown, code " + Num(GetLastError()) + L")";
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   std::vector<BYTE> block(size);
