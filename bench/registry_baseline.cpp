@@ -54,7 +54,8 @@ void SetEntry(HKEY key, const std::wstring& name, const std::wstring& text) {
 
 void GrowPorts(int* have, int count) {
   Key side;
-  if (CreatePath(SidePath(L"P", LUMBREX_SIDE_IN), &side) != ERROR_SUCCESS) return Fail("cannot create P\\IN");
+  if (CreatePath(SidePath(L"P", LUMBREX_SIDE_IN), &side) != ERROR_SUCCESS)
+    return Fail("cannot create the input side key of P");
   for (; *have < count; ++*have) SetEntry(side.get(), Numbered(L"COM", *have), L"r|9600,n,8,0|1|1");
 }
 

@@ -11,7 +11,9 @@ namespace lumbrex {
 
 // The side word of a port command: "In" for LUMBREX_SIDE_IN, "Out" for LUMBREX_SIDE_OUT.
 inline constexpr const char* kSideWords[] = {"In", "Out"};
-inline constexpr const char* SideWord(bool inputSide) { return kSideWords[inputSide ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT]; }
+inline constexpr const char* SideWord(bool inputSide) {
+  return kSideWords[inputSide ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT];
+}
 
 // ADD_PORT's port type words, with the codes callers use for them.
 struct PortTypeWordEntry {

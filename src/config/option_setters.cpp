@@ -29,8 +29,9 @@ bool SetOption(Option which, int32_t value) {
     if (option == which) stored = static_cast<uint32_t>(value);
     flags[i] = stored != 0 ? 1 : 0;
   }
-  return CmdUpdateSettings(flags[LUMBREX_OPTION_AUTO_OPEN], flags[LUMBREX_OPTION_IGNORE_ERROR], flags[LUMBREX_OPTION_PRINTS],
-                           flags[LUMBREX_OPTION_SEND_DATA_ONLY_MAIN_PORT], flags[LUMBREX_OPTION_STRICT_BAUDRATE]);
+  return CmdUpdateSettings(flags[LUMBREX_OPTION_AUTO_OPEN], flags[LUMBREX_OPTION_IGNORE_ERROR],
+                           flags[LUMBREX_OPTION_PRINTS], flags[LUMBREX_OPTION_SEND_DATA_ONLY_MAIN_PORT],
+                           flags[LUMBREX_OPTION_STRICT_BAUDRATE]);
 }
 
 }  // namespace

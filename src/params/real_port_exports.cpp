@@ -85,6 +85,7 @@ extern "C" int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle
     bool highBit = false, lowBit = false;
     ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
     // Empty parameter text: "|h|l" with the stored bits.
-    return CmdSetRealPortParams(bundleName, side == LUMBREX_SIDE_IN, portName, BuildParameterField(TextView(), highBit, lowBit));
+    return CmdSetRealPortParams(bundleName, side == LUMBREX_SIDE_IN, portName,
+                                BuildParameterField(TextView(), highBit, lowBit));
   });
 }

@@ -14,8 +14,8 @@ using namespace testsupport;
 
 namespace {
 
-const std::wstring kB1 = BundleKey(L"B1"), kIn = SideKey(L"B1", LUMBREX_SIDE_IN), kOut = SideKey(L"B1", LUMBREX_SIDE_OUT),
-                   kMap = kSerialMapKey;
+const std::wstring kB1 = BundleKey(L"B1"), kIn = SideKey(L"B1", LUMBREX_SIDE_IN),
+                   kOut = SideKey(L"B1", LUMBREX_SIDE_OUT), kMap = kSerialMapKey;
 const std::wstring kPerms = PermissionsKey(L"COM7");
 constexpr int kUnwritten = 0x5EED5EED;  // an integer output the export has not written
 constexpr unsigned kKept = ~0u;         // the reader stores no last-error code

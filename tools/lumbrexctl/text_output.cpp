@@ -110,7 +110,8 @@ std::wstring ShowText(const Configuration& config) {
   if (config.bundles.empty()) out += L": none";
   out += L"\n";
   for (const BundleInfo& bundle : config.bundles)
-    out += L"  " + Printable(bundle.name) + L"\n" + SideLines(bundle.sides[LUMBREX_SIDE_IN], lumbrex::SideKeyName(LUMBREX_SIDE_IN)) +
+    out += L"  " + Printable(bundle.name) + L"\n" +
+           SideLines(bundle.sides[LUMBREX_SIDE_IN], lumbrex::SideKeyName(LUMBREX_SIDE_IN)) +
            SideLines(bundle.sides[LUMBREX_SIDE_OUT], lumbrex::SideKeyName(LUMBREX_SIDE_OUT));
   return out;
 }
