@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "api/module_path.h"
 #include "api/raii.h"
 #include "callers/loaded_library.h"
 #include "com_owner.h"
@@ -325,11 +326,10 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
 HRESULT CreateControl(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return HRESULT_FROM_WIN32(GetLastError());
+  const std::wstring path = lumbrex::ModulePath(ThisModule());
+  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
   ComOwner<ITypeLib> library;
-  HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, library.put());
+  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
   ComOwner<ITypeInfo> info;
   if (SUCCEEDED(hr)) hr = library.get()->GetTypeInfoOfGuid(IID_ILumbrexControl, info.put());
   if (FAILED(hr)) return hr;

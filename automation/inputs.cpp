@@ -51,14 +51,6 @@ VARIANT ByValue(const VARIANT& value) {
   return SUCCEEDED(VariantCopyInd(&out, &v)) ? out : v;
 }
 
-VARIANT I4(int value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
-  return v;
-}
-
 bool WholeNumber(const VARIANT& value, int* number) {
   VARIANT v = ByValue(value);
   // An unset variable, True, a date or text would become some number

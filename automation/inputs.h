@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "api/variant_values.h"
 #include "callers/safe_name.h"
 
 namespace lumbrex_automation {
@@ -31,9 +32,9 @@ using ::lumbrex::NameProblem;
 // other type, which the library then judges on its own.
 bool TextOf(const VARIANT& value, std::wstring_view* text);
 
-// A VT_I4 holding `value`: what the library takes for an integer VARIANT
-// argument, and what VBScript reads back (it has no VT_INT).
-VARIANT I4(int value);
+// A VT_I4 holding a value (api/variant_values.h): what the library takes for
+// an integer VARIANT argument, and what VBScript reads back (it has no VT_INT).
+using ::lumbrex::I4;
 
 // A plain int argument (side, baud rate, option value...): false for a value
 // that is not of a numeric type or no whole number within 32 bits.

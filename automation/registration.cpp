@@ -3,16 +3,27 @@
 #include <string>
 #include <vector>
 
+#include "api/module_path.h"
 #include "api/raii.h"
+#include "lumbrex_automation.h"
 #include "server.h"
 
 namespace lumbrex_automation {
 namespace {
 
-// Kept in step with lumbrex_automation.idl.
-constexpr wchar_t kClsid[] = L"{3c1e7a26-5248-4ab8-98af-8aace66fbbc4}";
-constexpr wchar_t kIid[] = L"{cdd34c89-a352-428c-8c4c-6170d2b3f99f}";
-constexpr wchar_t kLibid[] = L"{e11d87af-c4d1-4f09-9cf8-1a387a146009}";
+// A GUID of the type library's definitions as the registry holds it: in
+// braces, in lower case as the Windows Installer package writes it from the IDL.
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[39] = {};
+  const int size = StringFromGUID2(guid, text, 39);  // with its NUL; 0 cannot happen with 39
+  std::wstring out(text, size > 0 ? size - 1 : 0);
+  for (wchar_t& c : out)
+    if (c >= L'A' && c <= L'F') c = static_cast<wchar_t>(c - L'A' + L'a');
+  return out;
+}
+std::wstring Clsid() { return GuidText(CLSID_Control); }
+std::wstring Iid() { return GuidText(IID_ILumbrexControl); }
+std::wstring Libid() { return GuidText(LIBID_LumbrexAutomation); }
 constexpr wchar_t kProgId[] = L"Lumbrex.Control";
 constexpr wchar_t kProgIdVersioned[] = L"Lumbrex.Control.1";
 constexpr wchar_t kDescription[] = L"Lumbrex serial-port bundling control";
@@ -27,14 +38,14 @@ struct Entry {
 
 // The keys Register creates at the top: removing them removes everything.
 std::vector<std::wstring> TopKeys() {
-  return {std::wstring(L"CLSID\\") + kClsid, kProgId, kProgIdVersioned, std::wstring(L"TypeLib\\") + kLibid,
-          std::wstring(L"Interface\\") + kIid};
+  return {std::wstring(L"CLSID\\") + Clsid(), kProgId, kProgIdVersioned, std::wstring(L"TypeLib\\") + Libid(),
+          std::wstring(L"Interface\\") + Iid()};
 }
 
 std::vector<Entry> Entries(const std::wstring& path) {
-  const std::wstring clsid = std::wstring(L"CLSID\\") + kClsid;
-  const std::wstring library = std::wstring(L"TypeLib\\") + kLibid + L"\\1.0";
-  const std::wstring iface = std::wstring(L"Interface\\") + kIid;
+  const std::wstring clsid = std::wstring(L"CLSID\\") + Clsid();
+  const std::wstring library = std::wstring(L"TypeLib\\") + Libid() + L"\\1.0";
+  const std::wstring iface = std::wstring(L"Interface\\") + Iid();
   const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
   return {
       {clsid, L"", kDescription},
@@ -42,20 +53,20 @@ std::vector<Entry> Entries(const std::wstring& path) {
       {clsid + L"\\InprocServer32", L"ThreadingModel", L"Both"},
       {clsid + L"\\ProgID", L"", kProgIdVersioned},
       {clsid + L"\\VersionIndependentProgID", L"", kProgId},
-      {clsid + L"\\TypeLib", L"", kLibid},
+      {clsid + L"\\TypeLib", L"", Libid()},
       {clsid + L"\\Version", L"", L"1.0"},
       {kProgId, L"", kDescription},
-      {std::wstring(kProgId) + L"\\CLSID", L"", kClsid},
+      {std::wstring(kProgId) + L"\\CLSID", L"", Clsid()},
       {std::wstring(kProgId) + L"\\CurVer", L"", kProgIdVersioned},
       {kProgIdVersioned, L"", kDescription},
-      {std::wstring(kProgIdVersioned) + L"\\CLSID", L"", kClsid},
+      {std::wstring(kProgIdVersioned) + L"\\CLSID", L"", Clsid()},
       {library, L"", kDescription},
       {library + L"\\0\\win64", L"", path},
       {library + L"\\FLAGS", L"", L"0"},
       {library + L"\\HELPDIR", L"", folder},
       {iface, L"", L"ILumbrexControl"},
       {iface + L"\\ProxyStubClsid32", L"", kTypeLibraryMarshaler},
-      {iface + L"\\TypeLib", L"", kLibid},
+      {iface + L"\\TypeLib", L"", Libid()},
       {iface + L"\\TypeLib", L"Version", L"1.0"},
   };
 }
@@ -103,9 +114,8 @@ LSTATUS RemoveAll(HKEY root) {
 // Writes every entry under root's classes, the last one the extra value
 // (none when extra.key is empty); on a failure removes what was written.
 LSTATUS WriteAll(HKEY root, const Entry& extra) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(ThisModule(), path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return GetLastError();
+  const std::wstring path = lumbrex::ModulePath(ThisModule());
+  if (path.empty()) return GetLastError();
   lumbrex::UniqueHkey classes;
   LSTATUS status = OpenClasses(root, classes);
   std::vector<Entry> entries = Entries(path);
@@ -122,7 +132,7 @@ enum class MachineClass { kAbsent, kUserCopy, kRegistered };
 
 MachineClass MachineClassState() {
   lumbrex::UniqueHkey key;
-  const std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + kClsid;
+  const std::wstring path = std::wstring(L"Software\\Classes\\CLSID\\") + Clsid();
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
     return MachineClass::kAbsent;
   const bool marked = RegQueryValueExW(key.get(), kUserCopyMark, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -140,7 +150,7 @@ HRESULT Register(Scope scope) {
   LSTATUS status = WriteAll(HKEY_CURRENT_USER, {});
   // A machine registration already present serves Wine's COM as it is.
   if (status == ERROR_SUCCESS && UnderWine() && MachineClassState() == MachineClass::kAbsent) {
-    const Entry mark{std::wstring(L"CLSID\\") + kClsid, kUserCopyMark, L"HKEY_CURRENT_USER"};
+    const Entry mark{std::wstring(L"CLSID\\") + Clsid(), kUserCopyMark, L"HKEY_CURRENT_USER"};
     status = WriteAll(HKEY_LOCAL_MACHINE, mark);
     if (status != ERROR_SUCCESS) RemoveAll(HKEY_CURRENT_USER);
   }

@@ -1,5 +1,7 @@
 #include "results.h"
 
+#include "api/variant_values.h"
+
 namespace lumbrex_automation {
 
 using lumbrex::UniqueVariant;
@@ -70,8 +72,7 @@ HRESULT ArrayResult(std::initializer_list<VARIANT*> items, VARIANT* result) {
 void NumberResult(unsigned long long value, VARIANT* result) {
   VariantInit(result);
   if (value <= 0x7FFFFFFFull) {
-    result->vt = VT_I4;
-    result->lVal = static_cast<LONG>(value);
+    *result = lumbrex::I4(static_cast<int32_t>(value));
   } else {
     result->vt = VT_R8;
     result->dblVal = static_cast<double>(value);

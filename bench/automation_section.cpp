@@ -187,7 +187,7 @@ struct ObjectBench {
     WipeRoot();
     {
       Key side;
-      CreatePath(std::wstring(kRoot) + L"\\Q\\IN", &side);
+      CreatePath(SidePath(L"Q", LUMBREX_SIDE_IN), &side);
       SetEntry(side.get(), L"COM3", L"r|115200,e,7,2,p|1|1");
     }
     UniqueVariant bundle, port, sideNumber;

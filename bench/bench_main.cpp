@@ -8,7 +8,7 @@
 //   --stripped-dll PATH         also time loading the stripped DLL at PATH
 //
 // It owns the configuration keys of the private prefix while it runs:
-// Software\OSTREL Software\Lumbrex is deleted before and after (tests build
+// the configuration root key is deleted before and after (tests build
 // their own keys anyway).
 //
 // The measurements are in the *_section.cpp files, each against its baseline;

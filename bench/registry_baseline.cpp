@@ -8,10 +8,13 @@
 
 namespace bench {
 
-const wchar_t kRoot[] = L"Software\\OSTREL Software\\Lumbrex";
 long long g_baselineRegistryCalls = 0;
 
 // ---- set-up (the benchmark's own writes) ------------------------------------------
+
+std::wstring SidePath(const std::wstring& bundle, int side) {
+  return std::wstring(kRoot) + L"\\" + bundle + L"\\" + lumbrex::SideKeyName(side);
+}
 
 void WipeRoot() {
   Key root;
@@ -51,7 +54,8 @@ void SetEntry(HKEY key, const std::wstring& name, const std::wstring& text) {
 
 void GrowPorts(int* have, int count) {
   Key side;
-  if (CreatePath(std::wstring(kRoot) + L"\\P\\IN", &side) != ERROR_SUCCESS) return Fail("cannot create P\\IN");
+  if (CreatePath(SidePath(L"P", LUMBREX_SIDE_IN), &side) != ERROR_SUCCESS)
+    return Fail("cannot create the input side key of P");
   for (; *have < count; ++*have) SetEntry(side.get(), Numbered(L"COM", *have), L"r|9600,n,8,0|1|1");
 }
 
@@ -115,7 +119,7 @@ int BaselineBundlesNames(VARIANT* out) {
 }
 
 int BaselinePortsNames(const wchar_t* bundle, int side, VARIANT* out) {
-  const std::wstring path = std::wstring(kRoot) + L"\\" + bundle + (side == 0 ? L"\\IN" : L"\\OUT");
+  const std::wstring path = SidePath(bundle, side);
   return EnumeratedNames(path, out, [](HKEY key, DWORD index, BSTR* name) {
     wchar_t text[128];
     DWORD length = 128, type = 0;
@@ -128,7 +132,7 @@ int BaselinePortsNames(const wchar_t* bundle, int side, VARIANT* out) {
 // The same four registry calls as ReadPortEntry (open, size query, data query,
 // close) and a straight parse of "kind|baud,parity,data,stop[,flow]|h|l".
 int BaselineRealPortParameters(const wchar_t* bundle, int side, const wchar_t* port, int* values) {
-  std::wstring path = std::wstring(kRoot) + L"\\" + bundle + (side == 0 ? L"\\IN" : L"\\OUT");
+  const std::wstring path = SidePath(bundle, side);
   Key key;
   g_baselineRegistryCalls += 4;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;

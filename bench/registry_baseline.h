@@ -8,10 +8,13 @@
 #include <string>
 
 #include "api/raii.h"
+#include "common/names.h"
 
 namespace bench {
 
-extern const wchar_t kRoot[];  // Software\OSTREL Software\Lumbrex
+inline constexpr const wchar_t* kRoot = lumbrex::kConfigRootKeyPath;
+// The side key of a bundle under the root, as the library composes it.
+std::wstring SidePath(const std::wstring& bundle, int side);
 
 using Key = lumbrex::UniqueHkey;
 

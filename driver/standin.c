@@ -1,8 +1,9 @@
 /*
  * Stand-in for the port-sharing driver. It keeps what the library relies on:
  * the device path, the control code, the input and the answer layout; nothing
- * of the real driver's inner working. It answers IOCTL 0x002A010C with a
- * buffer the tests load, and records every query. docs/driver.md.
+ * of the real driver's inner working. It answers the query request
+ * (LUMBREX_IOCTL_GET_PORT_APPLICATIONS) with a buffer the tests load, and
+ * records every query. docs/driver.md.
  */
 #include <ntddk.h>
 
@@ -122,7 +123,7 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
   (void)device;
 
   switch (code) {
-    case STANDIN_IOCTL_GET_PORT_APPLICATIONS:
+    case LUMBREX_IOCTL_GET_PORT_APPLICATIONS:
       status = AnswerQuery(buffer, inputLength, outputLength, &returned);
       break;
     case STANDIN_IOCTL_RESET:

@@ -9,8 +9,9 @@
 
 #include <stdint.h>
 
-/* The library's IOCTL_GET_PORT_APPLICATIONS (type 0x2A, function 0x43, buffered). */
-#define STANDIN_IOCTL_GET_PORT_APPLICATIONS 0x002A010Cu
+/* The query device's name and its request, LUMBREX_IOCTL_GET_PORT_APPLICATIONS,
+   are the library's. */
+#include "common/sharing_device.h"
 
 /* Our control requests: device type 0x8000 (customer range), functions
    0x900.., METHOD_BUFFERED, FILE_ANY_ACCESS. */
@@ -25,7 +26,7 @@
 #define STANDIN_IOCTL_FAIL_NEXT STANDIN_CTL(0x902)
 /* Output: struct StandinLog (what queries the driver saw since the reset). */
 #define STANDIN_IOCTL_GET_LOG STANDIN_CTL(0x903)
-/* Remove / restore the query link \DosDevices\FenwyckControl2, so that a test
+/* Remove / restore the query link STANDIN_QUERY_LINK, so that a test
    can see the open fail while the driver stays loaded. */
 #define STANDIN_IOCTL_HIDE_QUERY_LINK STANDIN_CTL(0x904)
 #define STANDIN_IOCTL_SHOW_QUERY_LINK STANDIN_CTL(0x905)
@@ -35,8 +36,8 @@
 
 /* Names: the query device and link the library opens, plus a control link of
    ours that stays while the query link is hidden. */
-#define STANDIN_DEVICE_NAME L"\\Device\\FenwyckControl2"
-#define STANDIN_QUERY_LINK L"\\DosDevices\\FenwyckControl2"
+#define STANDIN_DEVICE_NAME L"\\Device\\" LUMBREX_SHARING_DEVICE_NAME
+#define STANDIN_QUERY_LINK L"\\DosDevices\\" LUMBREX_SHARING_DEVICE_NAME
 #define STANDIN_CONTROL_LINK L"\\DosDevices\\FenwyckStandinControl"
 #define STANDIN_CONTROL_PATH L"\\\\.\\FenwyckStandinControl"
 #define STANDIN_SERVICE_NAME L"FenwyckStandin"

@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string port = in.ConsumeRandomLengthString(64);
   const std::string params = in.ConsumeRandomLengthString(64);
   const bool inputSide = in.ConsumeBool();
-  const int type = in.ConsumeIntegralInRange<int>(-2, 6);
+  const int32_t type = in.ConsumeIntegralInRange<int32_t>(-2, LUMBREX_PORT_SWITCHER + 1);
   const int32_t permission = in.ConsumeIntegral<int32_t>();
-  uint8_t o[5];  // the options
+  uint8_t o[LUMBREX_OPTION_COUNT];  // the options
   for (auto& option : o) option = in.ConsumeIntegral<uint8_t>();
   const std::string app = in.ConsumeRemainingBytesAsString();
 
@@ -55,15 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(Unescape(escaped, &back) && back == app);
 
   using namespace lumbrex;
-  const std::string b = Field(bundle), p = Field(port), s = inputSide ? "In" : "Out";
-  static const char* const kTypes[] = {"Real", "Virtual", "Shared", "Switcher"};
+  const std::string b = Field(bundle), p = Field(port), s = SideWord(inputSide);
   std::string dashed = Field(params);
   std::replace(dashed.begin(), dashed.end(), ',', '-');
   FUZZ_CHECK(AddBundleMessage(bundle) == Joined("ADD_BUNDLE", {"4", b}));
   FUZZ_CHECK(DeleteBundleMessage(bundle) == Joined("DEL_BUNDLE", {b}));
   FUZZ_CHECK(GetBundleStateMessage(bundle) == Joined("GET_BUNDLE_STATE", {b}));
   FUZZ_CHECK(AddPortMessage(bundle, inputSide, port, type) ==
-             Joined("ADD_PORT", {b, s, p, type >= 0 && type <= 3 ? kTypes[type] : ""}));
+             Joined("ADD_PORT", {b, s, p, PortTypeWord(type)}));
   FUZZ_CHECK(DeletePortMessage(bundle, inputSide, port) == Joined("DEL_PORT", {b, s, p}));
   FUZZ_CHECK(SetMainMessage(bundle, inputSide, port) == Joined("SET_MAIN", {b, s, p}));
   FUZZ_CHECK(GetPortStateMessage(bundle, inputSide, port) == Joined("GET_PORT_STATE", {b, s, p}));

@@ -78,6 +78,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "lumbrex_codes.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -98,48 +100,9 @@ extern "C" {
 #define LUMBREX_VERSION_MINOR 0
 #define LUMBREX_VERSION_PATCH 0
 
-/* The side argument of every bundle and port export. */
-enum LumbrexSide { LUMBREX_SIDE_IN = 0, LUMBREX_SIDE_OUT = 1 };
-
-/* Port types: the integer VARIANT of BundleAddPort, the VT_INT result of
-   BundleGetPortType (0 there: an entry of no known type). */
-enum LumbrexPortType {
-  LUMBREX_PORT_REAL = 1,
-  LUMBREX_PORT_VIRTUAL = 2,
-  LUMBREX_PORT_SHARED = 4,
-  LUMBREX_PORT_SWITCHER = 8
-};
-
-/* Parity codes of the real-port parameter exports (letters N O E M S). */
-enum LumbrexParity {
-  LUMBREX_PARITY_NONE = 0,
-  LUMBREX_PARITY_ODD = 1,
-  LUMBREX_PARITY_EVEN = 2,
-  LUMBREX_PARITY_MARK = 3,
-  LUMBREX_PARITY_SPACE = 4
-};
-
-/* Flow-control codes of the real-port parameter exports (no field, X, P). */
-enum LumbrexFlowControl { LUMBREX_FLOW_NONE = 0, LUMBREX_FLOW_XONXOFF = 1, LUMBREX_FLOW_HARDWARE = 2 };
-
-/* The port permission mask of BundlePortGetPermissions and
-   BundlePortSetPermissions: two bits, 0 to 3. */
-enum LumbrexPortPermission {
-  LUMBREX_PORT_PERMISSION_LOW = 1,
-  LUMBREX_PORT_PERMISSION_HIGH = 2,
-  LUMBREX_PORT_PERMISSION_BOTH = 3
-};
-
-/* Share permission values of SharedPortSetPermissionsForApp: 0, or a value
-   with at least one of the three bits set (their meaning is the service's and
-   the port-sharing driver's). SharedSetDefaultPermissions sends the default. */
-enum LumbrexSharePermission {
-  LUMBREX_SHARE_NONE = 0,
-  LUMBREX_SHARE_BIT_1 = 1,
-  LUMBREX_SHARE_BIT_2 = 2,
-  LUMBREX_SHARE_BIT_4 = 4,
-  LUMBREX_SHARE_DEFAULT = 3
-};
+/* The numbers the exports take and give (sides, port types, parity and flow
+   codes, permission bits, option positions) are in lumbrex_codes.h, included
+   above. */
 
 /* ---- Last-error code ----------------------------------------------------- */
 

@@ -10,7 +10,7 @@
 #   scripts/bench.sh            the full run, writes docs/benchmarks.md
 #   scripts/bench.sh --smoke    a few iterations of everything, writes
 #                               build/bench/benchmarks.md (a check of the script)
-# The benchmark deletes the configuration key Software\OSTREL Software\Lumbrex
+# The benchmark deletes the configuration root key (src/common/names.h)
 # of the private prefix before and after its run.
 set -euo pipefail
 cd "$(dirname "$0")/.."

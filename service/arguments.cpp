@@ -23,8 +23,8 @@ void PrintUsage() {
                 L"  --max-clients N  clients connected at once, 1 to 1000 (default 100); past\n"
                 L"                it a client's open fails with ERROR_PIPE_BUSY until one leaves\n"
                 L"  --log FILE    log to FILE (default: stdout in the foreground,\n"
-                L"                %%ProgramData%%\\OSTREL Software\\Lumbrex\\lumbrex-service.log as a service)\n",
-                kServiceName);
+                L"                %%ProgramData%%\\%ls\\%ls as a service)\n",
+                kServiceName, kProductFolder, kServiceLogName);
 }
 
 namespace {

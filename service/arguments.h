@@ -18,6 +18,10 @@ struct Settings {
   std::wstring maxClients;   // as given; empty: the server's default
 };
 
+// The log file's name: as a service, in the product's folder under
+// %ProgramData% (kProductFolder) unless --log names another file.
+inline constexpr wchar_t kServiceLogName[] = L"lumbrex-service.log";
+
 // The usage, on standard error.
 void PrintUsage();
 // The values --idle-timeout and --max-clients take.

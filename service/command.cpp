@@ -2,10 +2,13 @@
 
 #include <vector>
 
+#include "common/protocol_words.h"
+
 namespace lumbrex::service {
 namespace {
 
-constexpr const char* kKindWords[] = {"Real", "Virtual", "Shared", "Switcher", "KOLM"};
+static_assert(static_cast<size_t>(PortKind::Kolm) == kPortTypeWordCount, "PortKind follows the port type words");
+constexpr const char* kKolmWord = "KOLM";
 
 bool EqualsAscii(TextView text, const char* ascii) {
   Text wide;
@@ -41,14 +44,18 @@ bool IsPortName(TextView name) {
 }
 
 bool ParseSide(TextView word, Side& side) {
-  if (EqualsAscii(word, "In")) { side = Side::In; return true; }
-  if (EqualsAscii(word, "Out")) { side = Side::Out; return true; }
+  for (Side each : {Side::In, Side::Out}) {
+    if (EqualsAscii(word, kSideWords[static_cast<int>(each)])) {
+      side = each;
+      return true;
+    }
+  }
   return false;
 }
 
 bool ParseKind(TextView word, PortKind& kind) {
-  for (int i = 0; i < 5; ++i) {
-    if (EqualsAscii(word, kKindWords[i])) {
+  for (size_t i = 0; i <= kPortTypeWordCount; ++i) {
+    if (EqualsAscii(word, PortKindWord(static_cast<PortKind>(i)))) {
       kind = static_cast<PortKind>(i);
       return true;
     }
@@ -117,8 +124,8 @@ const char* ParseRportParams(const Fields& fields, Request& out) {
 }
 
 const char* ParseSettings(const Fields& fields, Request& out) {
-  // Five unsigned 8-bit values.
-  for (size_t i = 0; i < 5; ++i) {
+  // The options' unsigned 8-bit values.
+  for (size_t i = 0; i < LUMBREX_OPTION_COUNT; ++i) {
     int64_t value = 0;
     if (!ParseDecimal(fields[i], false, 0, 255, value)) return "bad option value";
     out.options[i] = static_cast<uint32_t>(value);
@@ -134,7 +141,9 @@ const char* ParseSharePermission(const Fields& fields, Request& out) {
   if (!ParseDecimal(fields[4], true, INT32_MIN, INT32_MAX, value)) return "bad permission value";
   out.permission = static_cast<uint32_t>(static_cast<int32_t>(value));
   // The values the library accepts: 0, or at least one of the bits 1, 2, 4.
-  return out.permission != 0 && (out.permission & 7u) == 0 ? "permission value refused" : nullptr;
+  return out.permission != LUMBREX_SHARE_NONE && (out.permission & LUMBREX_SHARE_ANY_BIT) == 0
+             ? "permission value refused"
+             : nullptr;
 }
 
 struct CommandEntry {
@@ -158,7 +167,7 @@ constexpr CommandEntry kCommands[] = {
     {"RENAME_BUNDLE", CommandWord::RenameBundle, 2, ParseRenameBundle},
     {"GET_BUNDLE_STATE", CommandWord::GetBundleState, 1, ParseBundle},
     {"GET_PORT_STATE", CommandWord::GetPortState, 3, ParsePort},
-    {"UPDATE_SETTINGS", CommandWord::UpdateSettings, 5, ParseSettings},
+    {"UPDATE_SETTINGS", CommandWord::UpdateSettings, LUMBREX_OPTION_COUNT, ParseSettings},
     {"SET_SHARE_PERMISSION", CommandWord::SetSharePermission, 5, ParseSharePermission},
 };
 
@@ -170,7 +179,9 @@ const CommandEntry* FindCommand(TextView word) {
 
 }  // namespace
 
-const char* PortKindWord(PortKind kind) { return kKindWords[static_cast<int>(kind)]; }
+const char* PortKindWord(PortKind kind) {
+  return kind == PortKind::Kolm ? kKolmWord : kPortTypeWords[static_cast<size_t>(kind)].word;
+}
 
 Text DecodeParameterText(TextView text) {
   Text out(text);

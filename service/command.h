@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "common/text.h"
+#include "lumbrex_codes.h"
 
 namespace lumbrex::service {
 
@@ -18,9 +19,10 @@ enum class CommandWord {
   GetBundleState, GetPortState, UpdateSettings, SetSharePermission, Unknown
 };
 
-enum class Side { In, Out };
+enum class Side { In = LUMBREX_SIDE_IN, Out = LUMBREX_SIDE_OUT };
 
-// The port type words of ADD_PORT ("KOLM" is the table's fifth word).
+// The port type words of ADD_PORT: the four of common/protocol_words.h, in
+// its order, and "KOLM", which the service takes as well.
 enum class PortKind { Real, Virtual, Shared, Switcher, Kolm };
 
 // Longest names the service accepts: a registry key name (bundles), and what
@@ -40,7 +42,7 @@ struct Request {
   PortKind kind = PortKind::Real;  // ADD_PORT
   Text parameterText;     // SET_RPORT_PARAMS: "-" turned back into ","
   Text bitFields;         // SET_RPORT_PARAMS: "|h|l..." exactly as received
-  uint32_t options[5] = {};  // UPDATE_SETTINGS, in wire order
+  uint32_t options[LUMBREX_OPTION_COUNT] = {};  // UPDATE_SETTINGS, in wire order (LumbrexOption)
   Text application;       // SET_SHARE_PERMISSION, unescaped
   uint32_t permission = 0;   // SET_SHARE_PERMISSION, the 32-bit pattern
 };

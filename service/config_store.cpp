@@ -20,8 +20,8 @@ Outcome Refused(const char* reason) { return Outcome{false, reason, ERROR_SUCCES
 Outcome Failed(const char* reason, LONG code) { return Outcome{false, reason, code}; }
 
 std::wstring BundlePath(const Text& bundle) { return std::wstring(kConfigRootKeyPath) + L"\\" + bundle; }
-const wchar_t* SideKeyName(Side side) { return side == Side::In ? L"IN" : L"OUT"; }
-const wchar_t* MainValueName(Side side) { return side == Side::In ? L"InMain" : L"OutMain"; }
+const wchar_t* SideKeyName(Side side) { return kSideKeyNames[static_cast<int>(side)]; }
+const wchar_t* MainValueName(Side side) { return kMainPortValueNames[static_cast<int>(side)]; }
 
 LONG OpenKey(const std::wstring& path, REGSAM access, UniqueHkey& key) {
   return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
@@ -131,14 +131,14 @@ Outcome ConfigStore::AddBundle(const Request& r) {
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be created", status);
   if (disposition != REG_CREATED_NEW_KEY) return Refused("bundle exists already");
   // The side keys and the two main-port values, empty.
-  for (const wchar_t* side : {L"IN", L"OUT"}) {
+  for (const wchar_t* side : kSideKeyNames) {
     UniqueHkey sideKey;
     status = RegCreateKeyExW(bundle.get(), side, 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, sideKey.put(),
                              nullptr);
     if (status != ERROR_SUCCESS) break;
   }
-  if (status == ERROR_SUCCESS) status = SetString(bundle.get(), L"InMain", L"");
-  if (status == ERROR_SUCCESS) status = SetString(bundle.get(), L"OutMain", L"");
+  for (const wchar_t* main : kMainPortValueNames)
+    if (status == ERROR_SUCCESS) status = SetString(bundle.get(), main, L"");
   if (status != ERROR_SUCCESS) {
     // Leave no half-made bundle behind.
     RegDeleteTreeW(root.get(), r.bundle.c_str());
@@ -273,21 +273,21 @@ Outcome ConfigStore::SetRportParams(const Request& r) {
 }
 
 Outcome ConfigStore::UpdateSettings(const Request& r) {
-  // Four options in the root key's 32-bit view, in wire order.
-  static const wchar_t* const kRootOptions[] = {L"AutoOpen", L"IgnoreError", L"Prints", L"SendDataOnlyMainPort"};
+  // The options before StrictBaudrate in the root key's 32-bit view, in wire order.
   UniqueHkey root;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kConfigRootKeyPath, 0, nullptr, 0, KEY_SET_VALUE | kView32, nullptr,
                                 root.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("root key (32-bit view) cannot be created", status);
-  for (int i = 0; i < 4; ++i) {
-    status = SetDword(root.get(), kRootOptions[i], r.options[i]);
+  for (int i = 0; i < LUMBREX_OPTION_STRICT_BAUDRATE; ++i) {
+    status = SetDword(root.get(), kOptionValueNames[i], r.options[i]);
     if (status != ERROR_SUCCESS) return Failed("option cannot be written", status);
   }
   UniqueHkey driver;
   status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverServiceKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                            driver.put(), nullptr);
   if (status != ERROR_SUCCESS) return Failed("driver service key cannot be created", status);
-  status = SetDword(driver.get(), L"StrictBaudrate", r.options[4]);
+  status = SetDword(driver.get(), kOptionValueNames[LUMBREX_OPTION_STRICT_BAUDRATE],
+                    r.options[LUMBREX_OPTION_STRICT_BAUDRATE]);
   if (status != ERROR_SUCCESS) return Failed("StrictBaudrate cannot be written", status);
   return Ok();
 }
@@ -297,7 +297,7 @@ Outcome ConfigStore::SetSharePermission(const Request& r) {
   Outcome outcome = OpenPort(r, KEY_READ, side);
   if (!outcome.ok) return outcome;
   // Permissions belong to the port alone, whatever the bundle and side.
-  const std::wstring path = std::wstring(kSharedPortsKeyPath) + L"\\" + r.port + L"\\Permissions";
+  const std::wstring path = std::wstring(kSharedPortsKeyPath) + L"\\" + r.port + L"\\" + kPermissionsKeyName;
   UniqueHkey permissions;
   LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kView64, nullptr,
                                 permissions.put(), nullptr);

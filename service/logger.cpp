@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "callers/system_message.h"
+
 namespace lumbrex::service {
 
 void Logger::UseStdout() { out_ = GetStdHandle(STD_OUTPUT_HANDLE); }
@@ -46,15 +48,9 @@ std::string ToUtf8(const std::wstring& text) {
 }
 
 std::string DescribeError(DWORD code) {
-  UniqueLocalMemory text;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 code, 0, reinterpret_cast<char*>(text.put()), 0, nullptr);
+  const std::wstring message = SystemMessage(code);
   std::string out = "error " + std::to_string(code);
-  if (text.valid()) {
-    std::string message(static_cast<const char*>(text.get()));
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-    out += " (" + message + ")";
-  }
+  if (!message.empty()) out += " (" + ToUtf8(message) + ")";
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "api/module_path.h"
 #include "api/raii.h"
 #include "common/names.h"
 #include "logger.h"
@@ -75,10 +76,9 @@ bool StopService(SC_HANDLE service) {
 }  // namespace
 
 int Install(const Settings& settings) {
-  wchar_t exe[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return Fail("cannot find this program's path", GetLastError());
-  const std::wstring command = ServiceCommandLine(std::wstring(exe, length), settings);
+  const std::wstring exe = ModulePath(nullptr);
+  if (exe.empty()) return Fail("cannot find this program's path", GetLastError());
+  const std::wstring command = ServiceCommandLine(exe, settings);
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager.valid()) return Fail("cannot open the Service Control Manager", GetLastError());
   UniqueServiceHandle service(CreateServiceW(manager.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "api/module_path.h"
 #include "common/names.h"
 #include "modes.h"
 #include "serving.h"
@@ -21,11 +22,8 @@ SERVICE_STATUS_HANDLE g_statusHandle = nullptr;
 std::wstring DefaultServiceLogPath() {
   wchar_t folder[MAX_PATH];
   const DWORD size = GetEnvironmentVariableW(L"ProgramData", folder, MAX_PATH);
-  if (size > 0 && size < MAX_PATH) return std::wstring(folder) + L"\\OSTREL Software\\Lumbrex\\lumbrex-service.log";
-  wchar_t exe[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring path(exe, length);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"lumbrex-service.log";
+  if (size > 0 && size < MAX_PATH) return std::wstring(folder) + L"\\" + kProductFolder + L"\\" + kServiceLogName;
+  return ModuleFolder(nullptr) + kServiceLogName;
 }
 
 void ReportStatus(DWORD state, DWORD exitCode = NO_ERROR, DWORD waitHint = 0) {

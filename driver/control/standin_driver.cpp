@@ -1,5 +1,6 @@
 #include "driver/control/standin_driver.h"
 
+#include "api/module_path.h"
 #include "api/raii.h"
 
 namespace standin_driver {
@@ -9,13 +10,7 @@ namespace {
 using lumbrex::UniqueHandle;
 using lumbrex::UniqueServiceHandle;
 
-std::wstring DriverImagePath() {
-  wchar_t path[MAX_PATH * 2] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
-  std::wstring p(path, n);
-  p.resize(p.find_last_of(L"\\/") + 1);
-  return p + STANDIN_IMAGE_NAME;
-}
+std::wstring DriverImagePath() { return lumbrex::ModuleFolder(nullptr) + STANDIN_IMAGE_NAME; }
 
 // The stand-in's control device (not the query link the library opens).
 UniqueHandle OpenControl() {

@@ -2,6 +2,7 @@
 
 #include "api/last_error.h"
 #include "api/raii.h"
+#include "api/variant_values.h"
 
 namespace lumbrex {
 
@@ -79,27 +80,22 @@ bool ReadIntegerArgument(const VARIANT& arg, int32_t* value) {
 
 bool IsSideValue(const VARIANT& arg) {
   int32_t value = 0;
-  return ReadIntegerArgument(arg, &value) && (value == 0 || value == 1);
+  return ReadIntegerArgument(arg, &value) && (value == LUMBREX_SIDE_IN || value == LUMBREX_SIDE_OUT);
 }
 
 bool IsPortTypeValue(const VARIANT& arg) {
   int32_t value = 0;
-  return ReadIntegerArgument(arg, &value) && (value == 1 || value == 2 || value == 4 || value == 8);
+  return ReadIntegerArgument(arg, &value) && (value == LUMBREX_PORT_REAL || value == LUMBREX_PORT_VIRTUAL ||
+                                              value == LUMBREX_PORT_SHARED || value == LUMBREX_PORT_SWITCHER);
 }
 
 bool IsPermissionValue(const VARIANT& arg) {
   int32_t value = 0;
   // 0, or at least one of the three lowest bits set: 8 refused, 9 accepted.
-  return ReadIntegerArgument(arg, &value) && (value == 0 || (value & 7) != 0);
+  return ReadIntegerArgument(arg, &value) && (value == LUMBREX_SHARE_NONE || (value & LUMBREX_SHARE_ANY_BIT) != 0);
 }
 
-bool IsSideValue(int32_t side) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = side;
-  return IsSideValue(v);
-}
+bool IsSideValue(int32_t side) { return IsSideValue(I4(side)); }
 
 bool TakeBundleSide(VARIANT* bundle, int side, Text* bundleText) {
   return TakeStringArgument(bundle, bundleText) && IsSideValue(static_cast<int32_t>(side));

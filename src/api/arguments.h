@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/text.h"
+#include "lumbrex_codes.h"
 
 namespace lumbrex {
 

@@ -5,17 +5,15 @@
 
 #include <vector>
 
+#include "api/module_path.h"
+
 namespace lumbrex {
 
 std::wstring LoadedLibraryVersion() {
   const HMODULE dll = GetModuleHandleW(L"lumbrex.dll");
   if (dll == nullptr) return L"lumbrex.dll not loaded";
-  // A path may be as long as Windows' extended paths allow.
-  std::wstring path(32768, L'\0');
-  const DWORD length = GetModuleFileNameW(dll, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size())
-    return L"lumbrex.dll (its path is unknown, code " + std::to_wstring(GetLastError()) + L")";
-  path.resize(length);
+  const std::wstring path = ModulePath(dll);
+  if (path.empty()) return L"lumbrex.dll (its path is unknown, code " + std::to_wstring(GetLastError()) + L")";
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   std::vector<BYTE> block(size);

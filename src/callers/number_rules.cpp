@@ -18,7 +18,7 @@ bool IsPortType(int64_t v) {
 bool IsSharePermission(int64_t v) {
   if (v < INT32_MIN || v > UINT32_MAX) return false;
   const uint32_t bits = static_cast<uint32_t>(v);
-  return bits == 0 || (bits & (LUMBREX_SHARE_BIT_1 | LUMBREX_SHARE_BIT_2 | LUMBREX_SHARE_BIT_4)) != 0;
+  return bits == LUMBREX_SHARE_NONE || (bits & LUMBREX_SHARE_ANY_BIT) != 0;
 }
 
 struct Rule {

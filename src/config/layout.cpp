@@ -6,17 +6,15 @@
 
 namespace lumbrex {
 
-const wchar_t kSerialMapKeyPath[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
-
 Text BundleKeyPath(const Text& bundle) { return g_rootKeyPath + L"\\" + bundle; }
 
 Text SideKeyPath(const Text& bundle, int32_t side) {
-  return BundleKeyPath(bundle) + (side == 0 ? L"\\IN" : L"\\OUT");
+  return BundleKeyPath(bundle) + L"\\" + SideKeyName(side);
 }
 
-const wchar_t* MainPortValueName(int32_t side) { return side == 0 ? L"InMain" : L"OutMain"; }
-
-Text SharePermissionsKeyPath(const Text& port) { return g_sharedPortsKeyPath + L"\\" + port + L"\\Permissions"; }
+Text SharePermissionsKeyPath(const Text& port) {
+  return g_sharedPortsKeyPath + L"\\" + port + L"\\" + kPermissionsKeyName;
+}
 
 namespace {
 LONG ReadString(const Text& path, const Text& name, Text* text) {

@@ -17,34 +17,28 @@ constexpr REGSAM kLayoutAccess = KEY_READ;  // root, bundle, side keys: native 6
 // The service writes the four root options into the 32-bit view
 // (Software\WOW6432Node\...), not beside the bundles: the native view misses them.
 constexpr REGSAM kRootOptionAccess = KEY_READ | KEY_WOW64_32KEY;
-constexpr REGSAM kDriverOptionAccess = KEY_READ;  // "StrictBaudrate": native view
+constexpr REGSAM kDriverOptionAccess = KEY_READ;  // the driver's option: native view
 // Write access on purpose, though it only reads: callers are told (docs/api-reference.md)
 // that without administrator rights GetRealPortsList fails with 5; KEY_READ alone would let it succeed.
 constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;
 static_assert(kLayoutAccess == 0x20019 && kRootOptionAccess == 0x20219 && kSerialMapAccess == 0x2001F,
               "registry access masks");
 
-// The system's serial-device map, under HKEY_LOCAL_MACHINE. The service's
-// keys and the virtual-serial driver's service key are in common/names.h.
-extern const wchar_t kSerialMapKeyPath[];  // "HARDWARE\DEVICEMAP\SERIALCOMM"
-
-// The one place where key paths are composed: names are inserted unchanged,
-// without escaping or change of case. Side 0 is the input side; any other value
-// the output side (the query exports admit only 0 and 1; the per-port
-// permission exports map every non-zero side to the output side).
+// The one place where the library composes key paths from the names of
+// common/names.h: names are inserted unchanged, without escaping or change of
+// case. A side is taken as SideKeyName takes it.
 Text BundleKeyPath(const Text& bundle);              // root + "\" + bundle
-Text SideKeyPath(const Text& bundle, int32_t side);  // bundle key + "\IN" or "\OUT"
-const wchar_t* MainPortValueName(int32_t side);      // "InMain" or "OutMain"
+Text SideKeyPath(const Text& bundle, int32_t side);  // bundle key + "\" + the side's key name
 // The port's share permissions: the shared-ports key path, "\", the port as
-// given, "\Permissions". Bundle and side play no part: the service keeps
-// permissions per port.
+// given, "\", the permissions key name. Bundle and side play no part: the
+// service keeps permissions per port.
 Text SharePermissionsKeyPath(const Text& port);
 
 // Subkey names of the root key (the bundles), in enumeration order.
 LONG ReadBundleNames(std::vector<Text>* names);
 // Value names of the side key (the ports), in enumeration order.
 LONG ReadSidePortNames(const Text& bundle, int32_t side, std::vector<Text>* names);
-// The "InMain" / "OutMain" string of the bundle key: the side's main port.
+// The side's main-port string value of the bundle key (MainPortValueName).
 LONG ReadMainPort(const Text& bundle, int32_t side, Text* port);
 // The port entry (the value named by the port in the side key) as one string
 // (port type and parameters). Codes of RegistryKey::QueryString.

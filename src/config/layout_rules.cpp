@@ -11,9 +11,9 @@ int32_t PortTypeOfEntry(TextView entry) {
   };
   // This order, a later match winning; "KOLM" is recognised by its first two letters.
   static const Test kTests[] = {
-      {LUMBREX_U16("R"), kPortTypeReal},      {LUMBREX_U16("V"), kPortTypeVirtual},
-      {LUMBREX_U16("SH"), kPortTypeShared},   {LUMBREX_U16("SW"), kPortTypeSwitcher},
-      {LUMBREX_U16("KO"), kPortTypeVirtual},
+      {LUMBREX_U16("R"), LUMBREX_PORT_REAL},      {LUMBREX_U16("V"), LUMBREX_PORT_VIRTUAL},
+      {LUMBREX_U16("SH"), LUMBREX_PORT_SHARED},   {LUMBREX_U16("SW"), LUMBREX_PORT_SWITCHER},
+      {LUMBREX_U16("KO"), LUMBREX_PORT_VIRTUAL},
   };
   int32_t type = kNoPortType;
   for (const Test& test : kTests) {

@@ -4,15 +4,12 @@
 #include <cstdint>
 
 #include "common/text.h"
+#include "lumbrex_codes.h"
 
 namespace lumbrex {
 
-// Port type codes, as BundleAddPort takes them and BundleGetPortType reports
-// them; kNoPortType for an entry that starts with none of the kind letters.
-constexpr int32_t kPortTypeReal = 1;
-constexpr int32_t kPortTypeVirtual = 2;
-constexpr int32_t kPortTypeShared = 4;
-constexpr int32_t kPortTypeSwitcher = 8;
+// What BundleGetPortType reports, beside the LUMBREX_PORT_ codes, for an entry
+// that starts with none of the kind letters.
 constexpr int32_t kNoPortType = 0;
 
 // BundleGetPortType's reading: the entry upper-cased (ASCII letters),

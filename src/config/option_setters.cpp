@@ -18,9 +18,8 @@ namespace {
 // never touched: read failures are not failures, and a failed transaction
 // stores nothing, as for every command.
 bool SetOption(Option which, int32_t value) {
-  static_assert(sizeof(kAllOptions) / sizeof(kAllOptions[0]) == 5, "UPDATE_SETTINGS carries five options");
-  uint8_t flags[5] = {};
-  for (size_t i = 0; i < 5; ++i) {
+  uint8_t flags[LUMBREX_OPTION_COUNT] = {};
+  for (size_t i = 0; i < LUMBREX_OPTION_COUNT; ++i) {
     const Option option = kAllOptions[i];
     // Read even the setter's own option, in wire order; an option that cannot
     // be read counts as 0 (a root-key reader leaves its output alone on
@@ -30,7 +29,9 @@ bool SetOption(Option which, int32_t value) {
     if (option == which) stored = static_cast<uint32_t>(value);
     flags[i] = stored != 0 ? 1 : 0;
   }
-  return CmdUpdateSettings(flags[0], flags[1], flags[2], flags[3], flags[4]);
+  return CmdUpdateSettings(flags[LUMBREX_OPTION_AUTO_OPEN], flags[LUMBREX_OPTION_IGNORE_ERROR],
+                           flags[LUMBREX_OPTION_PRINTS], flags[LUMBREX_OPTION_SEND_DATA_ONLY_MAIN_PORT],
+                           flags[LUMBREX_OPTION_STRICT_BAUDRATE]);
 }
 
 }  // namespace

@@ -6,23 +6,12 @@
 
 namespace lumbrex {
 
-const wchar_t* OptionValueName(Option which) {
-  switch (which) {
-    case Option::AutoOpen: return L"AutoOpen";
-    case Option::IgnoreError: return L"IgnoreError";
-    case Option::Prints: return L"Prints";
-    case Option::SendDataOnlyMainPort: return L"SendDataOnlyMainPort";
-    case Option::StrictBaudrate: return L"StrictBaudrate";
-  }
-  return L"";
-}
-
 namespace {
 LONG ReadDword(const Text& path, REGSAM access, Option which, uint32_t* value) {
   RegistryKey key;
   const LONG status = key.Open(path, access);
   if (status != ERROR_SUCCESS) return status;
-  return key.QueryDword(OptionValueName(which), value);
+  return key.QueryDword(kOptionValueNames[static_cast<int>(which)], value);
 }
 }  // namespace
 

@@ -5,17 +5,23 @@
 
 #include <cstdint>
 
+#include "lumbrex_codes.h"
+
 namespace lumbrex {
 
 // In the order in which the setters read them and UPDATE_SETTINGS carries
-// them (positions 1 to 5).
-enum class Option { AutoOpen, IgnoreError, Prints, SendDataOnlyMainPort, StrictBaudrate };
+// them (positions 1 to 5): LumbrexOption's. Their registry value names are
+// common/names.h's kOptionValueNames.
+enum class Option {
+  AutoOpen = LUMBREX_OPTION_AUTO_OPEN,
+  IgnoreError = LUMBREX_OPTION_IGNORE_ERROR,
+  Prints = LUMBREX_OPTION_PRINTS,
+  SendDataOnlyMainPort = LUMBREX_OPTION_SEND_DATA_ONLY_MAIN_PORT,
+  StrictBaudrate = LUMBREX_OPTION_STRICT_BAUDRATE,
+};
 constexpr Option kAllOptions[] = {Option::AutoOpen, Option::IgnoreError, Option::Prints,
                                   Option::SendDataOnlyMainPort, Option::StrictBaudrate};
-
-// The registry value name: "AutoOpen", "IgnoreError", "Prints",
-// "SendDataOnlyMainPort", "StrictBaudrate".
-const wchar_t* OptionValueName(Option which);
+static_assert(sizeof kAllOptions / sizeof kAllOptions[0] == LUMBREX_OPTION_COUNT, "every option once");
 
 // The option reader: opens the configuration root key with 0x20219 (32-bit
 // view), or for StrictBaudrate the virtual-serial driver's service key with

@@ -13,20 +13,6 @@ using lumbrex::RunExport;
 using lumbrex::TakeBundleSidePort;
 using lumbrex::Text;
 
-namespace {
-
-// Port type value (1, 2, 4, 8) to the index of CmdAddPort's word table.
-int PortTypeIndex(int32_t value) {
-  switch (value) {
-    case 1: return 0;
-    case 2: return 1;
-    case 4: return 2;
-    default: return 3;  // 8: IsPortTypeValue let nothing else through
-  }
-}
-
-}  // namespace
-
 extern "C" int LUMBREX_CALL AddBundle(VARIANT bundle) {
   return RunExport([&] {
     Text text;
@@ -60,7 +46,7 @@ extern "C" int LUMBREX_CALL BundleAddPort(VARIANT bundle, int side, VARIANT port
     if (!lumbrex::IsValidPortName(portText)) return RefuseArgument();
     int32_t typeValue = 0;
     lumbrex::ReadIntegerArgument(portType, &typeValue);
-    return lumbrex::CmdAddPort(bundleText, side == 0, portText, PortTypeIndex(typeValue));
+    return lumbrex::CmdAddPort(bundleText, side == LUMBREX_SIDE_IN, portText, typeValue);
   });
 }
 
@@ -69,7 +55,7 @@ extern "C" int LUMBREX_CALL BundleDeletePort(VARIANT bundle, int side, VARIANT p
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
     // Any port text is sent, valid or not: the service judges it.
-    return lumbrex::CmdDeletePort(bundleText, side == 0, portText);
+    return lumbrex::CmdDeletePort(bundleText, side == LUMBREX_SIDE_IN, portText);
   });
 }
 
@@ -77,7 +63,7 @@ extern "C" int LUMBREX_CALL BundleGetPortState(VARIANT bundle, int side, VARIANT
   return RunExport([&] {
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
-    return lumbrex::CmdGetPortState(bundleText, side == 0, portText);
+    return lumbrex::CmdGetPortState(bundleText, side == LUMBREX_SIDE_IN, portText);
   });
 }
 
@@ -86,7 +72,7 @@ extern "C" int LUMBREX_CALL BundleSetMainPortForSide(VARIANT bundle, int side, V
     Text bundleText, portText;
     if (!TakeBundleSidePort(&bundle, side, &port, &bundleText, &portText)) return RefuseArgument();
     if (!lumbrex::IsValidPortName(portText)) return RefuseArgument();
-    return lumbrex::CmdSetMain(bundleText, side == 0, portText);
+    return lumbrex::CmdSetMain(bundleText, side == LUMBREX_SIDE_IN, portText);
   });
 }
 

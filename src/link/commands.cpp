@@ -29,8 +29,8 @@ bool CmdGetBundleState(const Text& bundle) {
   return g_remoteControl.Transact(GetBundleStateMessage(ToAnsi(bundle)), kTimeoutGetBundleState);
 }
 
-bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIndex) {
-  return g_remoteControl.Transact(AddPortMessage(ToAnsi(bundle), inputSide, ToAnsi(port), typeIndex),
+bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int32_t portType) {
+  return g_remoteControl.Transact(AddPortMessage(ToAnsi(bundle), inputSide, ToAnsi(port), portType),
                                   kTimeoutAddPort);
 }
 

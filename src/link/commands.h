@@ -17,8 +17,8 @@ namespace lumbrex {
 bool CmdAddBundle(const Text& bundle);
 bool CmdDeleteBundle(const Text& bundle);
 bool CmdGetBundleState(const Text& bundle);
-// typeIndex 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher".
-bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int typeIndex);
+// portType: a LUMBREX_PORT_ code, sent as its word.
+bool CmdAddPort(const Text& bundle, bool inputSide, const Text& port, int32_t portType);
 bool CmdDeletePort(const Text& bundle, bool inputSide, const Text& port);
 bool CmdSetMain(const Text& bundle, bool inputSide, const Text& port);
 bool CmdGetPortState(const Text& bundle, bool inputSide, const Text& port);

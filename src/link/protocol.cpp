@@ -13,8 +13,6 @@ const char* const kCommandWords[] = {
     "GET_BUNDLE_STATE", "GET_PORT_STATE", "UPDATE_SETTINGS", "SET_SHARE_PERMISSION",
 };
 
-const char* const kPortTypeWords[] = {"Real", "Virtual", "Shared", "Switcher"};
-
 constexpr char kEnd = '!';
 
 #if defined(__GNUC__)
@@ -64,13 +62,6 @@ char AsciiLowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(
 
 const char* CommandWordText(CommandWord word) { return kCommandWords[static_cast<int>(word)]; }
 
-const char* SideWord(bool inputSide) { return inputSide ? "In" : "Out"; }
-
-const char* PortTypeWord(int index) {
-  if (index < 0 || index >= static_cast<int>(sizeof kPortTypeWords / sizeof kPortTypeWords[0])) return "";
-  return kPortTypeWords[index];
-}
-
 std::string EscapeAppName(std::string_view application) {
   // Three replace-alls in this order: "@" first, so that the "@" of "@1" and
   // "@2" is not escaped again.
@@ -95,9 +86,9 @@ std::string GetBundleStateMessage(std::string_view bundle) {
   return Format("%s %s%c", CommandWordText(CommandWord::kGetBundleState), Field(bundle).c_str(), kEnd);
 }
 
-std::string AddPortMessage(std::string_view bundle, bool inputSide, std::string_view port, int typeIndex) {
+std::string AddPortMessage(std::string_view bundle, bool inputSide, std::string_view port, int32_t portType) {
   return Format("%s %s,%s,%s,%s%c", CommandWordText(CommandWord::kAddPort), Field(bundle).c_str(),
-                SideWord(inputSide), Field(port).c_str(), PortTypeWord(typeIndex), kEnd);
+                SideWord(inputSide), Field(port).c_str(), PortTypeWord(portType), kEnd);
 }
 
 std::string DeletePortMessage(std::string_view bundle, bool inputSide, std::string_view port) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/protocol_words.h"
+
 namespace lumbrex {
 
 // The command words the library sends.
@@ -17,11 +19,8 @@ enum class CommandWord {
 };
 const char* CommandWordText(CommandWord word);
 
-// "In" when inputSide, else "Out".
-const char* SideWord(bool inputSide);
-// 0 "Real", 1 "Virtual", 2 "Shared", 3 "Switcher"; any other index gives the
-// empty word.
-const char* PortTypeWord(int index);
+// The side and port type words are common/protocol_words.h's, which the
+// service's parser reads with.
 
 // Time-outs of the link mutex wait, in ms; 0 sends only if the link is free.
 constexpr uint32_t kTimeoutAddBundle = 1000;
@@ -47,7 +46,8 @@ std::string CommasToDashes(std::string_view parameterText);
 std::string AddBundleMessage(std::string_view bundle);
 std::string DeleteBundleMessage(std::string_view bundle);
 std::string GetBundleStateMessage(std::string_view bundle);
-std::string AddPortMessage(std::string_view bundle, bool inputSide, std::string_view port, int typeIndex);
+// portType: a LUMBREX_PORT_ code; any other number sends the empty word.
+std::string AddPortMessage(std::string_view bundle, bool inputSide, std::string_view port, int32_t portType);
 std::string DeletePortMessage(std::string_view bundle, bool inputSide, std::string_view port);
 std::string SetMainMessage(std::string_view bundle, bool inputSide, std::string_view port);
 std::string GetPortStateMessage(std::string_view bundle, bool inputSide, std::string_view port);

@@ -63,10 +63,9 @@ bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int3
   Write(baudrate, ParseDecimalNumber(field));
   // Parity letter, compared upper-cased and exactly; unknown: unwritten.
   if (rest.empty() || !SplitAtComma(rest, &field, &rest)) return false;
-  static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
   if (field.size() == 1) {
     const Char16 letter = AsciiUpper(field[0]);
-    for (int32_t code = 0; code < 5; ++code)
+    for (int32_t code = LUMBREX_PARITY_NONE; code <= LUMBREX_PARITY_SPACE; ++code)
       if (letter == kParityLetters[code]) Write(parity, code);
   }
   // Data bits.
@@ -80,26 +79,27 @@ bool ParsePortParameters(TextView text, int32_t* baudrate, int32_t* parity, int3
   }
   // Stop bits, then the whole rest as the flow letter.
   Write(stopBits, ParseDecimalNumber(field));
-  int32_t flowCode = 0;
-  if (flow.size() == 1 && AsciiUpper(flow[0]) == 'X') flowCode = 1;
-  if (flow.size() == 1 && AsciiUpper(flow[0]) == 'P') flowCode = 2;
+  int32_t flowCode = LUMBREX_FLOW_NONE;
+  for (int32_t code = LUMBREX_FLOW_XONXOFF; code <= LUMBREX_FLOW_HARDWARE; ++code)
+    if (flow.size() == 1 && AsciiUpper(flow[0]) == kFlowLetters[code]) flowCode = code;
   Write(flowControl, flowCode);
   return true;
 }
 
 Text FormatPortParameters(int32_t baudrate, int32_t parity, int32_t dataBits, int32_t stopBits,
                           int32_t flowControl) {
-  static const Char16 kParityLetters[] = {'N', 'O', 'E', 'M', 'S'};
   Text out;
   AppendDecimal(&out, baudrate);
   out.push_back(kComma);
-  out.push_back(parity >= 0 && parity <= 4 ? kParityLetters[parity] : Char16('?'));
+  out.push_back(parity >= LUMBREX_PARITY_NONE && parity <= LUMBREX_PARITY_SPACE ? kParityLetters[parity] : Char16('?'));
   out.push_back(kComma);
   AppendDecimal(&out, dataBits);
   out.push_back(kComma);
   AppendDecimal(&out, stopBits);
-  if (flowControl == 1) out += LUMBREX_U16(",X");
-  if (flowControl == 2) out += LUMBREX_U16(",P");
+  if (flowControl == LUMBREX_FLOW_XONXOFF || flowControl == LUMBREX_FLOW_HARDWARE) {
+    out.push_back(kComma);
+    out.push_back(kFlowLetters[flowControl]);
+  }
   return out;
 }
 

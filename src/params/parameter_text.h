@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/text.h"
+#include "lumbrex_codes.h"
 
 namespace lumbrex {
 
@@ -16,6 +17,11 @@ int32_t ParseDecimalNumber(TextView text);
 // A real port's communication parameters travel as five codes: baudrate,
 // parity (0 N, 1 O, 2 E, 3 M, 4 S), data bits, stop bits (0 to 2, carried
 // unchanged) and flow control (0 none, 1 X, 2 P).
+
+// The parameter text's parity letter of each LumbrexParity code.
+inline constexpr Char16 kParityLetters[LUMBREX_PARITY_SPACE + 1] = {'N', 'O', 'E', 'M', 'S'};
+// The flow letter of each LumbrexFlowControl code; none has no flow field.
+inline constexpr Char16 kFlowLetters[LUMBREX_FLOW_HARDWARE + 1] = {0, 'X', 'P'};
 
 // "baud,parity,data,stop[,flow]" into the five outputs. Each output is written
 // only when its field is reached; the parity output stays unwritten for a

@@ -5,6 +5,7 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/raii.h"
+#include "api/variant_values.h"
 #include "link/commands.h"
 #include "params/parameter_text.h"
 #include "params/port_entry.h"
@@ -44,8 +45,7 @@ extern "C" int LUMBREX_CALL BundlePortGetPermissions(VARIANT bundle, int side, V
     if (result != nullptr) {
       // What we cannot release we do not overwrite (docs/behaviour-details.md).
       if (!ClearOutput(result, Uncleared::kRefuse)) return RefuseArgument();
-      result->vt = VT_I4;
-      result->lVal = (highBit ? 2 : 0) + (lowBit ? 1 : 0);
+      *result = I4((highBit ? LUMBREX_PORT_PERMISSION_HIGH : 0) + (lowBit ? LUMBREX_PORT_PERMISSION_LOW : 0));
     }
     return true;
   });
@@ -65,9 +65,10 @@ extern "C" int LUMBREX_CALL BundlePortSetPermissions(VARIANT bundle, int side, V
     // The stored text as read (lower case, possibly empty) with the mask's two
     // low bits, read from its 32-bit member without a type test.
     const int32_t value = mask.lVal;
-    const Text field = BuildParameterField(entry.parameterText, ((value >> 1) & 1) != 0, (value & 1) != 0);
+    const Text field = BuildParameterField(entry.parameterText, (value & LUMBREX_PORT_PERMISSION_HIGH) != 0,
+                                           (value & LUMBREX_PORT_PERMISSION_LOW) != 0);
     // "In" for side 0, "Out" for any other side. A failed command stores no
     // last-error code, as for every command.
-    return CmdSetRealPortParams(entry.bundleName, side == 0, entry.portName, field);
+    return CmdSetRealPortParams(entry.bundleName, side == LUMBREX_SIDE_IN, entry.portName, field);
   });
 }

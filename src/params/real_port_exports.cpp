@@ -65,7 +65,8 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
     // Compared as unsigned, so that negative values fail too; the baudrate is
     // not checked. Nothing is read or sent on a failure.
     const auto u = [](int v) { return static_cast<uint32_t>(v); };
-    if (u(parity) > 4 || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 || u(flowControl) > 2) {
+    if (u(parity) > LUMBREX_PARITY_SPACE || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 ||
+        u(flowControl) > LUMBREX_FLOW_HARDWARE) {
       return RefuseArgument();
     }
     bool highBit = false, lowBit = false;
@@ -73,7 +74,7 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
     const Text field =
         BuildParameterField(FormatPortParameters(baudrate, parity, dataBits, stopBits, flowControl), highBit, lowBit);
     // A failed command stores no last-error code, as for every command.
-    return CmdSetRealPortParams(bundleName, side == 0, portName, field);
+    return CmdSetRealPortParams(bundleName, side == LUMBREX_SIDE_IN, portName, field);
   });
 }
 
@@ -84,6 +85,7 @@ extern "C" int LUMBREX_CALL BundleSetDynamicParametersForRealPort(VARIANT bundle
     bool highBit = false, lowBit = false;
     ReadStoredPermissionBits(bundleName, side, portName, &highBit, &lowBit);
     // Empty parameter text: "|h|l" with the stored bits.
-    return CmdSetRealPortParams(bundleName, side == 0, portName, BuildParameterField(TextView(), highBit, lowBit));
+    return CmdSetRealPortParams(bundleName, side == LUMBREX_SIDE_IN, portName,
+                                BuildParameterField(TextView(), highBit, lowBit));
   });
 }

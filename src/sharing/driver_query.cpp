@@ -19,7 +19,7 @@ uint32_t QuerySharingDriver(bool* answered, std::vector<uint8_t>* answer) {
   const AnswerRequest request = [&device](std::vector<uint8_t>& buffer, size_t* bytesReturned) -> uint32_t {
     DWORD input = 1;  // the 32-bit input value 1 that the driver expects
     DWORD returned = 0;
-    if (DeviceIoControl(device.get(), kIoctlGetPortApplications, &input, sizeof input, buffer.data(),
+    if (DeviceIoControl(device.get(), LUMBREX_IOCTL_GET_PORT_APPLICATIONS, &input, sizeof input, buffer.data(),
                         static_cast<DWORD>(buffer.size()), &returned, nullptr)) {
       *bytesReturned = returned;
       return 0;

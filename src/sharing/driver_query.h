@@ -7,10 +7,6 @@
 
 namespace lumbrex {
 
-// IOCTL_GET_PORT_APPLICATIONS: type 0x2A, function 0x43, METHOD_BUFFERED,
-// FILE_ANY_ACCESS.
-constexpr DWORD kIoctlGetPortApplications = 0x002A010C;
-
 // Opens the control device (kSharingControlDevice, common/names.h), runs the
 // requests of RunAnswerRequests and closes the device. Returns the open's
 // GetLastError value when the device cannot be opened, else 0 with `answered`

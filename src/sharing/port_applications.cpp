@@ -6,6 +6,7 @@
 #include "api/last_error.h"
 #include "api/raii.h"
 #include "api/result_array.h"
+#include "api/variant_values.h"
 #include "sharing/driver_query.h"
 #include "sharing/record_walk.h"
 
@@ -21,10 +22,7 @@ void AddRow(ResultArray* outer, const PortApplication& app) {
   row.Add(cell.get());
   const uint32_t numbers[3] = {app.data0, app.data2, app.data1};
   for (uint32_t number : numbers) {
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_I4;
-    value.lVal = static_cast<LONG>(number);
+    VARIANT value = I4(static_cast<int32_t>(number));
     row.Add(&value);
   }
   UniqueVariant rowValue;  // VT_EMPTY when the row could not be made, as a failed element of any list

@@ -13,10 +13,6 @@ namespace lumbrex {
 // KEY_READ | KEY_WOW64_64KEY: the 64-bit view also from a 32-bit process.
 constexpr REGSAM kSharePermissionsAccess = 0x20119;
 
-// `DefaultSharePermission`: what SharedSetDefaultPermissions and
-// SharedDelAllPermissions send: bits 1 and 2.
-constexpr int32_t kDefaultSharePermission = 3;
-
 // The value names of the port's permissions key, in enumeration order.
 // Returns the open's code (2 when the key is absent) with an empty list, or 0.
 LONG ListPermissionApplications(const Text& port, std::vector<Text>* applications);

@@ -10,6 +10,7 @@
 #include "api/export_guard.h"
 #include "api/last_error.h"
 #include "api/port_name.h"
+#include "api/variant_values.h"
 #include "link/commands.h"
 #include "sharing/share_permissions.h"
 
@@ -29,17 +30,13 @@ extern "C" int LUMBREX_CALL SharedPortSetPermissionsForApp(VARIANT bundle, int s
     // The value goes out as the signed 32-bit value read (the integer
     // VARIANT cut to 32 bits); the registry is not looked at. A failed command
     // stores no code, as for every command.
-    return CmdSetSharePermission(bundleName, side == 0, portName, applicationName, value);
+    return CmdSetSharePermission(bundleName, side == LUMBREX_SIDE_IN, portName, applicationName, value);
   });
 }
 
 extern "C" int LUMBREX_CALL SharedSetDefaultPermissions(VARIANT bundle, int side, VARIANT port, VARIANT application) {
   // The same call with a VT_I4 3 (bits 1 and 2), its result unchanged.
-  VARIANT permission;
-  VariantInit(&permission);
-  permission.vt = VT_I4;
-  permission.lVal = lumbrex::kDefaultSharePermission;
-  return SharedPortSetPermissionsForApp(bundle, side, port, application, permission);
+  return SharedPortSetPermissionsForApp(bundle, side, port, application, lumbrex::I4(LUMBREX_SHARE_DEFAULT));
 }
 
 extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VARIANT port) {
@@ -61,7 +58,7 @@ extern "C" int LUMBREX_CALL SharedDelAllPermissions(VARIANT bundle, int side, VA
     // loop and, like every failed command, stores no code, so the last-error
     // code is left as it was (docs/behaviour-details.md).
     for (const Text& name : applications) {
-      CmdSetSharePermission(bundleName, side == 0, portName, name, kDefaultSharePermission);
+      CmdSetSharePermission(bundleName, side == LUMBREX_SIDE_IN, portName, name, LUMBREX_SHARE_DEFAULT);
     }
     return true;  // whatever the commands' outcomes
   });

@@ -6,11 +6,10 @@
 # copy there; its removal must take that copy back, and only that copy.
 # Then, with the service still running, the hostile script of the same
 # language: names that change between reads must be refused.
-# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT HOSTILE_SCRIPT
+# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT HOSTILE_SCRIPT CLSID LIBID IID (the object's, from the IDL)
 set -euo pipefail
-wine_run=$1 bin=$2 script=$3 hostile=$4
+wine_run=$1 bin=$2 script=$3 hostile=$4 clsid="{$5}" libid="{$6}" iid="{$7}"
 service_pid= log=
-clsid='{3c1e7a26-5248-4ab8-98af-8aace66fbbc4}'
 die() { echo "FAIL: $*"; exit 1; }
 win() { "$wine_run" winepath -w "$1" | tr -d '\r'; }
 dll=$(win "$bin/lumbrex-automation.dll")
@@ -70,7 +69,7 @@ regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
 left=$(our_keys HKCU; our_keys HKLM)
 [ -z "$left" ] || die "keys left after unregistering: $left"
 for root in HKCU HKLM; do
-  for key in "TypeLib\\{e11d87af-c4d1-4f09-9cf8-1a387a146009}" "Interface\\{cdd34c89-a352-428c-8c4c-6170d2b3f99f}"; do
+  for key in "TypeLib\\$libid" "Interface\\$iid"; do
     ! "$wine_run" reg query "$root\\Software\\Classes\\$key" >/dev/null 2>&1 || die "$root $key left"
   done
 done

@@ -78,8 +78,7 @@ std::wstring Options() {
 }
 
 TEST(EndToEnd, EveryChangeThroughTheServiceReadsBackThroughTheLibrary) {
-  ScopedTree vendor64(L"Software\\OSTREL Software", kView64), vendor32(L"Software\\OSTREL Software", kView32),
-      driverKey(L"SYSTEM\\CurrentControlSet\\Services\\korrin9");
+  ScopedTree vendor64(kVendorKey, kView64), vendor32(kVendorKey, kView32), driverKey(kDriverKey);
   ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
   const ServiceConnection connection;

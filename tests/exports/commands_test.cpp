@@ -52,7 +52,7 @@ const struct {
     {CALLS(OptionSetBaudrateEmulation(0)), {"UPDATE_SETTINGS 1,0,1,1,0!"}},
     // The root options as read in the 32-bit view, non-zero as 1, missing as 0.
     {CALLS(OptionSetIgnoreErrors(0)), {"UPDATE_SETTINGS 1,0,1,1,1!"},
-     {Dw(kRootKey, L"AutoOpen", 5, kView32), Dw(kRootKey, L"Prints", 0)}},
+     {Dw(kRootKey, kAutoOpen, 5, kView32), Dw(kRootKey, kPrints, 0)}},
     {CALLS(OptionSetPortToPrint(1)), {"UPDATE_SETTINGS 0,0,1,0,1!"}, {{kRootKey, L"", kRemoved, "", kView32}}},
     {CALLS(OptionSetAutoOpenPort(1)), {"UPDATE_SETTINGS 1,0,1,1,0!"}, {Removed(kDriverKey)}},
     {CALLS(BundleSetRealPortParameters(b1, 0, com1, 19200, 2, 7, 1, 1)),
@@ -74,7 +74,7 @@ const struct {
     {CALLS(SharedDelAllPermissions(b1, 0, com2)),
      {"SET_SHARE_PERMISSION B1,In,COM2,app.exe,3!", "SET_SHARE_PERMISSION B1,In,COM2,other.exe,3!"}},
     {CALLS(SharedDelAllPermissions(b1, 1, Arg(L"COM-1"))), {"SET_SHARE_PERMISSION B1,Out,COM-1,a@2b,3!"},
-     {Dw(kSharedPortsKey + L"\\COM-1\\Permissions", L"a,b", 0)}},
+     {Dw(PermissionsKey(L"COM-1"), L"a,b", 0)}},
     // Code page 1252: one byte a character; what it cannot hold goes out as
     // Windows' best-fit look-alike, "?" where there is none.
     {CALLS(AddBundle(Arg(L"caf\u00e9"))), {"ADD_BUNDLE 4,caf\xE9!"}},

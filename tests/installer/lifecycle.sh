@@ -66,9 +66,9 @@ msiexec /i "$new" || die "the upgrade failed ($?)"
 [ "$(uninstall_entries | wc -l)" -eq 1 ] || die "not one Uninstall entry after the upgrade: $(uninstall_entries)"
 uninstall_entries | grep -q "Lumbrex $version" || die "the Uninstall entry is not $version's: $(uninstall_entries)"
 [ ! -e "$program_files/docs/only-in-0.9.0.md" ] || die "the upgrade left a file of 0.9.0"
-for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h lib/lumbrex.lib \
-         lib/liblumbrex.dll.a lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake examples/vba/Lumbrex.bas \
-         docs/install.md; do
+for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h include/lumbrex_codes.h \
+         lib/lumbrex.lib lib/liblumbrex.dll.a lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake \
+         examples/vba/Lumbrex.bas docs/install.md; do
   [ -f "$program_files/$f" ] || die "the default install lacks $f"
 done
 [ ! -e "$program_files/bin/lumbrex-service.exe" ] || die "the stand-in service came without its feature"

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <set>
 
+#include "api/module_path.h"
 #include "link/library_waits.h"
 #include "support/driver_owners.h"
 #include "support/export_table.h"
@@ -63,11 +64,12 @@ TEST(Connection, CountsConnectsAndDisconnects) {
 
 // The library loaded again under another file name is a module of its own, so FreeLibrary really unloads it.
 TEST(Connection, UnloadReleasesOneReference) {
-  wchar_t original[MAX_PATH], temp[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameW(GetModuleHandleW(L"lumbrex.dll"), original, MAX_PATH), 0u);
+  wchar_t temp[MAX_PATH];
+  const std::wstring original = lumbrex::ModulePath(GetModuleHandleW(L"lumbrex.dll"));
+  ASSERT_FALSE(original.empty());
   ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
   const std::wstring copy = std::wstring(temp) + L"lumbrex-unload-copy.dll";
-  ASSERT_TRUE(CopyFileW(original, copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(original.c_str(), copy.c_str(), FALSE));
   for (int references : {1, 2}) {
     SCOPED_TRACE(testing::Message() << references << " references at unload");
     TestPipeServer server;
@@ -128,8 +130,8 @@ TEST(PipeFaults, EachFaultFailsOnlyTheCommandsItReaches) {
 // its query device is hidden meanwhile.
 TEST(PortApplications, WithoutDriverFailsWithOpenError) {
   const testsupport::HiddenQueryLink hidden;
-  const lumbrex::UniqueHandle probe(CreateFileW(L"\\\\.\\FenwyckControl2", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const lumbrex::UniqueHandle probe(CreateFileW(lumbrex::kSharingControlDevice, GENERIC_READ | GENERIC_WRITE, 0,
+                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   const DWORD openError = GetLastError();
   EXPECT_FALSE(probe.valid()) << "the sharing control device must be absent here";
   Var port, result;

@@ -8,8 +8,8 @@ using namespace linktest;
 
 TEST(Load, ManyClientsAgainstTheService) {
   const int rounds = static_cast<int>(EnvNumber("LUMBREX_LOAD_ROUNDS", 3000));
-  testsupport::ScopedTree vendor64(L"Software\\OSTREL Software");
-  testsupport::ScopedTree vendor32(L"Software\\OSTREL Software", KEY_WOW64_32KEY);
+  testsupport::ScopedTree vendor64(testsupport::kVendorKey);
+  testsupport::ScopedTree vendor32(testsupport::kVendorKey, KEY_WOW64_32KEY);
   testsupport::ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
   std::vector<std::future<int>> clients;

@@ -117,11 +117,11 @@ TEST(TextFormats, PortNamesAreOneTo33OfAtLettersDigitsUnderscore) {
 
 TEST(TextFormats, PortKindsAndDriverDevicesAreKnownByPrefix) {
   const struct { Text entry; int32_t type; } cases[] = {
-      {u"Real|9600,n,8,0|1|0", kPortTypeReal}, {u"r", kPortTypeReal}, {u"Rx", kPortTypeReal},
-      {u"Virtual", kPortTypeVirtual}, {u"v", kPortTypeVirtual},
-      {u"Shared|x", kPortTypeShared}, {u"sHaReD", kPortTypeShared}, {u"SH", kPortTypeShared},
-      {u"Switcher|x", kPortTypeSwitcher}, {u"sw", kPortTypeSwitcher},
-      {u"KOLM", kPortTypeVirtual}, {u"kolm", kPortTypeVirtual}, {u"Kobold", kPortTypeVirtual},
+      {u"Real|9600,n,8,0|1|0", LUMBREX_PORT_REAL}, {u"r", LUMBREX_PORT_REAL}, {u"Rx", LUMBREX_PORT_REAL},
+      {u"Virtual", LUMBREX_PORT_VIRTUAL}, {u"v", LUMBREX_PORT_VIRTUAL},
+      {u"Shared|x", LUMBREX_PORT_SHARED}, {u"sHaReD", LUMBREX_PORT_SHARED}, {u"SH", LUMBREX_PORT_SHARED},
+      {u"Switcher|x", LUMBREX_PORT_SWITCHER}, {u"sw", LUMBREX_PORT_SWITCHER},
+      {u"KOLM", LUMBREX_PORT_VIRTUAL}, {u"kolm", LUMBREX_PORT_VIRTUAL}, {u"Kobold", LUMBREX_PORT_VIRTUAL},
       {u"", kNoPortType}, {u"S", kNoPortType}, {u"Sx", kNoPortType}, {u"K", kNoPortType},
       {u"KL", kNoPortType}, {u" Real", kNoPortType}, {u"|Real", kNoPortType}, {u"XYZ", kNoPortType},
   };

@@ -14,8 +14,9 @@ using namespace testsupport;
 
 namespace {
 
-const std::wstring kB1 = kRootKey + L"\\B1", kIn = kB1 + L"\\IN", kOut = kB1 + L"\\OUT", kMap = kSerialMapKey;
-const std::wstring kPerms = kSharedPortsKey + L"\\COM7\\Permissions";
+const std::wstring kB1 = BundleKey(L"B1"), kIn = SideKey(L"B1", LUMBREX_SIDE_IN),
+                   kOut = SideKey(L"B1", LUMBREX_SIDE_OUT), kMap = kSerialMapKey;
+const std::wstring kPerms = PermissionsKey(L"COM7");
 constexpr int kUnwritten = 0x5EED5EED;  // an integer output the export has not written
 constexpr unsigned kKept = ~0u;         // the reader stores no last-error code
 
@@ -127,16 +128,16 @@ TEST(Queries, EachReaderAnswersForAWellFormedConfiguration) {
   const std::map<std::wstring, std::wstring> realDevices = {
       {L"\\Device\\Serial0", L"COM1"}, {L"\\Device\\Serial1", L"COM1"}, {L"\\Device\\Dunval", L"COM9"}};
   std::vector<RegItem> config = {
-      Sz(kB1, L"InMain", L"%COM1%", REG_EXPAND_SZ), Sz(kB1, L"OutMain", std::wstring(L"COM3\0old", 8)),
+      Sz(kB1, kInMain, L"%COM1%", REG_EXPAND_SZ), Sz(kB1, kOutMain, std::wstring(L"COM3\0old", 8)),
       Sz(kIn, L"COM2", L"sh|19200,e,7,1,x|0|1"), Sz(kIn, L"COM1", L"R|9600,N,8,0|1|0"), Sz(kIn, L"", L"v"),
       Dw(kIn, L"Extra", 1), KeyOnly(kIn + L"\\Sub"),  // a value the service added is a port; a subkey is not
-      Sz(kOut, L"COM3", L"v"), Sz(kOut, L"K1", L"KOLM|9600,n|"), KeyOnly(kRootKey + L"\\B2\\IN"),
+      Sz(kOut, L"COM3", L"v"), Sz(kOut, L"K1", L"KOLM|9600,n|"), KeyOnly(SideKey(L"B2", LUMBREX_SIDE_IN)),
       // Each application is named after its permission's text.
-      Dw(kPerms, L"3", 3), Dw(kPerms, L"1", 1), Dw(kPerms, L"-1", 0xFFFFFFFF), Dw(kDriverKey, L"StrictBaudrate", 2),
+      Dw(kPerms, L"3", 3), Dw(kPerms, L"1", 1), Dw(kPerms, L"-1", 0xFFFFFFFF), Dw(kDriverKey, kStrictBaudrate, 2),
       // The four root options are read in the 32-bit view; bundles, never.
-      KeyOnly(kRootKey + L"\\Ghost32", kView32), Dw(kRootKey, L"AutoOpen", 5, kView32),
-      Dw(kRootKey, L"IgnoreError", 0, kView32), Dw(kRootKey, L"Prints", 0xFFFFFFFF, kView32),
-      Dw(kRootKey, L"SendDataOnlyMainPort", 1, kView32), Dw(kRootKey, L"StrictBaudrate", 9, kView32),
+      KeyOnly(kRootKey + L"\\Ghost32", kView32), Dw(kRootKey, kAutoOpen, 5, kView32),
+      Dw(kRootKey, kIgnoreError, 0, kView32), Dw(kRootKey, kPrints, 0xFFFFFFFF, kView32),
+      Dw(kRootKey, kSendToMain, 1, kView32), Dw(kRootKey, kStrictBaudrate, 9, kView32),
       Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0"), Sz(kMap, L"\\DEVICE\\MARROWBY1", L"CNCB1"),  // drivers' devices
       Sz(kMap, L"\\Device\\VCP1", std::wstring(L"%COM7%\0x", 8), REG_EXPAND_SZ)};
   for (const auto& [kernel, port] : realDevices) config.push_back(Sz(kMap, kernel, port));
@@ -182,14 +183,14 @@ TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
   const RegItem noNul = NoNul(kIn, L"COM1", L"r|9600,n,8,0|1|0");
   CheckAll({// Keys and string values; an empty list leaves the output VT_EMPTY.
             {{Reader::Bundles}, 0, L"<empty>", 2, {}},
-            {{Reader::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, L"AutoOpen", 1)}},
+            {{Reader::Bundles}, 1, L"<empty>", kKept, {Dw(kRootKey, kAutoOpen, 1)}},
             {{Reader::Ports, L"B1", 0}, 0, L"<empty>", 2, {KeyOnly(kOut)}},
             // A port name of 128 characters does not fit the 128-unit name buffer: skipped.
             {{Reader::Ports, L"B1", 0}, 1, L"{" + n127 + L"}", kKept, {Sz(kIn, n127, L"v"), Sz(kIn, n128, L"v")}},
             {{Reader::MainPort, L"B1", 1}, 0, L"<empty>", 2, {KeyOnly(kB1)}},
-            {{Reader::MainPort}, 0, L"<empty>", 13, {Dw(kB1, L"InMain", 1)}},
-            {{Reader::MainPort}, 0, L"<empty>", 234, {{kB1, L"InMain", REG_SZ, odd}}},
-            {{Reader::MainPort}, 1, L"", kKept, {{kB1, L"InMain", REG_SZ, ""}}},
+            {{Reader::MainPort}, 0, L"<empty>", 13, {Dw(kB1, kInMain, 1)}},
+            {{Reader::MainPort}, 0, L"<empty>", 234, {{kB1, kInMain, REG_SZ, odd}}},
+            {{Reader::MainPort}, 1, L"", kKept, {{kB1, kInMain, REG_SZ, ""}}},
             {{Reader::PortType}, 0, L"<empty>", 2, {KeyOnly(kIn)}},
             {{Reader::Mask}, 0, L"old", 2, {KeyOnly(kRootKey)}},
             {{Reader::Mask}, 0, L"old", 13, {noNul}},
@@ -198,9 +199,9 @@ TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
             {{Reader::Dynamic}, 1, L"", kKept, {Dw(kIn, L"COM1", 1)}},
             {{Reader::Parameters}, 0, L"_,_,_,_,_", kKept, {noNul}},
             // Options and share permissions: a 4-byte REG_DWORD read.
-            {{Reader::AutoOpen}, 0, L"_", 2, {Dw(kRootKey, L"AutoOpen", 1)}},  // present in the 64-bit view only
-            {{Reader::Prints}, 0, L"_", 13, {{kRootKey, L"Prints", REG_BINARY, four, kView32}}},
-            {{Reader::SendToMain}, 0, L"_", 234, {{kRootKey, L"SendDataOnlyMainPort", REG_QWORD, qword, kView32}}},
+            {{Reader::AutoOpen}, 0, L"_", 2, {Dw(kRootKey, kAutoOpen, 1)}},  // present in the 64-bit view only
+            {{Reader::Prints}, 0, L"_", 13, {{kRootKey, kPrints, REG_BINARY, four, kView32}}},
+            {{Reader::SendToMain}, 0, L"_", 234, {{kRootKey, kSendToMain, REG_QWORD, qword, kView32}}},
             {{Reader::Baudrate}, 0, L"_", 2, {}},
             {apps, 1, L"<empty> old", 2, {KeyOnly(kSharedPortsKey)}},
             {apps, 1, L"<empty> old", kKept, {KeyOnly(kPerms)}},

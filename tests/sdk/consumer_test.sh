@@ -19,13 +19,13 @@ unzip -q "$work"/package/lumbrex-*-win64.zip -d "$work/unpacked"
 sdk=$(echo "$work"/unpacked/lumbrex-*-win64)
 [ "$(ls "$work/unpacked")" == "$(basename "$sdk")" ] || die "the zip does not unpack into one folder of its own"
 for f in bin/lumbrex.dll bin/lumbrex-automation.dll examples/vba/Lumbrex.bas examples/scripting/roundtrip.{vbs,js} \
-         lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h README.md \
+         lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h include/lumbrex_codes.h README.md \
          lib/cmake/Lumbrex/LumbrexConfig.cmake cmake/mingw-w64-x86_64.cmake examples/CMakeLists.txt \
          tools/{lumbrexctl.exe,lumbrex.dll,lumbrex-service.exe,lumbrex-demo-driver.exe,fenwyck_standin.sys,wine-run.sh}; do
   [ -f "$sdk/$f" ] || die "the zip lacks $f"
 done
 # Only the SDK: no test programs, stand-ins or build leftovers.
-extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex[a-z-]*\.dll|include/lumbrex\.h|README\.md|docs/.*|examples/.*|cmake/mingw-w64-x86_64\.cmake|tools/[a-z_-]+\.(exe|dll|sys|sh)|lib/(liblumbrex\.dll\.a|lumbrex\.(lib|def)|cmake/Lumbrex/[A-Za-z-]+\.cmake))$' || true)
+extra=$(cd "$sdk" && find . -type f | grep -vE '^\./(bin/lumbrex[a-z-]*\.dll|include/lumbrex(_codes)?\.h|README\.md|docs/.*|examples/.*|cmake/mingw-w64-x86_64\.cmake|tools/[a-z_-]+\.(exe|dll|sys|sh)|lib/(liblumbrex\.dll\.a|lumbrex\.(lib|def)|cmake/Lumbrex/[A-Za-z-]+\.cmake))$' || true)
 [ -z "$extra" ] || die "unexpected files in the zip: $extra"
 grep -q '^# lumbrex SDK' "$sdk/README.md" || die "the zip's README.md is not the SDK's own"
 for doc in "$sdk"/README.md "$sdk"/docs/*.md; do  # relative links must hold inside the zip

@@ -19,21 +19,20 @@ namespace {
 
 using namespace testsupport;
 
-const std::wstring kRoot = L"Software\\OSTREL Software\\Lumbrex", kB1 = kRoot + L"\\B1", kIn = kB1 + L"\\IN",
-                   kOut = kB1 + L"\\OUT", kDriver = L"SYSTEM\\CurrentControlSet\\Services\\korrin9",
-                   kPerms = L"Software\\OSTREL Software\\Quillane2\\COM7\\Permissions";
+const std::wstring kRoot = kRootKey, kB1 = BundleKey(L"B1"), kIn = SideKey(L"B1", LUMBREX_SIDE_IN),
+                   kOut = SideKey(L"B1", LUMBREX_SIDE_OUT), kDriver = kDriverKey, kPerms = PermissionsKey(L"COM7");
 constexpr DWORD k64 = 0x10000, k32 = 0x20000;  // RRF_SUBKEY_WOW6464KEY, RRF_SUBKEY_WOW6432KEY
 
 // A value as text: the string, "dword N", or "-" when it or its key is missing.
-std::wstring Stored(const std::wstring& key, const wchar_t* name, DWORD view = k64) {
+std::wstring Stored(const std::wstring& key, const std::wstring& name, DWORD view = k64) {
   wchar_t data[256] = {};
   DWORD type = 0, size = sizeof data - sizeof(wchar_t);
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND | view, &type, data, &size))
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND | view, &type, data, &size))
     return L"-";
   return type == REG_DWORD ? L"dword " + std::to_wstring(data[0] | DWORD(data[1]) << 16) : std::wstring(data);
 }
 
-struct Check { std::wstring key; const wchar_t* name; const wchar_t* want; DWORD view = k64; };
+struct Check { std::wstring key, name; const wchar_t* want; DWORD view = k64; };
 
 class Service : public ::testing::Test {
  protected:
@@ -41,7 +40,7 @@ class Service : public ::testing::Test {
     ASSERT_TRUE(service_.Ready()) << service_.Problem();
     ASSERT_TRUE(client_.Connect());
   }
-  ScopedTree vendor64_{L"Software\\OSTREL Software", kView64}, vendor32_{L"Software\\OSTREL Software", kView32},
+  ScopedTree vendor64_{kVendorKey, kView64}, vendor32_{kVendorKey, kView32},
       driver_{kDriver};
   ServiceProcess service_;
   PipeClient client_;
@@ -50,10 +49,10 @@ class Service : public ::testing::Test {
 // One story on one connection: each command after the ones above it.
 TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
   const struct { std::string command; const char* reply; std::vector<Check> after; } steps[] = {
-      {"ADD_BUNDLE 4,B1!", "OK!", {{kB1, L"InMain", L""}, {kB1, L"OutMain", L""}}},
+      {"ADD_BUNDLE 4,B1!", "OK!", {{kB1, kInMain, L""}, {kB1, kOutMain, L""}}},
       {"add_bundle 7,b1!", "ERROR!", {}},  // the registry matches names without regard to case
-      {"ADD_BUNDLE 4,Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", L"OutMain", L""}}},  // ANSI text
-      {"DEL_BUNDLE Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", L"OutMain", L"-"}, {kB1, L"OutMain", L""}}},
+      {"ADD_BUNDLE 4,Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", kOutMain, L""}}},  // ANSI text
+      {"DEL_BUNDLE Caf\xE9!", "OK!", {{kRoot + L"\\Caf\u00E9", kOutMain, L"-"}, {kB1, kOutMain, L""}}},
       {"GET_BUNDLE_STATE B1!", "OK!", {}},
       {"GET_BUNDLE_STATE B2!", "ERROR!", {}},
       // Over the service's length bound: refused, and the pipe stays.
@@ -61,21 +60,21 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
       {"ADD_PORT B1,In,COM3,Real!", "OK!", {{kIn, L"COM3", L"Real||1|1"}}},
       {"ADD_PORT B1,Out,COM7,Switcher!", "OK!", {{kOut, L"COM7", L"Switcher||1|1"}}},
       {"ADD_PORT B1,In,com3,Virtual!", "ERROR!", {{kIn, L"COM3", L"Real||1|1"}}},
-      {"ADD_PORT B2,In,COM1,Real!", "ERROR!", {{kRoot + L"\\B2", L"InMain", L"-"}}},
+      {"ADD_PORT B2,In,COM1,Real!", "ERROR!", {{kRoot + L"\\B2", kInMain, L"-"}}},
       {"GET_PORT_STATE B1,In,com3!", "OK!", {}},
       {"GET_PORT_STATE B1,Out,COM3!", "ERROR!", {}},
-      {"SET_MAIN B1,Out,COM3!", "ERROR!", {{kB1, L"OutMain", L""}}},
+      {"SET_MAIN B1,Out,COM3!", "ERROR!", {{kB1, kOutMain, L""}}},
       // Names as the registry matches them, beyond ASCII: deleting "p\xE9" deletes the main port "P\xC9".
       {"ADD_PORT B1,Out,P\xC9,Virtual!", "OK!", {{kOut, L"P\u00C9", L"Virtual||1|1"}}},
-      {"SET_MAIN B1,Out,P\xC9!", "OK!", {{kB1, L"OutMain", L"P\u00C9"}}},
-      {"DEL_PORT B1,Out,p\xE9!", "OK!", {{kOut, L"P\u00C9", L"-"}, {kB1, L"OutMain", L""}}},
-      {"SET_MAIN B1,In,COM3!", "OK!", {{kB1, L"InMain", L"COM3"}}},
+      {"SET_MAIN B1,Out,P\xC9!", "OK!", {{kB1, kOutMain, L"P\u00C9"}}},
+      {"DEL_PORT B1,Out,p\xE9!", "OK!", {{kOut, L"P\u00C9", L"-"}, {kB1, kOutMain, L""}}},
+      {"SET_MAIN B1,In,COM3!", "OK!", {{kB1, kInMain, L"COM3"}}},
       {"SET_RPORT_PARAMS B1,In,COM3,19200-E-7-1-X|1|0!", "OK!", {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}}},
       {"SET_RPORT_PARAMS B1,In,COM4,9600-N-8-0|1|1!", "ERROR!", {{kIn, L"COM4", L"-"}}},
       {"UPDATE_SETTINGS 1,0,1,0,1!", "OK!",
-       {{kRoot, L"AutoOpen", L"dword 1", k32}, {kRoot, L"IgnoreError", L"dword 0", k32},
-        {kRoot, L"Prints", L"dword 1", k32}, {kRoot, L"SendDataOnlyMainPort", L"dword 0", k32},
-        {kDriver, L"StrictBaudrate", L"dword 1"}, {kRoot, L"AutoOpen", L"-"}}},
+       {{kRoot, kAutoOpen, L"dword 1", k32}, {kRoot, kIgnoreError, L"dword 0", k32},
+        {kRoot, kPrints, L"dword 1", k32}, {kRoot, kSendToMain, L"dword 0", k32},
+        {kDriver, kStrictBaudrate, L"dword 1"}, {kRoot, kAutoOpen, L"-"}}},
       {"SET_SHARE_PERMISSION B1,Out,COM7,a@2b@1@3,-1!", "OK!", {{kPerms, L"a,b!@", L"dword 4294967295"}}},
       {"SET_SHARE_PERMISSION B1,In,COM7,x,3!", "ERROR!", {{kPerms, L"x", L"-"}}},
       // Malformed: refused, and nothing written.
@@ -87,10 +86,10 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
       {"SET_RPORT_PARAMS B1,In,COM3,9600-N-8-0|1!", "ERROR!", {}}, {"UPDATE_SETTINGS 1,0,0,0!", "ERROR!", {}},
       {"SET_SHARE_PERMISSION B1,In,COM3,a@4,3!", "ERROR!", {}}, {"SET_SHARE_PERMISSION B1,Out,COM7,b,8!", "ERROR!", {}},
       {"UPDATE_SETTINGS 256,0,0,0,0!", "ERROR!",
-       {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}, {kRoot, L"AutoOpen", L"dword 1", k32}, {kPerms, L"b", L"-"},
-        {kRoot + L"\\B2", L"InMain", L"-"}, {kRoot + L"\\B", L"InMain", L"-"}}},
-      {"DEL_PORT B1,In,COM3!", "OK!", {{kIn, L"COM3", L"-"}, {kB1, L"InMain", L""}}},  // no main port left behind
-      {"DEL_BUNDLE B1!", "OK!", {{kB1, L"OutMain", L"-"}}},
+       {{kIn, L"COM3", L"Real|19200,E,7,1,X|1|0"}, {kRoot, kAutoOpen, L"dword 1", k32}, {kPerms, L"b", L"-"},
+        {kRoot + L"\\B2", kInMain, L"-"}, {kRoot + L"\\B", kInMain, L"-"}}},
+      {"DEL_PORT B1,In,COM3!", "OK!", {{kIn, L"COM3", L"-"}, {kB1, kInMain, L""}}},  // no main port left behind
+      {"DEL_BUNDLE B1!", "OK!", {{kB1, kOutMain, L"-"}}},
       {"DEL_BUNDLE B1!", "ERROR!", {}},
   };
   for (const auto& step : steps) {
@@ -102,15 +101,16 @@ TEST_F(Service, EachCommandRepliesAndLeavesTheRegistryLayoutTheReadersExpect) {
 
 // A side's main port is empty or one of that side's ports, asked of the registry.
 bool MainIsAPortOfItsSide(const std::wstring& bundle, bool in) {
-  const std::wstring main = Stored(bundle, in ? L"InMain" : L"OutMain");
-  return main.empty() || main == L"-" || Stored(bundle + (in ? L"\\IN" : L"\\OUT"), main.c_str()) != L"-";
+  const int side = in ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT;
+  const std::wstring main = Stored(bundle, lumbrex::MainPortValueName(side));
+  return main.empty() || main == L"-" || Stored(bundle + L"\\" + lumbrex::SideKeyName(side), main) != L"-";
 }
 
 // Commands as the pipe server hands them to the store, as UTF-16 text, so that
 // names no ANSI code page holds reach it too: after every command no main port
 // names a port its side lacks, whatever the letter case it was named in.
 TEST(ConfigStoreNames, NoMainPortOutlivesItsPort) {
-  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  ScopedTree vendor(kVendorKey, kView64);
   lumbrex::service::ConfigStore store;
   struct Step { const wchar_t* command; bool ok; };
   const struct { std::vector<Step> steps; const wchar_t* inMain; } rows[] = {
@@ -140,8 +140,8 @@ TEST(ConfigStoreNames, NoMainPortOutlivesItsPort) {
       EXPECT_TRUE(MainIsAPortOfItsSide(kRoot + L"\\N", true) && MainIsAPortOfItsSide(kRoot + L"\\N", false))
           << step.command;
     }
-    EXPECT_EQ(Stored(kRoot + L"\\N", L"InMain"), row.inMain);
-    EXPECT_EQ(Stored(kRoot + L"\\N", L"OutMain"), L"");
+    EXPECT_EQ(Stored(kRoot + L"\\N", kInMain), row.inMain);
+    EXPECT_EQ(Stored(kRoot + L"\\N", kOutMain), L"");
   }
 }
 
@@ -247,7 +247,7 @@ TEST(PipeServerObject, AdmitsABurstOf64AndDropsOnlyAClientStuckInACommand) {
 // ERROR_PIPE_BUSY and WaitNamedPipe waits, while the admitted clients are
 // served; one leaving lets the waiting one in, and the cap holds again.
 TEST(PipeServerObject, RefusesClientsPastItsCapAndAdmitsOneWhenAnotherLeaves) {
-  ScopedTree vendor(L"Software\\OSTREL Software", kView64);
+  ScopedTree vendor(kVendorKey, kView64);
   lumbrex::service::Logger log;  // no output
   lumbrex::service::ConfigStore store;
   lumbrex::service::ServerOptions options;

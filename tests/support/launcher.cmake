@@ -4,4 +4,5 @@
 # benchmark is built without the tests as well.
 include_guard(GLOBAL)
 add_library(lumbrex_service_launcher STATIC ${CMAKE_CURRENT_LIST_DIR}/launcher.cpp)
-target_include_directories(lumbrex_service_launcher PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/src)
+target_include_directories(lumbrex_service_launcher PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/src
+                           ${CMAKE_SOURCE_DIR}/include)

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "api/module_path.h"
+
 namespace lumbrex::service {
 namespace {
 
@@ -15,9 +17,7 @@ UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& a
     SetInformationJobObject(created.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return created;
   }();
-  wchar_t self[MAX_PATH];
-  std::wstring command(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-  command = L"\"" + command.substr(0, command.find_last_of(L"\\/") + 1) + name + L"\"";
+  std::wstring command = L"\"" + lumbrex::ModuleFolder(nullptr) + name + L"\"";
   for (const auto& arg : args) command += L" \"" + arg + L"\"";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   UniqueHandle in(CreateFileW(L"NUL", GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr));

@@ -1,4 +1,4 @@
-// A raw client of \\.\pipe\TessaryControl2, opened as the library opens it
+// A raw client of the service's pipe (kLocalPipePath), opened as the library opens it
 // (read/write, exclusive, byte read mode), for bytes the library never sends.
 #pragma once
 #include <string>

@@ -7,16 +7,35 @@
 #include <string>
 #include <vector>
 
+#include "common/names.h"
+
 namespace testsupport {
 
 constexpr REGSAM kView64 = KEY_WOW64_64KEY, kView32 = KEY_WOW64_32KEY;  // the registry views
 
-// The keys the library reads.
-inline const std::wstring kVendorKey = L"Software\\OSTREL Software";
-inline const std::wstring kRootKey = kVendorKey + L"\\Lumbrex";           // bundles, the four root options
-inline const std::wstring kSharedPortsKey = kVendorKey + L"\\Quillane2";  // <port>\Permissions
-inline const std::wstring kDriverKey = L"SYSTEM\\CurrentControlSet\\Services\\korrin9";  // "StrictBaudrate"
-inline const std::wstring kSerialMapKey = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
+// The keys the library reads, by the names of common/names.h.
+inline const std::wstring kVendorKey = lumbrex::kVendorKeyPath;
+inline const std::wstring kRootKey = lumbrex::kConfigRootKeyPath;           // bundles, the four root options
+inline const std::wstring kSharedPortsKey = lumbrex::kSharedPortsKeyPath;  // <port>\<permissions key>
+inline const std::wstring kDriverKey = lumbrex::kDriverServiceKeyPath;     // the driver's option
+inline const std::wstring kSerialMapKey = lumbrex::kSerialMapKeyPath;
+// A bundle's key, one of its side keys (side 0 input, any other output) and a
+// port's share permissions key.
+inline std::wstring BundleKey(const std::wstring& bundle) { return kRootKey + L"\\" + bundle; }
+inline std::wstring SideKey(const std::wstring& bundle, int side) {
+  return BundleKey(bundle) + L"\\" + lumbrex::SideKeyName(side);
+}
+inline std::wstring PermissionsKey(const std::wstring& port) {
+  return kSharedPortsKey + L"\\" + port + L"\\" + lumbrex::kPermissionsKeyName;
+}
+// The value names the library reads: the main ports, the options.
+inline const std::wstring kInMain = lumbrex::MainPortValueName(LUMBREX_SIDE_IN);
+inline const std::wstring kOutMain = lumbrex::MainPortValueName(LUMBREX_SIDE_OUT);
+inline const std::wstring kAutoOpen = lumbrex::kOptionValueNames[LUMBREX_OPTION_AUTO_OPEN];
+inline const std::wstring kIgnoreError = lumbrex::kOptionValueNames[LUMBREX_OPTION_IGNORE_ERROR];
+inline const std::wstring kPrints = lumbrex::kOptionValueNames[LUMBREX_OPTION_PRINTS];
+inline const std::wstring kSendToMain = lumbrex::kOptionValueNames[LUMBREX_OPTION_SEND_DATA_ONLY_MAIN_PORT];
+inline const std::wstring kStrictBaudrate = lumbrex::kOptionValueNames[LUMBREX_OPTION_STRICT_BAUDRATE];
 
 // One line of a configuration: a value with its type and exact data bytes, a
 // key alone (kKeyOnly) or a key removed with its subtree (kRemoved).

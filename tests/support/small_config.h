@@ -14,16 +14,15 @@ namespace testsupport {
 constexpr const wchar_t* kPipePath = lumbrex::kLocalPipePath;
 // Its items, with `extra` after them.
 inline std::vector<testsupport::RegItem> SmallConfigItems(const std::vector<testsupport::RegItem>& extra = {}) {
-  const std::wstring b1 = kRootKey + L"\\B1", perms = kSharedPortsKey + L"\\COM2\\Permissions";
+  const std::wstring b1 = BundleKey(L"B1"), in = SideKey(L"B1", LUMBREX_SIDE_IN), perms = PermissionsKey(L"COM2");
   std::vector<RegItem> items = {
-      Sz(b1, L"InMain", L"COM1"), Sz(b1, L"OutMain", L"COM3"), Sz(b1 + L"\\IN", L"COM1", L"r|9600,n,8,0|1|0"),
-      Sz(b1 + L"\\IN", L"COM2", L"sh|19200,E,7,1,X|0|1"), Sz(b1 + L"\\OUT", L"COM3", L"v"),
-      KeyOnly(kRootKey + L"\\B2\\IN"), Dw(kDriverKey, L"StrictBaudrate", 1), Dw(perms, L"app.exe", 3),
+      Sz(b1, kInMain, L"COM1"), Sz(b1, kOutMain, L"COM3"), Sz(in, L"COM1", L"r|9600,n,8,0|1|0"),
+      Sz(in, L"COM2", L"sh|19200,E,7,1,X|0|1"), Sz(SideKey(L"B1", LUMBREX_SIDE_OUT), L"COM3", L"v"),
+      KeyOnly(SideKey(L"B2", LUMBREX_SIDE_IN)), Dw(kDriverKey, kStrictBaudrate, 1), Dw(perms, L"app.exe", 3),
       Dw(perms, L"other.exe", 0)};
   // The four root options are read in the 32-bit view; both views hold them.
   for (REGSAM view : {kView64, kView32})
-    for (auto [name, value] :
-         {std::pair{L"SendDataOnlyMainPort", 1}, {L"IgnoreError", 0}, {L"AutoOpen", 1}, {L"Prints", 1}})
+    for (const auto& [name, value] : {std::pair{kSendToMain, 1}, {kIgnoreError, 0}, {kAutoOpen, 1}, {kPrints, 1}})
       items.push_back(Dw(kRootKey, name, value, view));
   items.insert(items.end(), extra.begin(), extra.end());
   return items;

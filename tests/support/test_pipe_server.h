@@ -1,4 +1,4 @@
-// An in-process fake of the bundling service on \\.\pipe\TessaryControl2: it records each command as received
+// An in-process fake of the bundling service on its pipe (kLocalPipePath): it records each command as received
 // (the bytes up to and including its "!") and answers it with the next queued reply, else by the rule ("OK!"
 // unless set). Four pipe instances serve one client after another, so a client that reconnects at once finds
 // one listening; the destructor closes them, so a client blocked in its read sees the read fail.
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "api/raii.h"
+#include "common/names.h"
 
 namespace testsupport {
 
@@ -23,7 +24,7 @@ class TestPipeServer {
   struct Reply { std::string bytes; bool close = false; DWORD delayMs = 0; HANDLE until = nullptr; };
   static Reply Send(std::string bytes, DWORD delayMs = 0) { return {std::move(bytes), false, delayMs}; }
   static Reply Close(DWORD delayMs = 0) { return {"", true, delayMs}; }
-  static constexpr const wchar_t* kDefaultPipePath = L"\\\\.\\pipe\\TessaryControl2";
+  static constexpr const wchar_t* kDefaultPipePath = lumbrex::kLocalPipePath;
 
   // lead > 0: every client finds that many "OK!" waiting ahead of its commands, and only their count is kept,
   // so a leak loop measures the library alone.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "api/raii.h"
+#include "api/variant_values.h"
 
 namespace testsupport {
 
@@ -28,7 +29,7 @@ inline VARIANT OfType(VARTYPE vt, int64_t payload = 0) {  // any type code, a ra
   v.llVal = payload;
   return v;
 }
-inline VARIANT I4(int32_t value) { return OfType(VT_I4, value); }
+using lumbrex::I4;
 inline VARIANT I8(int64_t value) { return OfType(VT_I8, value); }
 inline VARIANT ByRef(VARTYPE vt, void* target) { return OfType(VT_BYREF | vt, reinterpret_cast<intptr_t>(target)); }
 inline VARIANT Bstr(const std::wstring& text) {  // the whole text, NULs included

@@ -25,8 +25,7 @@ bool LooksLikeJson(const std::string& output) {
 }
 
 TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
-  ScopedTree vendor64(L"Software\\OSTREL Software", kView64), vendor32(L"Software\\OSTREL Software", kView32),
-      driverKey(L"SYSTEM\\CurrentControlSet\\Services\\korrin9");
+  ScopedTree vendor64(kVendorKey, kView64), vendor32(kVendorKey, kView32), driverKey(kDriverKey);
   const ProgramRun alone = RunProgram(L"lumbrexctl.exe", {L"bundle", L"add", L"T1"});
   EXPECT_EQ(alone.exitCode, 1u);
   EXPECT_NE(alone.output.find("ConnectToLocalService failed"), std::string::npos) << alone.output;
@@ -35,7 +34,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
   // A stand-in driver left loaded in the prefix hides its query device meanwhile:
   // the shared port's rows read "driver not available".
   const testsupport::HiddenQueryLink hidden;
-  const std::wstring perms = kSharedPortsKey + L"\\COM9\\Permissions", out = kRootKey + L"\\T1\\OUT";
+  const std::wstring perms = PermissionsKey(L"COM9"), out = SideKey(L"T1", LUMBREX_SIDE_OUT);
   const std::wstring lukasz = L"\u0141ukasz.exe", cyrillic = L"\u0421\u0432\u044f\u0437\u044c.exe";
   // `written`: what another program stores in the registry before the run; `never`: must not be in the output.
   const struct {
@@ -87,11 +86,11 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"show", L"--json"}, 0, "\"a\\udc00\": 2"},
       // A port name the library refuses (13, as for the query before it): its permissions are not "none".
       {{L"show"}, 0, "share permissions: not readable through the library, which refuses the port name (code 13",
-       {Sz(out, L"COM-7", L"Shared|9600,n,8,1|1|1"), Dw(kSharedPortsKey + L"\\COM-7\\Permissions", L"x.exe", 5)}},
+       {Sz(out, L"COM-7", L"Shared|9600,n,8,1|1|1"), Dw(PermissionsKey(L"COM-7"), L"x.exe", 5)}},
       // A parity letter the library does not know is not shown as N.
       {{L"port", L"list", L"T1", L"out"}, 0, "COM-7  shared  9600,N,8,1"},
       {{L"port", L"list", L"T1", L"in"}, 0, "COM5  real  9600,?,8,1 (the stored parity letter is none of",
-       {Sz(kRootKey + L"\\T1\\IN", L"COM5", L"R|9600,q,8,1|1|1")}},
+       {Sz(SideKey(L"T1", LUMBREX_SIDE_IN), L"COM5", L"R|9600,q,8,1|1|1")}},
       {{L"port", L"list", L"T1", L"in", L"--json"}, 0, "\"parameters\": \"9600,?,8,1\""},
       // Every word the tool echoes has its control characters escaped.
       {{L"--remote", L"evil\x1b[31m\nlumbrexctl: fake line", L"bundle", L"add", L"X"}, 1,
@@ -119,8 +118,8 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
 // A fake service that fails as a real one can: the message names the call and what happened, and a service
 // that takes a command and never answers holds the tool only until --timeout.
 TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
-  RegistryFixture registry({Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"a.exe", 7),
-                            Dw(kSharedPortsKey + L"\\COM9\\Permissions", L"b.exe", 7)});
+  RegistryFixture registry({Dw(PermissionsKey(L"COM9"), L"a.exe", 7),
+                            Dw(PermissionsKey(L"COM9"), L"b.exe", 7)});
   ASSERT_EQ(registry.status(), ERROR_SUCCESS);
   TestPipeServer server;
   using Reply = TestPipeServer::Reply;

@@ -19,14 +19,17 @@ const OptionInfo kOptions[kOptionCount] = {
      L"OptionGetBaudrateEmulation"},
 };
 
+const PortTypeName kPortTypeNames[4] = {
+    {LUMBREX_PORT_REAL, L"real"},
+    {LUMBREX_PORT_VIRTUAL, L"virtual"},
+    {LUMBREX_PORT_SHARED, L"shared"},
+    {LUMBREX_PORT_SWITCHER, L"switcher"},
+};
+
 const wchar_t* TypeName(int type) {
-  switch (type) {
-    case kRealPort: return L"real";
-    case kVirtualPort: return L"virtual";
-    case kSharedPort: return L"shared";
-    case kSwitcherPort: return L"switcher";
-    default: return L"unknown";
-  }
+  for (const PortTypeName& name : kPortTypeNames)
+    if (name.type == type) return name.word;
+  return L"unknown";
 }
 
 CallOutcome ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps) {
@@ -116,7 +119,7 @@ PortInfo ReadPort(const std::wstring& bundleName, int side, const std::wstring& 
   } else {
     info.permsCode = perms.code;
   }
-  if (info.type == kSharedPort) ReadSharing(bundle, side, port, &info);
+  if (info.type == LUMBREX_PORT_SHARED) ReadSharing(bundle, side, port, &info);
   return info;
 }
 

@@ -20,12 +20,16 @@ struct OptionInfo {
   const wchar_t* setterName;
   const wchar_t* getterName;
 };
-constexpr int kOptionCount = 5;
+// In the order of LumbrexOption.
+constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
 extern const OptionInfo kOptions[kOptionCount];
 
-// Port type codes of BundleAddPort and BundleGetPortType.
-constexpr int kRealPort = LUMBREX_PORT_REAL, kVirtualPort = LUMBREX_PORT_VIRTUAL, kSharedPort = LUMBREX_PORT_SHARED,
-              kSwitcherPort = LUMBREX_PORT_SWITCHER;
+// The tool's word of each port type code of BundleAddPort and BundleGetPortType.
+struct PortTypeName {
+  int type;
+  const wchar_t* word;
+};
+extern const PortTypeName kPortTypeNames[4];
 const wchar_t* TypeName(int type);  // "real", ...; "unknown" for another code
 
 // One application holding a shared port open, as the driver reports it.

@@ -32,7 +32,7 @@ Json PortJson(const PortInfo& port) {
   else out["parameters"] = port.parameters.empty() ? Json(nullptr) : Json(Wtf8(port.parameters));
   if (port.parameters.empty() && port.dynamicCode != 0) out["parametersError"] = Error(port.dynamicCode);
   out["permissions"] = port.permsRead ? Json(port.perms) : Json(nullptr);
-  if (port.type != kSharedPort) return out;
+  if (port.type != LUMBREX_PORT_SHARED) return out;
   // Keyed by the exact name: registry value names differ, and so do their
   // WTF-8 forms, lone surrogates included.
   Json share = Json::object();

@@ -2,6 +2,8 @@
 #include "console.h"
 #include "show.h"
 
+#include "common/names.h"
+
 namespace lumbrexctl {
 
 std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
@@ -62,7 +64,7 @@ std::wstring PortLines(const PortInfo& port, const std::wstring& indent) {
   out += L"  perms ";
   out += port.permsRead ? Num(port.perms) : L"unreadable (code " + Num(port.permsCode) + L")";
   out += L"\n";
-  if (port.type == kSharedPort) {
+  if (port.type == LUMBREX_PORT_SHARED) {
     out += indent + L"  share permissions: " + SharePermissionsLine(port) + L"\n";
     out += indent + L"  open by: " + OpenByLine(port) + L"\n";
   }
@@ -108,8 +110,9 @@ std::wstring ShowText(const Configuration& config) {
   if (config.bundles.empty()) out += L": none";
   out += L"\n";
   for (const BundleInfo& bundle : config.bundles)
-    out += L"  " + Printable(bundle.name) + L"\n" + SideLines(bundle.sides[0], L"IN") +
-           SideLines(bundle.sides[1], L"OUT");
+    out += L"  " + Printable(bundle.name) + L"\n" +
+           SideLines(bundle.sides[LUMBREX_SIDE_IN], lumbrex::SideKeyName(LUMBREX_SIDE_IN)) +
+           SideLines(bundle.sides[LUMBREX_SIDE_OUT], lumbrex::SideKeyName(LUMBREX_SIDE_OUT));
   return out;
 }
 

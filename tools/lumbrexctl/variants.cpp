@@ -21,14 +21,6 @@ TextArg::TextArg(std::wstring_view text) {
   value_->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 
-VARIANT IntArg(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
-  return v;
-}
-
 std::optional<std::wstring> TextOf(const VARIANT& value) {
   if (value.vt != VT_BSTR) return std::nullopt;
   if (value.bstrVal == nullptr) return std::wstring();

@@ -29,8 +29,6 @@ class TextArg {
   UniqueVariant value_;
 };
 
-// A number argument (VT_I4): nothing to free.
-VARIANT IntArg(LONG value);
 
 // The text of a VT_BSTR result; nothing for any other type.
 std::optional<std::wstring> TextOf(const VARIANT& value);

@@ -4,12 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "api/module_path.h"
+#include "api/variant_values.h"
 #include "calls.h"
 #include "callers/loaded_library.h"
 #include "common/names.h"
 #include "console.h"
 #include "show.h"
 #include "variants.h"
+#include "words.h"
 
 namespace lumbrexctl {
 namespace {
@@ -88,7 +91,7 @@ int RunPortList(const PortAddress& where, bool json) {
     return Failed(L"GetPortsNamesByBundleAndSide",
                   L"error " + Num(side.portsCode) + L": " + SystemMessage(side.portsCode) +
                       (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L""));
-  const wchar_t* sideWord = where.side == LUMBREX_SIDE_IN ? L"in" : L"out";
+  const wchar_t* sideWord = SideName(where.side);
   if (json) OutUtf8(PortListJson(where.bundle, sideWord, side));
   else Out(PortListText(side));
   return kDone;
@@ -136,7 +139,7 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
 int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type) {
   const TextArg bundle(where.bundle), port(where.port);
   return Change(connection, L"BundleAddPort",
-                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), IntArg(type)); });
+                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), lumbrex::I4(type)); });
 }
 
 int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& s) {
@@ -151,7 +154,7 @@ int RunPortPerms(const Connection& connection, const PortAddress& where, LONG ma
   const TextArg bundle(where.bundle), port(where.port);
   // The export clears its mask VARIANT: it gets a copy (a number, nothing to free).
   return Change(connection, L"BundlePortSetPermissions",
-                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), IntArg(mask)); });
+                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), lumbrex::I4(mask)); });
 }
 
 int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on) {
@@ -161,7 +164,7 @@ int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on
 int RunShareSet(const Connection& connection, const PortAddress& where, const std::wstring& app, LONG value) {
   const TextArg bundle(where.bundle), port(where.port), application(app);
   return Change(connection, L"SharedPortSetPermissionsForApp", [&] {
-    return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), IntArg(value));
+    return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), lumbrex::I4(value));
   });
 }
 

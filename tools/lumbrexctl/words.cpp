@@ -1,6 +1,7 @@
 #include "words.h"
 
 #include "common/text.h"
+#include "params/parameter_text.h"
 
 namespace lumbrexctl {
 namespace {
@@ -15,42 +16,52 @@ int IndexOf(std::wstring_view word, const wchar_t* const (&names)[N]) {
   return -1;
 }
 
+// The code in [first, last] whose letter of the parameter text `word` is, in
+// either case; -1 for any other word.
+template <size_t N>
+int LetterCode(std::wstring_view word, const lumbrex::Char16 (&letters)[N], int first, int last) {
+  if (word.size() != 1) return -1;
+  for (int code = first; code <= last; ++code)
+    if (lumbrex::AsciiUpper(word[0]) == letters[code]) return code;
+  return -1;
+}
+
 }  // namespace
 
+// The tool's side words, by side code.
+const wchar_t* const kSides[] = {L"in", L"out"};
+static_assert(LUMBREX_SIDE_IN == 0 && LUMBREX_SIDE_OUT == 1, "kSides is indexed by the side code");
+
 bool ParseSide(std::wstring_view word, int* side) {
-  static const wchar_t* const kSides[] = {L"in", L"out"};
-  static const int kCodes[] = {LUMBREX_SIDE_IN, LUMBREX_SIDE_OUT};
   const int at = IndexOf(word, kSides);
   if (at < 0) return false;
-  *side = kCodes[at];
+  *side = at;
   return true;
 }
 
+const wchar_t* SideName(int side) { return kSides[side == LUMBREX_SIDE_IN ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT]; }
+
 bool ParsePortType(std::wstring_view word, LONG* type) {
-  static const wchar_t* const kTypes[] = {L"real", L"virtual", L"shared", L"switcher"};
-  static const LONG kCodes[] = {kRealPort, kVirtualPort, kSharedPort, kSwitcherPort};
-  const int at = IndexOf(word, kTypes);
-  if (at < 0) return false;
-  *type = kCodes[at];
-  return true;
+  for (const PortTypeName& name : kPortTypeNames) {
+    if (EqualsIgnoringAsciiCase(word, name.word)) {
+      *type = name.type;
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ParseParity(std::wstring_view word, int* parity) {
-  static const wchar_t* const kLetters[] = {L"N", L"O", L"E", L"M", L"S"};
-  static const int kCodes[] = {LUMBREX_PARITY_NONE, LUMBREX_PARITY_ODD, LUMBREX_PARITY_EVEN, LUMBREX_PARITY_MARK,
-                               LUMBREX_PARITY_SPACE};
-  const int at = IndexOf(word, kLetters);
-  if (at < 0) return false;
-  *parity = kCodes[at];
+  const int code = LetterCode(word, lumbrex::kParityLetters, LUMBREX_PARITY_NONE, LUMBREX_PARITY_SPACE);
+  if (code < 0) return false;
+  *parity = code;
   return true;
 }
 
 bool ParseFlow(std::wstring_view word, int* flow) {
-  static const wchar_t* const kLetters[] = {L"X", L"P"};
-  static const int kCodes[] = {LUMBREX_FLOW_XONXOFF, LUMBREX_FLOW_HARDWARE};
-  const int at = IndexOf(word, kLetters);
-  if (at < 0) return false;
-  *flow = kCodes[at];
+  const int code = LetterCode(word, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF, LUMBREX_FLOW_HARDWARE);
+  if (code < 0) return false;
+  *flow = code;
   return true;
 }
 
