@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "api/variant_values.h"
 #include "callers/number_rules.h"
 #include "console.h"
 #include "show.h"
@@ -123,7 +124,7 @@ CallOutcome Send(const config::Step& step) {
     case Action::kAddPort: {
       LONG type = 0;
       ParsePortType(Wide(step.type), &type);
-      return Call(name, [&] { return BundleAddPort(bundle.get(), side, port.get(), IntArg(type)); });
+      return Call(name, [&] { return BundleAddPort(bundle.get(), side, port.get(), lumbrex::I4(type)); });
     }
     case Action::kDeletePort: return Call(name, [&] { return BundleDeletePort(bundle.get(), side, port.get()); });
     case Action::kFixParameters: {
@@ -140,13 +141,13 @@ CallOutcome Send(const config::Step& step) {
       return Call(name, [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); });
     case Action::kPermissions:
       return Call(name, [&] {
-        return BundlePortSetPermissions(bundle.get(), side, port.get(), IntArg(static_cast<LONG>(step.value)));
+        return BundlePortSetPermissions(bundle.get(), side, port.get(), lumbrex::I4(static_cast<LONG>(step.value)));
       });
     case Action::kMain: return Call(name, [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); });
     case Action::kShare:
       return Call(name, [&] {
         return SharedPortSetPermissionsForApp(bundle.get(), side, port.get(), app.get(),
-                                              IntArg(static_cast<LONG>(step.value)));
+                                              lumbrex::I4(static_cast<LONG>(step.value)));
       });
     case Action::kShareDefault:
       return Call(name, [&] { return SharedSetDefaultPermissions(bundle.get(), side, port.get(), app.get()); });
@@ -166,7 +167,7 @@ std::wstring ExplainRefusal(const config::Step& step, const config::Model& after
   if (bundle == nullptr) return L"no such bundle";
   if (step.action == Action::kDeleteBundle) return L"";
   const config::Port* port = named(bundle->sides[step.side].ports, step.port);
-  const std::wstring side = step.side == 0 ? L"in" : L"out";
+  const std::wstring side = step.side == LUMBREX_SIDE_IN ? L"in" : L"out";
   if (step.action == Action::kAddPort)
     return port == nullptr ? L"" : L"the port exists already on that side, as a " + Wide(port->type) + L" port";
   if (port == nullptr) return L"the port is not on the " + side + L" side of that bundle";

@@ -13,10 +13,12 @@
 #include <string_view>
 #include <vector>
 
+#include "lumbrex_codes.h"
+
 namespace lumbrexctl::config {
 
 constexpr int kFormatVersion = 1;
-constexpr int kOptionCount = 5;
+constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
 // The options by the tool's words, in the order `show` lists them.
 extern const char* const kOptionNames[kOptionCount];
 extern const char* const kPortTypes[4];  // "real", "virtual", "shared", "switcher"

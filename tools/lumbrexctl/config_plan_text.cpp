@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "config_plan.h"
+#include "lumbrex_codes.h"
 
 namespace lumbrexctl::config {
 namespace {
@@ -20,7 +21,7 @@ std::string ParameterText(const Parameters& p) {
 
 std::string What(const Step& step) {
   const std::string port =
-      "port " + step.bundle + " " + (step.side == 0 ? "in " : "out ") + step.port;
+      "port " + step.bundle + " " + (step.side == LUMBREX_SIDE_IN ? "in " : "out ") + step.port;
   switch (step.action) {
     case Action::kOption: return std::string("option ") + kOptionNames[step.option] + (step.on ? " on" : " off");
     case Action::kAddBundle:
