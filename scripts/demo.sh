@@ -49,7 +49,8 @@ service_pid=$!
 for _ in $(seq 150); do
   # "state" of a bundle no one has: exit 1 either way, but only a missing
   # service says ConnectToLocalService failed.
-  if ! build/wine-run.sh "$bin/lumbrexctl.exe" bundle state _ 2>&1 | grep -q ConnectToLocalService; then break; fi
+  said=$(build/wine-run.sh "$bin/lumbrexctl.exe" bundle state _ 2>&1 || true)
+  if ! grep -q ConnectToLocalService <<<"$said"; then break; fi
   sleep 0.1
 done
 

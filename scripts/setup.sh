@@ -35,7 +35,8 @@ say() { echo "setup: $*"; }
 
 missing=()
 for entry in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$entry" 2>/dev/null | grep -q "install ok installed" || missing+=("$entry")
+  status=$(dpkg-query -W -f='${Status}' "$entry" 2>/dev/null || true)
+  [[ $status == *"install ok installed"* ]] || missing+=("$entry")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""

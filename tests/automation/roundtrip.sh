@@ -31,7 +31,10 @@ trap finish EXIT
 
 regsvr /n /i:user || die "regsvr32 /n /i:user failed"
 [ "$(our_keys HKCU | wc -l)" -eq 3 ] || die "per-user registration lacks keys: $(our_keys HKCU)"
-"$wine_run" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel | grep -q Both ||
+# Read whole before grep: with pipefail, grep -q leaving early would fail the
+# pipe whenever reg is still writing.
+model=$("$wine_run" reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel)
+grep -q Both <<<"$model" ||
   die "ThreadingModel is not Both"
 [ "$(our_keys HKLM | wc -l)" -eq 3 ] || die "no copy where Wine's COM looks: $(our_keys HKLM)"
 

@@ -24,6 +24,6 @@ system="kernel32.dll advapi32.dll oleaut32.dll ole32.dll mpr.dll shlwapi.dll msv
 for lib in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump" | sort -u); do
   grep -qwF -- "$lib" <<<"$system" || complain "imports a DLL that is not part of Windows: $lib"
 done
-strings -el "$2" | grep -qx Lumbrex || complain "no version resource naming the product Lumbrex"
+grep -qx Lumbrex <<<"$(strings -el "$2")" || complain "no version resource naming the product Lumbrex"
 [ $fail -eq 0 ] && echo "OK: $(wc -w <<<"$exports") exports, imports only Windows DLLs" || echo REJECTED
 exit $fail

@@ -64,7 +64,7 @@ msiexec /i "$old" || die "installing 0.9.0 failed ($?)"
 [ -f "$program_files/docs/only-in-0.9.0.md" ] || die "0.9.0 did not install its own file"
 msiexec /i "$new" || die "the upgrade failed ($?)"
 [ "$(uninstall_entries | wc -l)" -eq 1 ] || die "not one Uninstall entry after the upgrade: $(uninstall_entries)"
-uninstall_entries | grep -q "Lumbrex $version" || die "the Uninstall entry is not $version's: $(uninstall_entries)"
+grep -q "Lumbrex $version" <<<"$(uninstall_entries)" || die "the Uninstall entry is not $version's: $(uninstall_entries)"
 [ ! -e "$program_files/docs/only-in-0.9.0.md" ] || die "the upgrade left a file of 0.9.0"
 for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h include/lumbrex_codes.h \
          lib/lumbrex.lib lib/liblumbrex.dll.a lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake \
@@ -96,7 +96,7 @@ grep -qxF "ROUNDTRIP OK $version, lumbrex.dll $version (C:\Program Files\Lumbrex
 kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; service_pid=
 
 step "lumbrexctl from the system PATH, through cmd in a folder without it"
-system_path | grep -qF 'C:\Program Files\Lumbrex\bin' || die "bin\\ is not on the system PATH: $(system_path)"
+grep -qF 'C:\Program Files\Lumbrex\bin' <<<"$(system_path)" || die "bin\\ is not on the system PATH: $(system_path)"
 out=$(cd "$work" && "$wine" cmd /c 'cd /d C:\ && lumbrexctl --version' 2>&1 | tr -d '\r')
 grep -q "^lumbrexctl $version" <<<"$out" || die "cmd /c lumbrexctl --version: $out"
 
@@ -105,9 +105,9 @@ if msiexec /i "$old"; then die "0.9.0 installed over $version"; fi
 # Wine's msiexec logs no launch condition's text: the log shows why it
 # failed, the package holds what Windows shows.
 grep -q "WIX_DOWNGRADE_DETECTED = {" "$work/msi.log" || die "the refusal was not for the newer version installed"
-msiinfo export "$work/old.msi" LaunchCondition | grep -q "A newer version of Lumbrex is already installed" ||
+grep -q "A newer version of Lumbrex is already installed" <<<"$(msiinfo export "$work/old.msi" LaunchCondition)" ||
   die "the package does not say why it refuses"
-uninstall_entries | grep -q "Lumbrex $version" || die "the refused downgrade touched $version"
+grep -q "Lumbrex $version" <<<"$(uninstall_entries)" || die "the refused downgrade touched $version"
 
 step "repair restores a deleted file"
 rm "$program_files/bin/lumbrexctl.exe"
@@ -120,7 +120,7 @@ step "the Stand-ins feature: a service that starts on demand"
 msiexec /i "$new" ADDLOCAL=Standins || die "adding Stand-ins failed ($?)"
 # Wine's sc has no qc: the service's key says how it starts (3: on demand).
 service_key='HKLM\System\CurrentControlSet\Services\LumbrexService'
-"$wine" reg query "$service_key" /v Start 2>/dev/null | tr -d '\r' | grep -q "REG_DWORD\s*0x3$" ||
+grep -q "REG_DWORD\s*0x3$" <<<"$("$wine" reg query "$service_key" /v Start 2>/dev/null | tr -d '\r')" ||
   die "LumbrexService is not a service that starts on demand"
 "$wine" sc start LumbrexService >/dev/null 2>&1 || die "LumbrexService does not start ($?)"
 out=$(cd "$work" && "$wine" cmd /c 'cd /d C:\ && lumbrexctl bundle state MsiPlanted' 2>&1 | tr -d '\r') || true
