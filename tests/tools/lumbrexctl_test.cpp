@@ -49,6 +49,8 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
       {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
+      {{L"option", L"get", L"print"}, 1, "print: not set ("},  // never stored yet, said as show says it
+      {{L"option", L"get", L"print", L"--json"}, 1, "\"on\": null"},
       {{L"option", L"set", L"print", L"on"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 0, "T1: present"},
       {{L"show"}, 0, "print: on"},

@@ -84,8 +84,8 @@ std::string BundleListJson(const std::vector<std::wstring>& names) {
   return JsonText(Json{{"bundles", bundles}});
 }
 
-std::string OptionJson(const OptionInfo& option, bool on) {
-  return JsonText(Json{{"name", Wtf8(option.name)}, {"on", on}});
+std::string OptionJson(const OptionInfo& option, std::optional<bool> on) {
+  return JsonText(Json{{"name", Wtf8(option.name)}, {"on", on ? Json(*on) : Json(nullptr)}});
 }
 
 std::string ShowJson(const Configuration& config) {

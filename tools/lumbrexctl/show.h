@@ -2,6 +2,7 @@
 // (text_output.cpp) or as one JSON object (json_output.cpp). Both say the same
 // about every part that could not be read.
 #pragma once
+#include <optional>
 #include <string>
 
 #include "config_model.h"
@@ -18,7 +19,8 @@ std::string PortListJson(const std::wstring& bundle, const wchar_t* sideWord, co
 // `bundle list --json`: {"bundles": [names]}.
 std::string BundleListJson(const std::vector<std::wstring>& names);
 // `option get NAME --json`: {"name", "on"}.
-std::string OptionJson(const OptionInfo& option, bool on);
+// {"name", "on"}; "on" is null for an option the service has not stored.
+std::string OptionJson(const OptionInfo& option, std::optional<bool> on);
 
 // "code 2: File not found."
 std::wstring CodeText(unsigned int code);

@@ -100,6 +100,13 @@ int RunPortList(const PortAddress& where, bool json) {
 int RunOptionGet(const OptionInfo& option, bool json) {
   unsigned int value = 0;
   const CallOutcome outcome = Call(option.getterName, [&] { return option.get(&value); });
+  // Never stored (the service writes all five with its first UPDATE_SETTINGS):
+  // said as show says it, still exit 1.
+  if (outcome.result != 1 && outcome.StoredCode() && outcome.code == ERROR_FILE_NOT_FOUND) {
+    if (json) OutUtf8(OptionJson(option, std::nullopt));
+    else Out(std::wstring(option.name) + L": not set (" + CodeText(outcome.code) + L")\n");
+    return kRefused;
+  }
   if (outcome.result != 1) return ReadFailed(option.getterName, outcome);
   if (json) OutUtf8(OptionJson(option, value != 0));
   else Out(std::wstring(option.name) + L": " + (value != 0 ? L"on" : L"off") + L"\n");
