@@ -46,7 +46,12 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
   } runs[] = {
       {{L"bundle", L"add", L"T1"}, 0, ""},
       {{L"bundle", L"add", L"T1"}, 1, "AddBundle failed: refused by the service"},
+      // The service's no carries no reason: the configuration read after it does.
+      {{L"bundle", L"add", L"t1"}, 1, "the bundle exists already"},
+      {{L"bundle", L"delete", L"T9"}, 1, "DeleteBundle failed: refused by the service (no error code): no such bundle"},
       {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
+      {{L"port", L"add", L"T1", L"in", L"COM1", L"virtual"}, 1, "exists already on that side, as a real port"},
+      {{L"port", L"main", L"T1", L"out", L"COM1"}, 1, "the port is not on the out side of that bundle"},
       {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
       {{L"option", L"get", L"print"}, 1, "print: not set ("},  // never stored yet, said as show says it

@@ -7,6 +7,7 @@
 #include "api/module_path.h"
 #include "api/variant_values.h"
 #include "calls.h"
+#include "config_calls.h"
 #include "callers/loaded_library.h"
 #include "common/names.h"
 #include "console.h"
@@ -22,6 +23,30 @@ int Change(const Connection& connection, const wchar_t* exportName, const std::f
   if (int rc = Connect(connection)) return rc;
   const CallOutcome outcome = Call(exportName, call);
   return outcome.result == 1 ? kDone : CommandFailed(exportName, outcome);
+}
+
+// A change the service may refuse without a reason: the configuration read
+// after the refusal says why where it can (the bundle exists already, no such
+// bundle, the port is not on that side, it exists with another type).
+int Change(const Connection& connection, const wchar_t* exportName, const std::function<int()>& call,
+           const config::Step& step) {
+  if (int rc = Connect(connection)) return rc;
+  const CallOutcome outcome = Call(exportName, call);
+  if (outcome.result == 1) return kDone;
+  if (outcome.StoredCode() || outcome.ConnectionLost()) return CommandFailed(exportName, outcome);
+  const std::wstring why = ExplainRefusal(step, ReadCurrentModel().model);
+  return why.empty() ? CommandFailed(exportName, outcome) : Failed(exportName, CommandFailure(outcome) + L": " + why);
+}
+
+// The single verb as the step apply would make of it.
+config::Step StepOf(config::Action action, const std::wstring& bundle, int side = LUMBREX_SIDE_IN,
+                    const std::wstring& port = L"") {
+  config::Step step;
+  step.action = action;
+  step.bundle = Utf8(bundle);
+  step.side = side;
+  step.port = Utf8(port);
+  return step;
 }
 
 // The state verbs: "NAME: present" when the service answers OK. The service's
@@ -116,8 +141,12 @@ int RunOptionGet(const OptionInfo& option, bool json) {
 int RunBundle(const Connection& connection, BundleVerb verb, const std::wstring& name) {
   const TextArg bundle(name);
   switch (verb) {
-    case BundleVerb::kAdd: return Change(connection, L"AddBundle", [&] { return AddBundle(bundle.get()); });
-    case BundleVerb::kDelete: return Change(connection, L"DeleteBundle", [&] { return DeleteBundle(bundle.get()); });
+    case BundleVerb::kAdd:
+      return Change(connection, L"AddBundle", [&] { return AddBundle(bundle.get()); },
+                    StepOf(config::Action::kAddBundle, name));
+    case BundleVerb::kDelete:
+      return Change(connection, L"DeleteBundle", [&] { return DeleteBundle(bundle.get()); },
+                    StepOf(config::Action::kDeleteBundle, name));
     case BundleVerb::kState:
       return State(connection, L"GetBundleState", name, [&] { return GetBundleState(bundle.get()); });
   }
@@ -129,13 +158,15 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
   const int side = where.side;
   switch (verb) {
     case PortVerb::kDelete:
-      return Change(connection, L"BundleDeletePort", [&] { return BundleDeletePort(bundle.get(), side, port.get()); });
+      return Change(connection, L"BundleDeletePort", [&] { return BundleDeletePort(bundle.get(), side, port.get()); },
+                    StepOf(config::Action::kDeletePort, where.bundle, side, where.port));
     case PortVerb::kState:
       return State(connection, L"BundleGetPortState", where.port,
                    [&] { return BundleGetPortState(bundle.get(), side, port.get()); });
     case PortVerb::kMain:
       return Change(connection, L"BundleSetMainPortForSide",
-                    [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); });
+                    [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); },
+                    StepOf(config::Action::kMain, where.bundle, side, where.port));
     case PortVerb::kDynamic:
       return Change(connection, L"BundleSetDynamicParametersForRealPort",
                     [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); });
@@ -146,7 +177,8 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
 int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type) {
   const TextArg bundle(where.bundle), port(where.port);
   return Change(connection, L"BundleAddPort",
-                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), lumbrex::I4(type)); });
+                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), lumbrex::I4(type)); },
+                StepOf(config::Action::kAddPort, where.bundle, where.side, where.port));
 }
 
 int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& s) {
