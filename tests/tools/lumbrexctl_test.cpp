@@ -52,6 +52,8 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
       {{L"port", L"add", L"T1", L"in", L"COM1", L"virtual"}, 1, "exists already on that side, as a real port"},
       {{L"port", L"main", L"T1", L"out", L"COM1"}, 1, "the port is not on the out side of that bundle"},
+      {{L"share", L"reset", L"T9", L"in", L"COM1"}, 1, "no such bundle T9; nothing was reset"},
+      {{L"share", L"reset", L"T1", L"out", L"COM1"}, 1, "no port COM1 on the out side of T1; nothing was reset"},
       {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
       {{L"option", L"get", L"print"}, 1, "print: not set ("},  // never stored yet, said as show says it
@@ -125,8 +127,8 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
 // A fake service that fails as a real one can: the message names the call and what happened, and a service
 // that takes a command and never answers holds the tool only until --timeout.
 TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
-  RegistryFixture registry({Dw(PermissionsKey(L"COM9"), L"a.exe", 7),
-                            Dw(PermissionsKey(L"COM9"), L"b.exe", 7)});
+  RegistryFixture registry({Dw(PermissionsKey(L"COM9"), L"a.exe", 7), Dw(PermissionsKey(L"COM9"), L"b.exe", 7),
+                            Sz(SideKey(L"B", LUMBREX_SIDE_OUT), L"COM9", L"Shared||1|1")});
   ASSERT_EQ(registry.status(), ERROR_SUCCESS);
   TestPipeServer server;
   using Reply = TestPipeServer::Reply;

@@ -22,10 +22,27 @@ struct Left {
   std::wstring app, why;
 };
 
+// The share permissions are kept by port name, whatever the bundle: a reset
+// for a bundle or side that lacks the port would reset another bundle's
+// port of that name. "" when the side holds the port, else what is missing.
+std::wstring MissingPort(const TextArg& bundle, const PortAddress& where) {
+  UniqueVariant ports;
+  const CallOutcome listed = Call(L"GetPortsNamesByBundleAndSide", [&] {
+    return GetPortsNamesByBundleAndSide(bundle.get(), where.side, ports.get());
+  });
+  if (listed.result != 1) return L"no such bundle " + where.bundle;
+  for (const std::wstring& port : StringsOf(*ports.get()))
+    if (CompareStringOrdinal(port.c_str(), -1, where.port.c_str(), -1, TRUE) == CSTR_EQUAL) return L"";
+  return L"no port " + where.port + L" on the " + (where.side == LUMBREX_SIDE_IN ? L"in" : L"out") +
+         L" side of " + where.bundle;
+}
+
 }  // namespace
 
 int RunShareReset(const Connection& connection, const PortAddress& where) {
   const TextArg bundle(where.bundle), port(where.port);
+  const std::wstring missing = MissingPort(bundle, where);
+  if (!missing.empty()) return Failed(L"share reset", missing + L"; nothing was reset");
   UniqueVariant apps, values;
   const CallOutcome listed = Call(L"SharedPortGetAppPermissions", [&] {
     return SharedPortGetAppPermissions(bundle.get(), where.side, port.get(), apps.get(), values.get());
