@@ -29,9 +29,16 @@ UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& a
   startup.hStdInput = in.get();
   startup.hStdOutput = startup.hStdError = out.get();
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                      &info))
-    return UniqueHandle();
+  // Wine's process creation on a loaded machine now and then fails with
+  // ERROR_INTERNAL_ERROR before the child exists; it goes through when asked
+  // again. Any other failure is the answer.
+  BOOL started = FALSE;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &startup, &info);
+    if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  if (!started) return UniqueHandle();
   UniqueHandle process(info.hProcess), thread(info.hThread);
   AssignProcessToJobObject(job.get(), process.get());
   ResumeThread(thread.get());
