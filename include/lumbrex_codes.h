@@ -30,6 +30,11 @@ enum LumbrexParity {
   LUMBREX_PARITY_SPACE = 4
 };
 
+/* Data bits and stop bits of the real-port parameter exports: 5 to 8 data
+   bits; stop bits 0 (one), 1 (one and a half) or 2 (two), as in Windows' DCB. */
+enum LumbrexDataBits { LUMBREX_DATA_BITS_MIN = 5, LUMBREX_DATA_BITS_MAX = 8 };
+enum LumbrexStopBits { LUMBREX_STOP_BITS_ONE = 0, LUMBREX_STOP_BITS_ONE_HALF = 1, LUMBREX_STOP_BITS_TWO = 2 };
+
 /* Flow-control codes of the real-port parameter exports (no field, X, P). */
 enum LumbrexFlowControl { LUMBREX_FLOW_NONE = 0, LUMBREX_FLOW_XONXOFF = 1, LUMBREX_FLOW_HARDWARE = 2 };
 

@@ -97,20 +97,23 @@ LONG RegistryKey::EnumValueNames(std::vector<Text>* names) const {
   }
 }
 
-LONG ReadSubkeyNameList(const Text& path, REGSAM access, std::vector<Text>* names) {
+namespace {
+LONG ReadNameList(const Text& path, REGSAM access, LONG (RegistryKey::*enumerate)(std::vector<Text>*) const,
+                  std::vector<Text>* names) {
   RegistryKey key;
   const LONG status = key.Open(path, access);
   if (status != ERROR_SUCCESS) return status;
-  key.EnumSubkeyNames(names);
+  (key.*enumerate)(names);
   return ERROR_SUCCESS;
+}
+}  // namespace
+
+LONG ReadSubkeyNameList(const Text& path, REGSAM access, std::vector<Text>* names) {
+  return ReadNameList(path, access, &RegistryKey::EnumSubkeyNames, names);
 }
 
 LONG ReadValueNameList(const Text& path, REGSAM access, std::vector<Text>* names) {
-  RegistryKey key;
-  const LONG status = key.Open(path, access);
-  if (status != ERROR_SUCCESS) return status;
-  key.EnumValueNames(names);
-  return ERROR_SUCCESS;
+  return ReadNameList(path, access, &RegistryKey::EnumValueNames, names);
 }
 
 }  // namespace lumbrex

@@ -65,8 +65,8 @@ extern "C" int LUMBREX_CALL BundleSetRealPortParameters(VARIANT bundle, int side
     // Compared as unsigned, so that negative values fail too; the baudrate is
     // not checked. Nothing is read or sent on a failure.
     const auto u = [](int v) { return static_cast<uint32_t>(v); };
-    if (u(parity) > LUMBREX_PARITY_SPACE || u(dataBits) < 5 || u(dataBits) > 8 || u(stopBits) > 2 ||
-        u(flowControl) > LUMBREX_FLOW_HARDWARE) {
+    if (u(parity) > LUMBREX_PARITY_SPACE || u(dataBits) < LUMBREX_DATA_BITS_MIN || u(dataBits) > LUMBREX_DATA_BITS_MAX ||
+        u(stopBits) > LUMBREX_STOP_BITS_TWO || u(flowControl) > LUMBREX_FLOW_HARDWARE) {
       return RefuseArgument();
     }
     bool highBit = false, lowBit = false;
