@@ -16,16 +16,12 @@ using testing::PrintToString;
 
 constexpr int32_t U = -7777;  // "left unwritten": no parse writes this value here
 
+// ASCII text as strtoll reads it, modulo 2^32, is fuzz/fuzz_parameter_text.cpp's
+// model; here what its corpus may not reach: numbers past strtoll, and Unicode's
+// spaces and digits, which do not count.
 TEST(TextFormats, NumbersFollowStrToIntW) {
   const struct { Text text; int32_t value; } cases[] = {
-      {u" \t\n\v\f\r+42", 42}, {u"  -17", -17}, {u"007", 7}, {u"12abc", 12}, {u"12 3", 12}, {u"1.5", 1},
-      {u"", 0}, {u"+", 0}, {u"-", 0}, {u"--5", 0}, {u"+-5", 0}, {u"- 5", 0},
-      // Only C white space and ASCII digits count, not their Unicode cousins.
-      {u"\u00A05", 0}, {u"\uFF15", 0}, {u"9600\u0660", 9600},
-      {u"2147483647", INT32_MAX}, {u"-2147483648", INT32_MIN},
-      // Overlong numbers wrap around modulo 2^32 instead of saturating.
-      {u"2147483648", INT32_MIN}, {u"4294967295", -1}, {u"4294967297", 1}, {u"-4294967297", -1},
-      {u"99999999999999999999", 1661992959},
+      {u"\u00A05", 0}, {u"\uFF15", 0}, {u"9600\u0660", 9600}, {u"99999999999999999999", 1661992959},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseDecimalNumber(c.text), c.value) << PrintToString(c.text);
 }
