@@ -109,13 +109,18 @@ class DefaultText final : public IDispatch {
   int failures_;
 };
 
+// Each test's object, not connected to a service.
+class AutomationTable : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object"; }
+  ControlObject object_;
+  ILumbrexControl* const c = object_.get();
+};
+
 VARIANT Dispatch(IDispatch* object) { return testsupport::OfType(VT_DISPATCH, reinterpret_cast<intptr_t>(object)); }
 
 // A method with a result, given a null result pointer: refused, never written through.
-TEST(AutomationTable, NullResultPointersAreRefused) {
-  ControlObject object;
-  ILumbrexControl* c = object.get();
-  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
+TEST_F(AutomationTable, NullResultPointersAreRefused) {
   Var bundle(Bstr(L"TableBundle")), side(I4(0)), port(Bstr(L"COM1"));
   const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy();
   const Call rows[] = {
@@ -151,10 +156,7 @@ TEST(AutomationTable, NullResultPointersAreRefused) {
 
 // Inputs no script makes but a C++ caller can: each fails or is refused,
 // none is read through a null or looping reference.
-TEST(AutomationTable, MalformedInputsFailWithoutCrashing) {
-  ControlObject object;
-  ILumbrexControl* c = object.get();
-  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
+TEST_F(AutomationTable, MalformedInputsFailWithoutCrashing) {
   VARIANT loop;
   loop.vt = VT_BYREF | VT_VARIANT;
   loop.pvarVal = &loop;
@@ -194,12 +196,9 @@ TEST(AutomationTable, MalformedInputsFailWithoutCrashing) {
 // registry and the object connected to a service that records what it gets
 // (and answers OK). The rows run in order: each starts with the code the one
 // before left.
-TEST(AutomationTable, FailuresNameTheirCause) {
+TEST_F(AutomationTable, FailuresNameTheirCause) {
   testsupport::RegistryFixture registry;
   testsupport::TestPipeServer service;
-  ControlObject object;
-  ILumbrexControl* c = object.get();
-  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
   ASSERT_EQ(c->ConnectToLocalService(), S_OK);
   Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), port(Bstr(L"COM1")), cafe(Bstr(L"caf\u00e9"));
   Var dashed(Bstr(L"COM-1"));  // no port name for the library, nothing the object refuses
@@ -210,7 +209,8 @@ TEST(AutomationTable, FailuresNameTheirCause) {
   LONG real = 1;  // VBA's "Dim t As Long" passed on
   DefaultText injected(L"x!DEL_BUNDLE B");
   // Refused on its first read, then "x!DEL_BUNDLE B": read once, or B goes.
-  DefaultText shiftyAdd(L"x!DEL_BUNDLE B", 1), shiftyState(L"x!DEL_BUNDLE B", 1);
+  DefaultText shiftyAdd(L"x!DEL_BUNDLE B", 1), shiftyState(L"x!DEL_BUNDLE B", 1), shiftyDelete(L"x!DEL_BUNDLE B", 1);
+  VARIANT shiftyVariable = Dispatch(&shiftyDelete);  // a script's variable, passed by reference
   Var out;
   VARIANT_BOOL open = VARIANT_FALSE;
   const auto badPort = [&] { return c->BundleSetMainPortForSide(b, s, d); };
@@ -248,6 +248,9 @@ TEST(AutomationTable, FailuresNameTheirCause) {
        HRESULT(0x8007000D), L"cannot be turned into text"},
       {"GetBundleState, an object whose first read fails",
        [&] { return c->GetBundleState(Dispatch(&shiftyState), &open); }, HRESULT(0x8007000D),
+       L"cannot be turned into text"},
+      {"DeleteBundle, a variable holding an object whose first read fails",
+       [&] { return c->DeleteBundle(testsupport::ByRef(VT_VARIANT, &shiftyVariable)); }, HRESULT(0x8007000D),
        L"cannot be turned into text"},
       // Numbers the library would take and store as something else.
       {"baud rate 0", [&] { return params(0, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to 2147483647, not 0"},
@@ -302,11 +305,8 @@ TEST(AutomationTable, FailuresNameTheirCause) {
 // report its own failure, though the library keeps one code for the process.
 // The command's failure stores no code, so a code another thread stores
 // during it would read as the command's.
-TEST(AutomationTable, ThreadsAtOnceEachGetTheirOwnError) {
+TEST_F(AutomationTable, ThreadsAtOnceEachGetTheirOwnError) {
   testsupport::RegistryFixture registry;  // no configuration: a bundle query stores 2
-  ControlObject object;                   // not connected: a command fails and stores nothing
-  ILumbrexControl* c = object.get();
-  ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object";
   Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), dashed(Bstr(L"COM-1"));
   const VARIANT b = bundle.copy(), s = side.copy(), d = dashed.copy();
   const Failure rows[] = {
