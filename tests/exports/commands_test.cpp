@@ -60,8 +60,6 @@ const struct {
     {CALLS(BundlePortSetPermissions(b1, 0, com1, I4(5))), {"SET_RPORT_PARAMS B1,In,COM1,9600-n-8-0|0|1!"}},
     {CALLS(SharedPortSetPermissionsForApp(b1, 0, com7, Arg(L"a,b!"), I4(3))),
      {"SET_SHARE_PERMISSION B1,In,COM7,a@2b@1,3!"}},
-    {CALLS(SharedPortSetPermissionsForApp(b1, 1, com7, Arg(L"x@y"), I8(9))),
-     {"SET_SHARE_PERMISSION B1,Out,COM7,x@3y,9!"}},
     {CALLS(SharedPortSetPermissionsForApp(b1, 0, com7, Arg(L"@!,"), OfType(VT_UI4, -1))),
      {"SET_SHARE_PERMISSION B1,In,COM7,@3@1@2,-1!"}},
     {CALLS(SharedSetDefaultPermissions(b1, 1, com7, Arg(L""))), {"SET_SHARE_PERMISSION B1,Out,COM7,,3!"}},

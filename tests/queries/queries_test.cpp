@@ -197,7 +197,6 @@ TEST(RegistryReads, EachReaderReportsWhatTheRegistryHolds) {
             {realPorts, 0, L"<empty>", 2, {Removed(kMap)}},
             {realPorts, 1, L"<empty>", kKept, {Sz(kMap, L"\\Device\\Dunvale0", L"CNCA0")}},
             {realPorts, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"COM1"), Dw(kMap, L"\\Device\\A2", 3)}},
-            {realPorts, 0, L"<empty>", 234, {Sz(kMap, L"\\Device\\A1", L"C"), {kMap, L"\\Device\\A2", REG_SZ, odd}}},
             {realPorts, 1, L"{,COM2}", kKept, {Dw(kMap, L"\\Device\\A1", 3), Sz(kMap, L"\\Device\\A2", L"COM2")}},
             {realPorts, 0, L"<empty>", 13, {Sz(kMap, L"\\Device\\A1", L"C"), NoNul(kMap, L"\\Device\\A2", L"D")}},
             {realPorts, 1, L"{C,D}", kKept, {NoNul(kMap, L"\\Device\\A1", L"C"), Sz(kMap, L"\\Device\\A2", L"D")}},
