@@ -1,7 +1,7 @@
 // The command texts over any field contents (NUL, "%", "!", "," included):
 // each is its word, one space, its fields (each up to its first NUL) joined by
 // "," and one "!"; the escaped application name holds no "!" and no ",", and
-// the service's one-pass unescape gives the name back. Input: bundle, port and
+// the service's own reading of it gives the name back. Input: bundle, port and
 // parameter text (each ended by a lone backslash), then the application name;
 // from the end: side, type index, permission, the five options.
 #include <algorithm>
@@ -10,21 +10,11 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "command.h"
 #include "fuzz_common.h"
 #include "link/protocol.h"
 
 namespace {
-
-// The service's side: "@1" "!", "@2" ",", "@3" "@", in one pass from the left.
-bool Unescape(const std::string& text, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '@') out->push_back(text[i]);
-    else if (++i < text.size() && text[i] >= '1' && text[i] <= '3') out->push_back("!,@"[text[i] - '1']);
-    else return false;
-  }
-  return true;
-}
 
 std::string Field(const std::string& s) { return s.substr(0, s.find('\0')); }
 
@@ -51,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string escaped = lumbrex::EscapeAppName(app);
   FUZZ_CHECK(escaped.find_first_of("!,") == std::string::npos);
-  std::string back;
-  FUZZ_CHECK(Unescape(escaped, &back) && back == app);
+  lumbrex::Text back;  // as the service reads it
+  FUZZ_CHECK(lumbrex::service::UnescapeApplicationName(Widened(escaped), back) && back == Widened(app));
 
   using namespace lumbrex;
   const std::string b = Field(bundle), p = Field(port), s = SideWord(inputSide);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "common/text.h"
 
@@ -19,6 +20,14 @@ inline lumbrex::Text FuzzText(const uint8_t* data, size_t size) {
   } else {
     for (size_t i = 1; i < size; ++i) text.push_back(lumbrex::Char16(data[i]));
   }
+  return text;
+}
+
+// Bytes as the service reads them from the pipe: one unit per byte, as code
+// page 1252 maps most of them.
+inline lumbrex::Text Widened(const std::string& bytes) {
+  lumbrex::Text text;
+  for (unsigned char c : bytes) text.push_back(lumbrex::Char16(c));
   return text;
 }
 

@@ -27,10 +27,8 @@ bool Storable(const Text& name, size_t longest) {
 }
 
 void CheckParsed(const std::string& command) {
-  Text text;  // one unit per byte, as code page 1252 maps most of them
-  for (unsigned char c : command) text.push_back(Char16(c));
   Request request;
-  if (lumbrex::service::ParseCommand(text, request) != nullptr) return;
+  if (lumbrex::service::ParseCommand(Widened(command), request) != nullptr) return;
   FUZZ_CHECK(request.word != CommandWord::Unknown && request.word != CommandWord::Ok &&
              request.word != CommandWord::Error);
   if (request.word == CommandWord::UpdateSettings) {

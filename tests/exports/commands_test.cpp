@@ -1,9 +1,9 @@
-// The exact bytes each changing export writes to the service's pipe, the reply
-// rule, and what every changing export does when the link fails.
+// The exact bytes each changing export writes to the service's pipe, and what
+// every changing export does when the link fails (the reply rule itself is
+// the reply reader's, fuzzed natively against its model).
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <list>
 #include <memory>
 
 #include "lumbrex.h"
@@ -17,12 +17,6 @@ using namespace testsupport;
 
 namespace {
 
-// A string argument (a VT_BSTR) that lives as long as the test program.
-VARIANT Arg(const std::wstring& text) {
-  static std::list<Var> kept;
-  kept.emplace_back(Bstr(text));
-  return kept.back().copy();
-}
 const VARIANT b1 = Arg(L"B1"), com1 = Arg(L"COM1"), com2 = Arg(L"COM2"), com3 = Arg(L"COM3"), com7 = Arg(L"COM7");
 // The calls of a row, each of whose results must be 1.
 #define CALLS(...) [] { return std::vector<int>{__VA_ARGS__}; }
@@ -66,8 +60,6 @@ const struct {
     {CALLS(BundlePortSetPermissions(b1, 0, com1, I4(5))), {"SET_RPORT_PARAMS B1,In,COM1,9600-n-8-0|0|1!"}},
     {CALLS(SharedPortSetPermissionsForApp(b1, 0, com7, Arg(L"a,b!"), I4(3))),
      {"SET_SHARE_PERMISSION B1,In,COM7,a@2b@1,3!"}},
-    {CALLS(SharedPortSetPermissionsForApp(b1, 1, com7, Arg(L"x@y"), I8(9))),
-     {"SET_SHARE_PERMISSION B1,Out,COM7,x@3y,9!"}},
     {CALLS(SharedPortSetPermissionsForApp(b1, 0, com7, Arg(L"@!,"), OfType(VT_UI4, -1))),
      {"SET_SHARE_PERMISSION B1,In,COM7,@3@1@2,-1!"}},
     {CALLS(SharedSetDefaultPermissions(b1, 1, com7, Arg(L""))), {"SET_SHARE_PERMISSION B1,Out,COM7,,3!"}},
@@ -104,18 +96,6 @@ TEST(Commands, EveryChangingExportSendsExactBytes) {
   EXPECT_EQ(server.BytesReceived(), total);  // nothing follows a "!"
 }
 
-TEST(Commands, ReplyBeginningWithOkIsSuccess) {
-  TestPipeServer server;
-  const ServiceConnection connection;
-  ASSERT_TRUE(connection.connected());
-  const std::pair<const char*, int> replies[] = {{"OK!", 1}, {"ok!", 1}, {"OKAY!", 1}, {"oK, done!", 1},
-                                                 {"ERROR!", 0}, {"O!", 0}, {"!", 0}, {" OK!", 0}, {"KO!", 0}};
-  for (const auto& reply : replies) {
-    server.QueueReply(reply.first);
-    EXPECT_EQ(DeleteBundle(b1), reply.second) << reply.first;
-  }
-}
-
 // Every changing export with good arguments while the link fails: 0 (1 from
 // SharedDelAllPermissions, which reports only refused arguments), the
 // last-error code as it was.
@@ -144,10 +124,11 @@ void EveryChangingExportFails(LinkFault fault) {
   }
 }
 
-TEST(Commands, EveryChangingExportFailsWithoutConnection) { EveryChangingExportFails(LinkFault::kNotConnected); }
-TEST(Commands, EveryChangingExportFailsOnAnErrorReply) { EveryChangingExportFails(LinkFault::kErrorReply); }
-TEST(Commands, EveryChangingExportFailsWhenTheServiceClosesThePipe) {
-  EveryChangingExportFails(LinkFault::kPipeClosed);
+TEST(Commands, EveryChangingExportFailsWhenTheLinkFails) {
+  for (LinkFault fault : {LinkFault::kNotConnected, LinkFault::kErrorReply, LinkFault::kPipeClosed}) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    EveryChangingExportFails(fault);
+  }
 }
 
 }  // namespace

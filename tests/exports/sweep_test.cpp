@@ -28,16 +28,10 @@ LONG WINAPI NameTheCall(EXCEPTION_POINTERS* info) {
   return EXCEPTION_CONTINUE_SEARCH;
 }
 
-// An object a caller passes inside a VARIANT, counting what is done to it: the
-// library frees no argument, except the mask of BundlePortSetPermissions, which
-// it clears (one Release more than it AddRefs).
-struct Counted : IUnknown {
-  int addRefs = 0, releases = 0;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++addRefs, 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
-  int Freed() const { return releases - addRefs; }
-} g_counted;
+// An object a caller passes inside a VARIANT: the library frees no argument,
+// except the mask of BundlePortSetPermissions, which it clears (one Release
+// more than it AddRefs).
+CountedObject g_counted;
 
 bool IsInteger(VARTYPE vt) {
   return vt == VT_I2 || vt == VT_I4 || vt == VT_I8 || vt == VT_UI2 || vt == VT_UI4 || vt == VT_UI8 || vt == VT_INT ||
@@ -174,7 +168,7 @@ TEST_F(Sweep, EveryExportRefusesWrongTypes) {
         ASSERT_TRUE(noArray == nullptr && std::all_of(zeros, zeros + 64, [](unsigned char b) { return !b; }))
             << e.name << " wrote through " << what;
         if (counted) {
-          EXPECT_EQ(g_counted.Freed(), e.rules[p] == Rule::kMask ? 1 : 0) << e.name << " with " << what;
+          EXPECT_EQ(g_counted.releases - g_counted.addRefs, e.rules[p] == Rule::kMask ? 1 : 0) << e.name << " with " << what;
         }
       }
   }

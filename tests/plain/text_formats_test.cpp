@@ -16,16 +16,12 @@ using testing::PrintToString;
 
 constexpr int32_t U = -7777;  // "left unwritten": no parse writes this value here
 
+// ASCII text as strtoll reads it, modulo 2^32, is fuzz/fuzz_parameter_text.cpp's
+// model; here what its corpus may not reach: numbers past strtoll, and Unicode's
+// spaces and digits, which do not count.
 TEST(TextFormats, NumbersFollowStrToIntW) {
   const struct { Text text; int32_t value; } cases[] = {
-      {u" \t\n\v\f\r+42", 42}, {u"  -17", -17}, {u"007", 7}, {u"12abc", 12}, {u"12 3", 12}, {u"1.5", 1},
-      {u"", 0}, {u"+", 0}, {u"-", 0}, {u"--5", 0}, {u"+-5", 0}, {u"- 5", 0},
-      // Only C white space and ASCII digits count, not their Unicode cousins.
-      {u"\u00A05", 0}, {u"\uFF15", 0}, {u"9600\u0660", 9600},
-      {u"2147483647", INT32_MAX}, {u"-2147483648", INT32_MIN},
-      // Overlong numbers wrap around modulo 2^32 instead of saturating.
-      {u"2147483648", INT32_MIN}, {u"4294967295", -1}, {u"4294967297", 1}, {u"-4294967297", -1},
-      {u"99999999999999999999", 1661992959},
+      {u"\u00A05", 0}, {u"\uFF15", 0}, {u"9600\u0660", 9600}, {u"99999999999999999999", 1661992959},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseDecimalNumber(c.text), c.value) << PrintToString(c.text);
 }
@@ -34,21 +30,18 @@ TEST(TextFormats, NumbersFollowStrToIntW) {
 // values for the fields the text does not reach.
 TEST(TextFormats, ParameterTextParsesFieldByField) {
   const struct { Text text; bool ok; int32_t out[5]; } cases[] = {
-      {u"9600,n,8,0,x", true, {9600, 0, 8, 0, 1}},    {u"115200,E,7,2,P", true, {115200, 2, 7, 2, 2}},
-      {u"", false, {U, U, U, U, U}},                  {u"9600", false, {U, U, U, U, U}},
-      {u"9600,", false, {9600, U, U, U, U}},          {u"9600,n", false, {9600, U, U, U, U}},
-      {u"9600,n,8", false, {9600, 0, U, U, U}},       {u"9600,n,8,", true, {9600, 0, 8, 0, U}},
-      {u",,,", true, {0, U, 0, 0, U}},                {u"abc,n,8,1", true, {0, 0, 8, 1, U}},
-      {u"0,n,12,7", true, {0, 0, 12, 7, U}},          {u"1,o,8,1", true, {1, 1, 8, 1, U}},
-      {u"1,M,8,1", true, {1, 3, 8, 1, U}},            {u"1,s,8,1", true, {1, 4, 8, 1, U}},
+      {u"115200,E,7,2,P", true, {115200, 2, 7, 2, 2}}, {u"9600,", false, {9600, U, U, U, U}},
+      {u"9600,n", false, {9600, U, U, U, U}},          {u"9600,n,8", false, {9600, 0, U, U, U}},
+      {u"9600,n,8,", true, {9600, 0, 8, 0, U}},        {u",,,", true, {0, U, 0, 0, U}},
+      {u"abc,n,8,1", true, {0, 0, 8, 1, U}},           {u"0,n,12,7", true, {0, 0, 12, 7, U}},
+      {u"1,M,8,1", true, {1, 3, 8, 1, U}},             {u"9600", false, {U, U, U, U, U}},
       // The parity field is exactly one letter of NOEMS, else left alone.
-      {u"9600,q,8,1", true, {9600, U, 8, 1, U}},      {u"9600,nn,8,1", true, {9600, U, 8, 1, U}},
-      {u"9600,,8,1", true, {9600, U, 8, 1, U}},       {u"9600, n,8,1", true, {9600, U, 8, 1, U}},
+      {u"9600,q,8,1", true, {9600, U, 8, 1, U}},       {u"9600,nn,8,1", true, {9600, U, 8, 1, U}},
+      {u"9600,,8,1", true, {9600, U, 8, 1, U}},        {u"9600, n,8,1", true, {9600, U, 8, 1, U}},
       // A fifth field writes the flow code: the whole rest is X or P, else 0.
-      {u"9600,n,8,1,X", true, {9600, 0, 8, 1, 1}},    {u"9600,n,8,1,p", true, {9600, 0, 8, 1, 2}},
-      {u"9600,n,8,1,z", true, {9600, 0, 8, 1, 0}},    {u"9600,n,8,1,xp", true, {9600, 0, 8, 1, 0}},
-      {u"9600,n,8,1,x,1", true, {9600, 0, 8, 1, 0}},  {u"9600,n,8,1, x", true, {9600, 0, 8, 1, 0}},
-      {u"9600,n,8,1,", true, {9600, 0, 8, 1, 0}},
+      {u"9600,n,8,1,X", true, {9600, 0, 8, 1, 1}},     {u"9600,n,8,1,z", true, {9600, 0, 8, 1, 0}},
+      {u"9600,n,8,1,xp", true, {9600, 0, 8, 1, 0}},    {u"9600,n,8,1,x,1", true, {9600, 0, 8, 1, 0}},
+      {u"9600,n,8,1, x", true, {9600, 0, 8, 1, 0}},    {u"9600,n,8,1,", true, {9600, 0, 8, 1, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(PrintToString(c.text));
@@ -59,10 +52,9 @@ TEST(TextFormats, ParameterTextParsesFieldByField) {
 }
 
 TEST(TextFormats, ParameterTextAndFieldAreFormatted) {
+  // Codes in range are fuzz/fuzz_parameter_text.cpp's; here the ones outside.
   const struct { int32_t p[5]; Text text; } cases[] = {
-      {{115200, 2, 7, 2, 2}, u"115200,E,7,2,P"},      {{9600, 0, 8, 0, 0}, u"9600,N,8,0"},
-      {{9600, 1, 8, 0, 1}, u"9600,O,8,0,X"},          {{1, 3, 8, 1, 3}, u"1,M,8,1"},
-      {{1, 4, 8, 1, -1}, u"1,S,8,1"},                 {{INT32_MIN, 0, -5, 2, 0}, u"-2147483648,N,-5,2"},
+      {{1, 3, 8, 1, 3}, u"1,M,8,1"}, {{1, 4, 8, 1, -1}, u"1,S,8,1"},
       {{INT32_MAX, 5, 8, 0, 0}, u"2147483647,?,8,0"}, {{0, -1, 0, 0, 0}, u"0,?,0,0"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatPortParameters(c.p[0], c.p[1], c.p[2], c.p[3], c.p[4]), c.text);

@@ -148,12 +148,7 @@ GoodCall::GoodCall(const ExportInfo& e) : params_(e.params) {
     if (e.rules[p] == Rule::kInteger || e.rules[p] == Rule::kMask)
       *good_[p] = testsupport::I4(name == "BundleAddPort" ? 1 : 3);
     else
-      SetText(static_cast<int>(p), texts[p]);
-}
-
-void GoodCall::SetText(int position, const wchar_t* text) {
-  VariantClear(good_[position].get());
-  *good_[position] = testsupport::Bstr(text);
+      *good_[p] = testsupport::Bstr(texts[p]);
 }
 
 CallArgs GoodCall::Args() {

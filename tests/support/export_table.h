@@ -80,7 +80,6 @@ class GoodCall {
   void ClearOuts();  // frees what the export placed in the out-VARIANTs
   VARIANT& OutVariant(int k) { return *outV_[k]; }
   int OutInt(int k) const { return outI_[k]; }
-  void SetText(int position, const wchar_t* text);
 
  private:
   std::vector<Param> params_;

@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <cstdint>
+#include <list>
 #include <string>
 
 #include "api/raii.h"
@@ -35,6 +36,20 @@ inline VARIANT ByRef(VARTYPE vt, void* target) { return OfType(VT_BYREF | vt, re
 inline VARIANT Bstr(const std::wstring& text) {  // the whole text, NULs included
   return OfType(VT_BSTR, reinterpret_cast<intptr_t>(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))));
 }
+// A string argument (a VT_BSTR) that lives as long as the test program.
+inline VARIANT Arg(const std::wstring& text) {
+  static std::list<Var> kept;
+  kept.emplace_back(Bstr(text));
+  return kept.back().copy();
+}
+// An object a caller passes or leaves in a VARIANT, counting what is done to
+// it; it lives as long as the test, whatever the count.
+struct CountedObject : IUnknown {
+  int addRefs = 0, releases = 0;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override { return *out = nullptr, E_NOINTERFACE; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++addRefs, 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return ++releases, 1; }
+};
 // The text of a VT_BSTR VARIANT at its own length (empty for anything else).
 inline std::wstring TextOf(const VARIANT& v) {
   return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal, SysStringLen(v.bstrVal)) : std::wstring();

@@ -45,9 +45,9 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
     const char* never = nullptr;
   } runs[] = {
       {{L"bundle", L"add", L"T1"}, 0, ""},
-      {{L"bundle", L"add", L"T1"}, 1, "AddBundle failed: refused by the service"},
       // The service's no carries no reason: the configuration read after it does.
-      {{L"bundle", L"add", L"t1"}, 1, "the bundle exists already"},
+      {{L"bundle", L"add", L"t1"}, 1,
+       "AddBundle failed: refused by the service (no error code): the bundle exists already"},
       {{L"bundle", L"delete", L"T9"}, 1, "DeleteBundle failed: refused by the service (no error code): no such bundle"},
       {{L"port", L"add", L"T1", L"in", L"COM1", L"real"}, 0, ""},
       {{L"port", L"add", L"T1", L"in", L"COM1", L"virtual"}, 1, "exists already on that side, as a real port"},
@@ -67,7 +67,6 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       // Names the service would read as something else never leave the tool.
       {{L"bundle", L"add", L"a!b"}, 2, "'!'"},
       {{L"bundle", L"add", L"\u0421\u0432\u044f\u0437\u043a\u0430"}, 2, "ANSI code page"},
-      {{L"bundle", L"state", L"x!DEL_BUNDLE T1"}, 2, "'!'"},
       {{L"bundle", L"add", L"a,b"}, 2, "','"},
       // The library escapes '!' and ',' in an application name.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"My, App!.exe", L"3"}, 0, ""},
@@ -107,7 +106,6 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"add\x1b[2J"}, 2, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
       {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
       {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
-      {{L"bundle", L"add", L"X", L"--remote"}, 2, "--remote"},
       {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 1, "T1: not present"},
