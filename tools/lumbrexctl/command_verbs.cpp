@@ -78,7 +78,7 @@ void CommandTable::DefinePortVerbs() {
                          return RunPortAdd(ConnectionOf(line_), where, type);
                        });
   PortWords(add);
-  Word(add, "TYPE", &line_.type, "real, virtual, shared or switcher");
+  Word(add, "TYPE", &line_.type, config::PortTypeList().c_str());
 
   const auto define = [&](const char* name, const char* summary, PortVerb verb, const char* footer) {
     PortWords(Verb(

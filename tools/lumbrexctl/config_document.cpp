@@ -1,12 +1,41 @@
 #include "config_document.h"
 
+#include <iterator>
+
 #include <nlohmann/json.hpp>
 
 namespace lumbrexctl::config {
 
 const char* const kOptionNames[kOptionCount] = {"auto-open", "ignore-errors", "print", "main-only",
                                                 "baudrate-emulation"};
-const char* const kPortTypes[4] = {"real", "virtual", "shared", "switcher"};
+const PortTypeWord kPortTypes[4] = {
+    {LUMBREX_PORT_REAL, "real"},
+    {LUMBREX_PORT_VIRTUAL, "virtual"},
+    {LUMBREX_PORT_SHARED, "shared"},
+    {LUMBREX_PORT_SWITCHER, "switcher"},
+};
+
+const char* PortTypeWordOf(int code) {
+  for (const PortTypeWord& type : kPortTypes)
+    if (type.code == code) return type.word;
+  return nullptr;
+}
+
+bool IsPortType(std::string_view word) {
+  for (const PortTypeWord& type : kPortTypes)
+    if (word == type.word) return true;
+  return false;
+}
+
+const std::string& PortTypeList() {
+  static const std::string list = [] {
+    std::string words;
+    for (size_t i = 0; i < std::size(kPortTypes); ++i)
+      words += (i == 0 ? "" : i + 1 == std::size(kPortTypes) ? " or " : ", ") + std::string(kPortTypes[i].word);
+    return words;
+  }();
+  return list;
+}
 
 namespace {
 
@@ -79,7 +108,7 @@ Json SideJson(const Side& side) {
     Json p{{"name", port.name}, {"type", port.type}};
     p["parameters"] = ParametersJson(port.fixed);
     p["permissions"] = port.mask;
-    if (port.type == "shared") {
+    if (IsShared(port.type)) {
       Json share = Json::object();
       for (const auto& [app, value] : port.share) share[app] = value;
       p["share"] = share;

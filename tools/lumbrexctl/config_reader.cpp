@@ -146,11 +146,9 @@ class Reader {
                                        : (Fail(At(where, "name"), "missing"), false);
     if (!value.contains("type")) {
       good = false;
-      Fail(At(where, "type"), "missing: real, virtual, shared or switcher");
+      Fail(At(where, "type"), "missing: " + PortTypeList());
     } else if (Text(value["type"], At(where, "type"), &port->type)) {
-      bool known = false;
-      for (const char* type : kPortTypes) known = known || port->type == type;
-      if (!known) good = false, Fail(At(where, "type"), Quote(port->type) + " is not real, virtual, shared or switcher");
+      if (!IsPortType(port->type)) good = false, Fail(At(where, "type"), Quote(port->type) + " is not " + PortTypeList());
     }
     if (value.contains("parameters")) good = ParametersOf(value["parameters"], At(where, "parameters"), port) && good;
     if (value.contains("permissions"))
@@ -186,7 +184,7 @@ class Reader {
 
   bool ShareOf(const Json& value, const std::string& where, Port* port) {
     if (!value.is_object()) return Fail(where, "expects an object of application names and permissions"), false;
-    if (port->type != "shared") return Fail(where, "only a shared port has share permissions"), false;
+    if (!IsShared(port->type)) return Fail(where, "only a shared port has share permissions"), false;
     bool good = true;
     for (const auto& item : value.items()) {
       const std::string at = where + "[\"" + item.key() + "\"]";
