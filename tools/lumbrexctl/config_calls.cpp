@@ -171,7 +171,21 @@ std::wstring ExplainRefusal(const config::Step& step, const config::Model& after
   if (step.action == Action::kAddPort)
     return port == nullptr ? L"" : L"the port exists already on that side, as a " + Wide(port->type) + L" port";
   if (port == nullptr) return L"the port is not on the " + side + L" side of that bundle";
+  // The service rewrites a port entry keeping its type word, and refuses an
+  // entry that has none (or is no text at all).
+  const bool rewritesEntry =
+      step.action == Action::kFixParameters || step.action == Action::kDynamic || step.action == Action::kPermissions;
+  if (rewritesEntry && !config::IsPortType(port->type)) return L"the port's stored entry names no port type";
   return L"";
+}
+
+std::wstring StepFailure(const config::Step& step, const CallOutcome& outcome) {
+  const std::wstring why = CommandFailure(outcome);
+  const bool coded = outcome.StoredCode() && outcome.code != 0;
+  if (outcome.ConnectionLost() || (coded && outcome.code != ERROR_FILE_NOT_FOUND)) return why;
+  const std::wstring reason = ExplainRefusal(step, ReadCurrentModel().model);
+  if (reason.empty()) return why;
+  return coded ? why + L" (" + reason + L")" : why + L": " + reason;
 }
 
 }  // namespace lumbrexctl

@@ -112,15 +112,8 @@ size_t Carry(const std::vector<Step>& steps, const wchar_t* lead, bool* lost) {
       Out(lead + Printable(Wide(config::StepText(steps[i]))) + L"\n");
       continue;
     }
-    std::wstring why = CommandFailure(outcome);
     *lost = outcome.ConnectionLost();
-    // The service answers a refusal without a reason: the configuration tells.
-    if (!*lost) {
-      CurrentModel after = ReadCurrentModel();
-      const std::wstring reason = ExplainRefusal(steps[i], after.model);
-      if (!reason.empty()) why += L": " + reason;
-    }
-    Complain(Wide(config::StepText(steps[i])) + L" failed: " + why);
+    Complain(Wide(config::StepText(steps[i])) + L" failed: " + StepFailure(steps[i], outcome));
     return i;
   }
   return steps.size();
