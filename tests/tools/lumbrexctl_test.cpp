@@ -112,6 +112,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"add\x1b[2J"}, 2, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
       {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
       {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
+      {{L"--remote", L"S", L"apply", L"x.json"}, 2, "apply: --remote cannot be used: this verb reads the configuration"},
       {{L"bundle", L"add", L"X", L"--remote"}, 2, "--remote"},
       {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
       {{L"port", L"dynamic", L"T1", L"in", L"COM6"}, 1, "the port's stored entry names no port type",

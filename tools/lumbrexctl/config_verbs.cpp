@@ -162,7 +162,7 @@ int RunPlan(const ConfigRequest& request) {
   return PrintPlan(plan, request.json);
 }
 
-int RunApply(const Connection& connection, const ConfigRequest& request) {
+int RunApply(const ConfigRequest& request) {
   if (request.dryRun) return RunPlan(request);
   std::optional<Request> target = Target(request);
   if (!target) return kRefused;
@@ -178,7 +178,7 @@ int RunApply(const Connection& connection, const ConfigRequest& request) {
     Out(L"nothing to do\n");
     return kDone;
   }
-  if (int rc = Connect(connection)) return rc;
+  if (int rc = Connect(Connection{})) return rc;
   bool lost = false;
   const size_t done = Carry(plan.steps, L"done: ", &lost);
   if (done == plan.steps.size()) {
