@@ -1,6 +1,7 @@
 #include "config_calls.h"
 
 #include <cwchar>
+#include <set>
 
 #include "api/variant_values.h"
 #include "callers/number_rules.h"
@@ -74,14 +75,16 @@ CurrentModel ReadCurrentModel() {
 }
 
 void ReadLeftoverShare(const config::Model& target, config::Model* current) {
+  // The names of the ports some bundle holds, folded once: a configuration of
+  // a thousand ports would otherwise fold a million names.
+  std::set<std::u32string> held;
+  for (const config::Bundle& b : current->bundles)
+    for (const config::Side& side : b.sides)
+      for (const config::Port& p : side.ports) held.insert(config::FoldedName(p.name));
   for (const config::Bundle& bundle : target.bundles)
     for (int s = 0; s < 2; ++s)
       for (const config::Port& port : bundle.sides[s].ports) {
-        bool held = false;
-        for (const config::Bundle& b : current->bundles)
-          for (const config::Side& side : b.sides)
-            for (const config::Port& p : side.ports) held = held || config::SameName(p.name, port.name);
-        if (held || port.type != "shared") continue;
+        if (!config::IsShared(port.type) || held.count(config::FoldedName(port.name)) != 0) continue;
         const TextArg b(Wide(bundle.name)), p(Wide(port.name));
         UniqueVariant apps, values;
         const CallOutcome read = Call(L"SharedPortGetAppPermissions", [&] {
