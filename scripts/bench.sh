@@ -3,7 +3,8 @@
 # Installs what is missing, builds, brings up the private Wine prefix, runs
 #   - build/bin/lumbrex-bench.exe under Wine (registry queries, commands against
 #     the stand-in service, load, the automation object Lumbrex.Control against
-#     the flat exports), see bench/bench_main.cpp;
+#     the flat exports, lumbrexctl plan and apply as processes against processes
+#     doing the same reads and calls), see bench/bench_main.cpp;
 #   - the record walk of SharedGetPortApplications built natively at -O2 (bench/native);
 #   - cpack, for the DLL's stripped size as packaged;
 # and writes docs/benchmarks.md from their output. About three minutes.
@@ -48,6 +49,10 @@ packaged=$(unzip -l "$out"/cpack/*.zip | awk '$4 ~ /(^|\/)bin\/lumbrex\.dll$/ {p
 # A copy of the stripped DLL, for the load benchmark (loaded by its path).
 mkdir -p "$out/stripped"
 cp "$(find "$out/cpack/_CPack_Packages" -path '*bin/lumbrex.dll' | head -n1)" "$out/stripped/lumbrex.dll"
+# lumbrexctl as packaged and its baseline stripped alike, beside it (section 6):
+# as built, lumbrexctl.exe's debug sections would weigh on every start.
+cp "$(find "$out/cpack/_CPack_Packages" -path '*/lumbrexctl.exe' | head -n1)" "$out/stripped/lumbrexctl.exe"
+x86_64-w64-mingw32-strip -o "$out/stripped/lumbrex-bench-changes.exe" build/bin/lumbrex-bench-changes.exe
 stripped_windows="Z:$(realpath "$out/stripped/lumbrex.dll" | tr / '\\')"
 
 # 1, 2, 4. Under Wine.
