@@ -5,7 +5,7 @@
 // lumbrexctl's plan and apply as processes, each against a process doing the
 // same registry reads or export calls (config_section.cpp).
 //
-//   lumbrex-bench.exe           the full run (about two minutes)
+//   lumbrex-bench.exe           the full run (about three minutes)
 //   lumbrex-bench.exe --smoke   a few iterations of everything (ctest)
 //   --stripped-dll PATH         also time loading the stripped DLL at PATH
 //
