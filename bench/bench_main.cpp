@@ -1,9 +1,11 @@
 // lumbrex-bench.exe: the library against the raw Win32 calls it is
 // made of, side by side in one process under Wine. Prints the Markdown
 // sections of docs/benchmarks.md on stdout (scripts/bench.sh assembles them)
-// and one "GOAL|..." line per goal for the summary.
+// and one "GOAL|..." line per goal for the summary. Its last section times
+// lumbrexctl's plan and apply as processes, each against a process doing the
+// same registry reads or export calls (config_section.cpp).
 //
-//   lumbrex-bench.exe           the full run (about two minutes)
+//   lumbrex-bench.exe           the full run (about three minutes)
 //   lumbrex-bench.exe --smoke   a few iterations of everything (ctest)
 //   --stripped-dll PATH         also time loading the stripped DLL at PATH
 //
@@ -79,10 +81,11 @@ int wmain(int argc, wchar_t** argv) {
   const RegistryResults registry = MeasureRegistryQueries(lib, settings);
   const CommandResults commands = MeasureCommands(lib, settings);
   const AutomationResults automation = MeasureAutomation(lib, settings);
+  const ConfigResults config = MeasureConfigVerbs(settings);
 
   for (const std::string& section :
        {RegistryReport(registry), CommandReport(commands, settings), LoadReport(load, settings),
-        AutomationReport(automation, settings)})
+        AutomationReport(automation, settings), ConfigReport(config)})
     std::fputs(section.c_str(), stdout);
   std::fflush(stdout);
   return Failures() == 0 ? 0 : 1;

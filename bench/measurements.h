@@ -19,6 +19,9 @@ struct Settings {
   }
   int commandBatches = 41, commandsPerBatch = 75;
   int loads = 200;
+  int configReps = 7;                 // pairs of plan and export processes (section 6)
+  int applyReps = 21;                 // pairs of apply and baseline processes, shorter and noisier
+  std::vector<int> applyPorts{20, 100};  // ports of the apply document: 1 + 2 * ports changes
   std::wstring strippedDll;  // --stripped-dll PATH: the packaged (stripped) lumbrex.dll, loaded by path
 };
 
@@ -133,6 +136,23 @@ struct AutomationResults {
   // The property Version (no library call): Invoke's own cost against the table.
   int versionRounds = 0;
   double versionTable = 0, versionInvoke = 0;
+};
+
+// ---- 6. lumbrexctl's configuration verbs ---------------------------------------------
+
+struct ApplyRow {
+  int changes = 0;
+  int reps = 0;
+  Pair time;  // apply against the same export calls
+};
+
+struct ConfigResults {
+  bool measured = false;  // false: a run failed (Fail said why)
+  bool packaged = false;  // the stripped programs beside the stripped DLL, not build/bin's
+  int bundles = 0, ports = 0;  // of the configuration plan and export read
+  int reps = 0;
+  Pair planExport;
+  std::vector<ApplyRow> apply;
 };
 
 }  // namespace bench

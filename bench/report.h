@@ -12,5 +12,6 @@ std::string RegistryReport(const RegistryResults& results);
 std::string CommandReport(const CommandResults& results, const Settings& settings);
 std::string LoadReport(const LoadResults& results, const Settings& settings);
 std::string AutomationReport(const AutomationResults& results, const Settings& settings);  // automation_report.cpp
+std::string ConfigReport(const ConfigResults& results);  // config_section.cpp
 
 }  // namespace bench

@@ -48,5 +48,6 @@ LoadResults MeasureLoad(const Settings& settings);                              
 RegistryResults MeasureRegistryQueries(const Library& lib, const Settings& settings);  // registry_section.cpp
 CommandResults MeasureCommands(const Library& lib, const Settings& settings);         // command_section.cpp
 AutomationResults MeasureAutomation(const Library& lib, const Settings& settings);   // automation_section.cpp
+ConfigResults MeasureConfigVerbs(const Settings& settings);                          // config_section.cpp
 
 }  // namespace bench

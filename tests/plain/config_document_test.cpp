@@ -64,6 +64,10 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {R"({"version": 1, "bundles": [{"name": "x,y"}]})", "holds ','"},
       {R"({"version": 1, "bundles": [{"name": "x\ny"}]})", "holds a control character"},
       {R"({"version": 1, "bundles": [{"name": ""}]})", "bundles[0].name: a name is at least one character"},
+      // A member named twice: which one a JSON reader keeps is a guess.
+      {R"({"version": 1, "bundles": [{"name": "A"}, {"name": "B", "name": "C"}]})", "bundles[1].name: named twice"},
+      {R"({"version": 1, "options": {}, "bundles": [], "options": {}})", "options: named twice"},
+      {OnePort(R"("type": "shared", "share": {"a.exe": 1, "a.exe": 2})"), "ports[0].share[\"a.exe\"]: named twice"},
       {R"({"version": 1, "options": {"auto-open": 1, "turbo": true}})",
        "options.auto-open: expects true or false\noptions.turbo: unknown option"},
   };

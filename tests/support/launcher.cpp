@@ -17,7 +17,8 @@ UniqueHandle Launch(const std::wstring& name, const std::vector<std::wstring>& a
     SetInformationJobObject(created.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return created;
   }();
-  std::wstring command = L"\"" + lumbrex::ModuleFolder(nullptr) + name + L"\"";
+  const bool whole = name.size() > 2 && name[1] == L':';  // a path of its own, not a name beside the caller
+  std::wstring command = L"\"" + (whole ? L"" : lumbrex::ModuleFolder(nullptr)) + name + L"\"";
   for (const auto& arg : args) command += L" \"" + arg + L"\"";
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   UniqueHandle in(CreateFileW(L"NUL", GENERIC_READ, 0, &inherit, OPEN_EXISTING, 0, nullptr));

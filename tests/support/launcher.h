@@ -18,7 +18,8 @@ struct ProgramRun {
   std::string output;    // stdout and stderr as written
 };
 
-// Runs the program beside the caller, stdin from NUL, to its end or the bound.
+// Runs the program beside the caller (or at `name` when it is a whole path,
+// "C:\\..."), stdin from NUL, to its end or the bound.
 ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>& arguments,
                       DWORD timeoutMs = 60000);
 

@@ -186,6 +186,7 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
       {R"({"version": 1, "bundles": [{"name": "\u0421\u0432\u044f\u0437\u043a\u0430"}]})", "ANSI code page"},
       {R"({"version": 7})", "version: 7 is not a format version this lumbrexctl reads"},
       {R"({"version": 1, "bundle": []})", "bundle: unknown member"},
+      {R"({"version": 1, "bundles": [{"name": "A", "in": {}, "in": {}}]})", "bundles[0].in: named twice"},
   };
   for (const auto& document : documents) {
     SCOPED_TRACE(document.text);

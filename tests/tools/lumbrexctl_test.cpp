@@ -56,6 +56,11 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"share", L"reset", L"T1", L"out", L"COM1"}, 1, "no port COM1 on the out side of T1; nothing was reset"},
       {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
+      {{L"port", L"params", L"T9", L"in", L"COM1", L"9600", L"N", L"8", L"0"}, 1, "(no error code): no such bundle"},
+      {{L"port", L"dynamic", L"T1", L"out", L"COM1"}, 1, "the port is not on the out side of that bundle"},
+      {{L"share", L"set", L"T1", L"out", L"COM1", L"a.exe", L"3"}, 1, "(no error code): the port is not on the out"},
+      // The library reads the entry before it sends: its code, then what the configuration says.
+      {{L"port", L"perms", L"T1", L"out", L"COM1", L"1"}, 1, "error 2: File not found. (the port is not on the out"},
       {{L"option", L"get", L"print"}, 1, "print: not set ("},  // never stored yet, said as show says it
       {{L"option", L"get", L"print", L"--json"}, 1, "\"on\": null"},
       {{L"option", L"set", L"print", L"on"}, 0, ""},
@@ -106,7 +111,10 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"add\x1b[2J"}, 2, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
       {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
       {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
+      {{L"--remote", L"S", L"apply", L"x.json"}, 2, "apply: --remote cannot be used: this verb reads the configuration"},
       {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
+      {{L"port", L"dynamic", L"T1", L"in", L"COM6"}, 1, "the port's stored entry names no port type",
+       {Sz(SideKey(L"T1", LUMBREX_SIDE_IN), L"COM6", L"")}},
       {{L"bundle", L"delete", L"T1"}, 0, ""},
       {{L"bundle", L"state", L"T1"}, 1, "T1: not present"},
       {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": []"},

@@ -9,6 +9,12 @@ namespace lumbrexctl {
 
 std::wstring Quoted(const std::string& word) { return L"'" + Printable(Wide(word)) + L"'"; }
 
+void ThisMachineOnly(const Line& line) {
+  if (line.remote)
+    throw BadWord{L"--remote cannot be used: this verb reads the configuration from this machine's registry (the "
+                  L"library has no remote queries), not SERVER's; run lumbrexctl on SERVER"};
+}
+
 long long NumberWord(const std::string& word, const wchar_t* what) {
   long long number = 0;
   if (!ParseNumber(Wide(word), &number)) throw BadWord{std::wstring(what) + L" is a number, not " + Quoted(word)};
@@ -179,7 +185,8 @@ void CommandTable::DefineGlobal() {
   root_.footer(
       "Changing verbs connect to the service on this machine (ConnectToLocalService),\n"
       "or with --remote to SERVER's (ConnectToRemoteService, logging on as U when\n"
-      "given). show and share apps read this machine's registry and driver.\n"
+      "given). show and share apps read this machine's registry and driver;\n"
+      "export, plan, apply and share reset, which read it to decide, refuse --remote.\n"
       "A word that starts with '-' goes after '--': lumbrexctl bundle add -- -x\n"
       "A service that takes a command and never answers holds the library's call\n"
       "forever: after --timeout the tool names the call and exits with 1.\n"

@@ -68,6 +68,10 @@ struct BadWord {
   std::wstring problem;
 };
 std::wstring Quoted(const std::string& word);  // 'word', control characters escaped
+// The verbs that read the configuration to decide what to send, or to say what
+// it is: the library reads only this machine's registry, so with --remote they
+// would describe or compare another configuration than SERVER's. Refused.
+void ThisMachineOnly(const Line& line);
 long long NumberWord(const std::string& word, const wchar_t* what);
 // A number the library would take but store as something else: refused here.
 LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long long high);

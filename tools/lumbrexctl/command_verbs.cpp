@@ -78,7 +78,7 @@ void CommandTable::DefinePortVerbs() {
                          return RunPortAdd(ConnectionOf(line_), where, type);
                        });
   PortWords(add);
-  Word(add, "TYPE", &line_.type, "real, virtual, shared or switcher");
+  Word(add, "TYPE", &line_.type, config::PortTypeList().c_str());
 
   const auto define = [&](const char* name, const char* summary, PortVerb verb, const char* footer) {
     PortWords(Verb(
@@ -196,7 +196,10 @@ void CommandTable::DefineShareVerbs() {
   Word(byDefault, "APP", &line_.app, "the application, e.g. terminal.exe");
 
   PortWords(Verb(share, "reset", "sets every stored application's share permission back to 3 (SharedDelAllPermissions)",
-                 [this] { return RunShareReset(ConnectionOf(line_), AddressOf(line_)); }));
+                 [this] {
+                   ThisMachineOnly(line_);  // it lists the applications stored in the registry
+                   return RunShareReset(ConnectionOf(line_), AddressOf(line_));
+                 }));
 
   CLI::App* apps = Verb(
       share, "apps", "lists the applications holding PORT open (SharedGetPortApplications)",

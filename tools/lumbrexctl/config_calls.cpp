@@ -1,6 +1,7 @@
 #include "config_calls.h"
 
 #include <cwchar>
+#include <set>
 
 #include "api/variant_values.h"
 #include "callers/number_rules.h"
@@ -74,14 +75,16 @@ CurrentModel ReadCurrentModel() {
 }
 
 void ReadLeftoverShare(const config::Model& target, config::Model* current) {
+  // The names of the ports some bundle holds, folded once: a configuration of
+  // a thousand ports would otherwise fold a million names.
+  std::set<std::u32string> held;
+  for (const config::Bundle& b : current->bundles)
+    for (const config::Side& side : b.sides)
+      for (const config::Port& p : side.ports) held.insert(config::FoldedName(p.name));
   for (const config::Bundle& bundle : target.bundles)
     for (int s = 0; s < 2; ++s)
       for (const config::Port& port : bundle.sides[s].ports) {
-        bool held = false;
-        for (const config::Bundle& b : current->bundles)
-          for (const config::Side& side : b.sides)
-            for (const config::Port& p : side.ports) held = held || config::SameName(p.name, port.name);
-        if (held || port.type != "shared") continue;
+        if (!config::IsShared(port.type) || held.count(config::FoldedName(port.name)) != 0) continue;
         const TextArg b(Wide(bundle.name)), p(Wide(port.name));
         UniqueVariant apps, values;
         const CallOutcome read = Call(L"SharedPortGetAppPermissions", [&] {
@@ -171,7 +174,21 @@ std::wstring ExplainRefusal(const config::Step& step, const config::Model& after
   if (step.action == Action::kAddPort)
     return port == nullptr ? L"" : L"the port exists already on that side, as a " + Wide(port->type) + L" port";
   if (port == nullptr) return L"the port is not on the " + side + L" side of that bundle";
+  // The service rewrites a port entry keeping its type word, and refuses an
+  // entry that has none (or is no text at all).
+  const bool rewritesEntry =
+      step.action == Action::kFixParameters || step.action == Action::kDynamic || step.action == Action::kPermissions;
+  if (rewritesEntry && !config::IsPortType(port->type)) return L"the port's stored entry names no port type";
   return L"";
+}
+
+std::wstring StepFailure(const config::Step& step, const CallOutcome& outcome) {
+  const std::wstring why = CommandFailure(outcome);
+  const bool coded = outcome.StoredCode() && outcome.code != 0;
+  if (outcome.ConnectionLost() || (coded && outcome.code != ERROR_FILE_NOT_FOUND)) return why;
+  const std::wstring reason = ExplainRefusal(step, ReadCurrentModel().model);
+  if (reason.empty()) return why;
+  return coded ? why + L" (" + reason + L")" : why + L": " + reason;
 }
 
 }  // namespace lumbrexctl

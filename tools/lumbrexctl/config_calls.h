@@ -38,4 +38,11 @@ CallOutcome Send(const config::Step& step);
 // after the refusal; "" when the configuration does not tell.
 std::wstring ExplainRefusal(const config::Step& step, const config::Model& after);
 
+// What follows "... failed: " for the step's call: CommandFailure, and the
+// reason the configuration read afterwards gives, where it can give one: after
+// the service's no, which carries none, and after a port entry the library
+// found missing before sending (2). Not after a lost connection or an
+// argument the library refused.
+std::wstring StepFailure(const config::Step& step, const CallOutcome& outcome);
+
 }  // namespace lumbrexctl

@@ -1,12 +1,41 @@
 #include "config_document.h"
 
+#include <iterator>
+
 #include <nlohmann/json.hpp>
 
 namespace lumbrexctl::config {
 
 const char* const kOptionNames[kOptionCount] = {"auto-open", "ignore-errors", "print", "main-only",
                                                 "baudrate-emulation"};
-const char* const kPortTypes[4] = {"real", "virtual", "shared", "switcher"};
+const PortTypeWord kPortTypes[4] = {
+    {LUMBREX_PORT_REAL, "real"},
+    {LUMBREX_PORT_VIRTUAL, "virtual"},
+    {LUMBREX_PORT_SHARED, "shared"},
+    {LUMBREX_PORT_SWITCHER, "switcher"},
+};
+
+const char* PortTypeWordOf(int code) {
+  for (const PortTypeWord& type : kPortTypes)
+    if (type.code == code) return type.word;
+  return nullptr;
+}
+
+bool IsPortType(std::string_view word) {
+  for (const PortTypeWord& type : kPortTypes)
+    if (word == type.word) return true;
+  return false;
+}
+
+const std::string& PortTypeList() {
+  static const std::string list = [] {
+    std::string words;
+    for (size_t i = 0; i < std::size(kPortTypes); ++i)
+      words += (i == 0 ? "" : i + 1 == std::size(kPortTypes) ? " or " : ", ") + std::string(kPortTypes[i].word);
+    return words;
+  }();
+  return list;
+}
 
 namespace {
 
@@ -26,40 +55,44 @@ char32_t FoldLetter(char32_t c) {
   return c;
 }
 
-// UTF-8 as code points; a byte that starts no sequence stands for itself,
-// so two different texts never fold alike by being malformed alike.
-std::u32string CodePoints(std::string_view text) {
-  std::u32string out;
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-    bool whole = length > 0 && i + length <= text.size();
-    char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-    for (size_t k = 1; whole && k < length; ++k) {
-      const unsigned char next = static_cast<unsigned char>(text[i + k]);
-      whole = (next >> 6) == 2;
-      c = (c << 6) | (next & 0x3F);
-    }
-    if (!whole) {
-      out.push_back(0x110000 + lead);  // outside Unicode: cannot meet a real letter
-      ++i;
-      continue;
-    }
-    out.push_back(c);
-    i += length;
+// The code point at text[*at], moving *at past it. A byte that starts no
+// sequence stands for itself, so two different texts never fold alike by
+// being malformed alike.
+char32_t NextCodePoint(std::string_view text, size_t* at) {
+  const size_t i = *at;
+  const unsigned char lead = static_cast<unsigned char>(text[i]);
+  const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+  bool whole = length > 0 && i + length <= text.size();
+  char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+  for (size_t k = 1; whole && k < length; ++k) {
+    const unsigned char next = static_cast<unsigned char>(text[i + k]);
+    whole = (next >> 6) == 2;
+    c = (c << 6) | (next & 0x3F);
   }
-  return out;
+  if (!whole) {
+    *at = i + 1;
+    return 0x110000 + lead;  // outside Unicode: cannot meet a real letter
+  }
+  *at = i + length;
+  return c;
 }
 
 }  // namespace
 
 std::u32string FoldedName(std::string_view utf8) {
-  std::u32string folded = CodePoints(utf8);
-  for (char32_t& c : folded) c = FoldLetter(c);
+  std::u32string folded;
+  for (size_t at = 0; at < utf8.size();) folded.push_back(FoldLetter(NextCodePoint(utf8, &at)));
   return folded;
 }
 
-bool SameName(std::string_view a, std::string_view b) { return FoldedName(a) == FoldedName(b); }
+// Letter by letter, building neither folded name: the planner compares the
+// names of a side's ports with one another, a thousand ports a million times.
+bool SameName(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size())
+    if (FoldLetter(NextCodePoint(a, &i)) != FoldLetter(NextCodePoint(b, &j))) return false;
+  return i == a.size() && j == b.size();
+}
 
 namespace {
 
@@ -79,7 +112,7 @@ Json SideJson(const Side& side) {
     Json p{{"name", port.name}, {"type", port.type}};
     p["parameters"] = ParametersJson(port.fixed);
     p["permissions"] = port.mask;
-    if (port.type == "shared") {
+    if (IsShared(port.type)) {
       Json share = Json::object();
       for (const auto& [app, value] : port.share) share[app] = value;
       p["share"] = share;

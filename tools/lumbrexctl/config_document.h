@@ -21,7 +21,20 @@ constexpr int kFormatVersion = 1;
 constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
 // The options by the tool's words, in the order `show` lists them.
 extern const char* const kOptionNames[kOptionCount];
-extern const char* const kPortTypes[4];  // "real", "virtual", "shared", "switcher"
+
+// The tool's word for each port type code of BundleAddPort and
+// BundleGetPortType: the one table of the documents, the command line and the
+// output alike.
+struct PortTypeWord {
+  int code;
+  const char* word;
+};
+extern const PortTypeWord kPortTypes[4];  // real, virtual, shared, switcher
+const char* PortTypeWordOf(int code);    // null for a code of no port type
+bool IsPortType(std::string_view word);  // one of the words, spelled exactly
+// "real, virtual, shared or switcher": what a place that takes a type accepts.
+const std::string& PortTypeList();
+inline bool IsShared(std::string_view type) { return type == PortTypeWordOf(LUMBREX_PORT_SHARED); }
 
 // Fixed communication parameters; the words are the tool's (parity N, O, E,
 // M, S; flow "" for none, X or P).
@@ -43,7 +56,7 @@ constexpr int64_t kDefaultShare = 3;
 
 struct Port {
   std::string name;  // UTF-8
-  std::string type;  // one of kPortTypes
+  std::string type;  // one of the words of kPortTypes
   std::optional<Parameters> fixed;  // none: dynamic
   int64_t mask = kNewPortMask;
   std::vector<std::pair<std::string, int64_t>> share;  // application, permission; shared ports only

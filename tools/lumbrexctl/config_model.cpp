@@ -1,6 +1,7 @@
 #include "config_model.h"
 
 #include "common/text.h"
+#include "console.h"
 #include "params/parameter_text.h"
 #include "variants.h"
 
@@ -19,17 +20,9 @@ const OptionInfo kOptions[kOptionCount] = {
      L"OptionGetBaudrateEmulation"},
 };
 
-const PortTypeName kPortTypeNames[4] = {
-    {LUMBREX_PORT_REAL, L"real"},
-    {LUMBREX_PORT_VIRTUAL, L"virtual"},
-    {LUMBREX_PORT_SHARED, L"shared"},
-    {LUMBREX_PORT_SWITCHER, L"switcher"},
-};
-
-const wchar_t* TypeName(int type) {
-  for (const PortTypeName& name : kPortTypeNames)
-    if (name.type == type) return name.word;
-  return L"unknown";
+std::wstring TypeName(int type) {
+  const char* word = config::PortTypeWordOf(type);
+  return word != nullptr ? Wide(word) : L"unknown";
 }
 
 CallOutcome ReadOpenApplications(const std::wstring& port, std::vector<OpenApplication>* apps) {

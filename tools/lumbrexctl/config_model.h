@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "calls.h"
+#include "config_document.h"
 #include "lumbrex.h"
 
 namespace lumbrexctl {
@@ -24,13 +25,8 @@ struct OptionInfo {
 constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
 extern const OptionInfo kOptions[kOptionCount];
 
-// The tool's word of each port type code of BundleAddPort and BundleGetPortType.
-struct PortTypeName {
-  int type;
-  const wchar_t* word;
-};
-extern const PortTypeName kPortTypeNames[4];
-const wchar_t* TypeName(int type);  // "real", ...; "unknown" for another code
+// The tool's word of a port type code (config::kPortTypes); "unknown" for another code.
+std::wstring TypeName(int type);
 
 // One application holding a shared port open, as the driver reports it.
 struct OpenApplication {

@@ -66,7 +66,7 @@ void ApplyStep(Model* model, const Step& step) {
   if (step.action == Action::kAddPort) {
     if (FindNamed(side.ports, step.port) != side.ports.end()) return;
     Port port{step.port, step.type, std::nullopt, kNewPortMask, {}};
-    if (step.type == "shared") port.share = TakeShare(model, step.port);
+    if (IsShared(step.type)) port.share = TakeShare(model, step.port);
     side.ports.push_back(std::move(port));
     return;
   }
@@ -204,7 +204,7 @@ class Planner {
   }
 
   void ShareOf(const std::string& bundle, int s, const std::string& name, const Port& target) {
-    if (target.type != "shared") return;
+    if (!IsShared(target.type)) return;
     for (const auto& entry : target.share) {
       const std::string& app = entry.first;
       const int64_t value = entry.second;

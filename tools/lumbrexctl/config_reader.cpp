@@ -1,6 +1,7 @@
 // ReadDocument: the document's text to a model, every problem found with
 // where it is, before anything is sent to the service.
 #include <initializer_list>
+#include <set>
 
 #include <nlohmann/json.hpp>
 
@@ -25,6 +26,65 @@ std::string LineAndColumn(std::string_view text, size_t byte) {
 }
 
 std::string Quote(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The members named twice in one object. JSON readers differ in which of the
+// two values they keep (the parser here keeps the last), so the author may
+// well mean the other one: such a document is refused, each repeat said with
+// its place as the reader says places.
+class RepeatedMembers : public nlohmann::json_sax<Json> {
+ public:
+  std::vector<Problem> problems;
+
+  bool null() override { return Value(); }
+  bool boolean(bool) override { return Value(); }
+  bool number_integer(number_integer_t) override { return Value(); }
+  bool number_unsigned(number_unsigned_t) override { return Value(); }
+  bool number_float(number_float_t, const string_t&) override { return Value(); }
+  bool string(string_t&) override { return Value(); }
+  bool binary(binary_t&) override { return Value(); }
+  bool start_object(std::size_t) override { return Open(false); }
+  bool start_array(std::size_t) override { return Open(true); }
+  bool end_object() override { return Close(); }
+  bool end_array() override { return Close(); }
+  bool key(string_t& name) override {
+    Level& object = levels_.back();
+    // A share object's members are application names: written as the reader writes them.
+    const bool apps = object.path.size() >= 5 && object.path.compare(object.path.size() - 5, 5, "share") == 0;
+    object.member = apps ? object.path + "[\"" + name + "\"]" : object.path.empty() ? name : object.path + "." + name;
+    if (!object.names.insert(name).second)
+      problems.push_back({object.member, "named twice in the same object; name each member once"});
+    return true;
+  }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+
+ private:
+  struct Level {
+    bool array = false;
+    size_t next = 0;  // an array's next element
+    std::string path, member;
+    std::set<std::string> names;
+  };
+  std::vector<Level> levels_;
+
+  // The place of the value that starts now.
+  std::string Place() {
+    if (levels_.empty()) return "";
+    Level& up = levels_.back();
+    return up.array ? up.path + "[" + std::to_string(up.next++) + "]" : up.member;
+  }
+  bool Value() { return Place(), true; }
+  bool Open(bool array) {
+    Level level;
+    level.array = array;
+    level.path = Place();
+    levels_.push_back(std::move(level));
+    return true;
+  }
+  bool Close() {
+    levels_.pop_back();
+    return true;
+  }
+};
 
 class Reader {
  public:
@@ -146,11 +206,9 @@ class Reader {
                                        : (Fail(At(where, "name"), "missing"), false);
     if (!value.contains("type")) {
       good = false;
-      Fail(At(where, "type"), "missing: real, virtual, shared or switcher");
+      Fail(At(where, "type"), "missing: " + PortTypeList());
     } else if (Text(value["type"], At(where, "type"), &port->type)) {
-      bool known = false;
-      for (const char* type : kPortTypes) known = known || port->type == type;
-      if (!known) good = false, Fail(At(where, "type"), Quote(port->type) + " is not real, virtual, shared or switcher");
+      if (!IsPortType(port->type)) good = false, Fail(At(where, "type"), Quote(port->type) + " is not " + PortTypeList());
     }
     if (value.contains("parameters")) good = ParametersOf(value["parameters"], At(where, "parameters"), port) && good;
     if (value.contains("permissions"))
@@ -186,7 +244,7 @@ class Reader {
 
   bool ShareOf(const Json& value, const std::string& where, Port* port) {
     if (!value.is_object()) return Fail(where, "expects an object of application names and permissions"), false;
-    if (port->type != "shared") return Fail(where, "only a shared port has share permissions"), false;
+    if (!IsShared(port->type)) return Fail(where, "only a shared port has share permissions"), false;
     bool good = true;
     for (const auto& item : value.items()) {
       const std::string at = where + "[\"" + item.key() + "\"]";
@@ -224,6 +282,12 @@ ReadResult ReadDocument(std::string_view text, const DocumentRules& rules) {
   } catch (const Json::exception& error) {
     // A number beyond what the reader holds: no position comes with it.
     result.problems.push_back({"", std::string("not JSON: ") + error.what()});
+    return result;
+  }
+  RepeatedMembers repeated;
+  Json::sax_parse(text.begin(), text.end(), &repeated);
+  if (!repeated.problems.empty()) {
+    result.problems = std::move(repeated.problems);
     return result;
   }
   Reader reader(rules);

@@ -20,7 +20,10 @@ void CommandTable::DefineConfigVerbs() {
   };
   CLI::App* exportVerb = Verb(
       &root_, "export", "writes the whole configuration as one JSON document (stdout, or FILE)",
-      [request] { return RunExport(request()); },
+      [this, request] {
+        ThisMachineOnly(line_);
+        return RunExport(request());
+      },
       "The five options (those stored), every bundle with the ports of its sides: type,\n"
       "parameters or \"dynamic\", permission mask, share permissions. Reads only.");
   Word(exportVerb, "FILE", &line_.file, "where to write the document (replaced)", false);
@@ -30,7 +33,10 @@ void CommandTable::DefineConfigVerbs() {
   };
   CLI::App* plan = Verb(
       &root_, "plan", "prints the changes that would make the configuration equal to FILE",
-      [request] { return RunPlan(request()); },
+      [this, request] {
+        ThisMachineOnly(line_);
+        return RunPlan(request());
+      },
       "One line a change, in the order apply makes them, with the export it calls;\n"
       "then \"N to add, N to change, N to remove\". Sends nothing.\n"
       "Exit codes: 0 nothing to do, 2 changes to make, 1 errors (a bad FILE too).");
@@ -43,9 +49,9 @@ void CommandTable::DefineConfigVerbs() {
   CLI::App* apply = Verb(
       &root_, "apply", "makes the configuration equal to FILE, or carries out a saved plan",
       [this, request] {
+        ThisMachineOnly(line_);
         if (line_.file.empty() == line_.planFile.empty()) throw BadWord{L"expects FILE or --plan PLANFILE"};
-        return RunApply(Connection{line_.remote, Wide(line_.server), Wide(line_.user), Wide(line_.password)},
-                        request());
+        return RunApply(request());
       },
       "Reads the whole configuration first and sends only the changes (none when it is\n"
       "equal already). When a call fails it stops, lists what was done and what not,\n"

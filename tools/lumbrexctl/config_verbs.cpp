@@ -112,15 +112,8 @@ size_t Carry(const std::vector<Step>& steps, const wchar_t* lead, bool* lost) {
       Out(lead + Printable(Wide(config::StepText(steps[i]))) + L"\n");
       continue;
     }
-    std::wstring why = CommandFailure(outcome);
     *lost = outcome.ConnectionLost();
-    // The service answers a refusal without a reason: the configuration tells.
-    if (!*lost) {
-      CurrentModel after = ReadCurrentModel();
-      const std::wstring reason = ExplainRefusal(steps[i], after.model);
-      if (!reason.empty()) why += L": " + reason;
-    }
-    Complain(Wide(config::StepText(steps[i])) + L" failed: " + why);
+    Complain(Wide(config::StepText(steps[i])) + L" failed: " + StepFailure(steps[i], outcome));
     return i;
   }
   return steps.size();
@@ -169,7 +162,7 @@ int RunPlan(const ConfigRequest& request) {
   return PrintPlan(plan, request.json);
 }
 
-int RunApply(const Connection& connection, const ConfigRequest& request) {
+int RunApply(const ConfigRequest& request) {
   if (request.dryRun) return RunPlan(request);
   std::optional<Request> target = Target(request);
   if (!target) return kRefused;
@@ -185,7 +178,7 @@ int RunApply(const Connection& connection, const ConfigRequest& request) {
     Out(L"nothing to do\n");
     return kDone;
   }
-  if (int rc = Connect(connection)) return rc;
+  if (int rc = Connect(Connection{})) return rc;
   bool lost = false;
   const size_t done = Carry(plan.steps, L"done: ", &lost);
   if (done == plan.steps.size()) {

@@ -19,6 +19,6 @@ struct ConfigRequest {
 
 int RunExport(const ConfigRequest& request);
 int RunPlan(const ConfigRequest& request);
-int RunApply(const Connection& connection, const ConfigRequest& request);
+int RunApply(const ConfigRequest& request);  // on this machine's service
 
 }  // namespace lumbrexctl

@@ -27,15 +27,15 @@ int Change(const Connection& connection, const wchar_t* exportName, const std::f
 
 // A change the service may refuse without a reason: the configuration read
 // after the refusal says why where it can (the bundle exists already, no such
-// bundle, the port is not on that side, it exists with another type).
+// bundle, the port is not on that side, it exists with another type, its
+// entry names no type), as apply says it. Not for another machine's service:
+// the configuration read would be this machine's.
 int Change(const Connection& connection, const wchar_t* exportName, const std::function<int()>& call,
            const config::Step& step) {
   if (int rc = Connect(connection)) return rc;
   const CallOutcome outcome = Call(exportName, call);
   if (outcome.result == 1) return kDone;
-  if (outcome.StoredCode() || outcome.ConnectionLost()) return CommandFailed(exportName, outcome);
-  const std::wstring why = ExplainRefusal(step, ReadCurrentModel().model);
-  return why.empty() ? CommandFailed(exportName, outcome) : Failed(exportName, CommandFailure(outcome) + L": " + why);
+  return connection.remote ? CommandFailed(exportName, outcome) : Failed(exportName, StepFailure(step, outcome));
 }
 
 // The single verb as the step apply would make of it.
@@ -169,7 +169,8 @@ int RunPort(const Connection& connection, PortVerb verb, const PortAddress& wher
                     StepOf(config::Action::kMain, where.bundle, side, where.port));
     case PortVerb::kDynamic:
       return Change(connection, L"BundleSetDynamicParametersForRealPort",
-                    [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); });
+                    [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); },
+                    StepOf(config::Action::kDynamic, where.bundle, side, where.port));
   }
   return kUsage;
 }
@@ -183,17 +184,20 @@ int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type
 
 int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& s) {
   const TextArg bundle(where.bundle), port(where.port);
-  return Change(connection, L"BundleSetRealPortParameters", [&] {
+  const auto call = [&] {
     return BundleSetRealPortParameters(bundle.get(), where.side, port.get(), s.baud, s.parity, s.dataBits,
                                        s.stopBits, s.flow);
-  });
+  };
+  return Change(connection, L"BundleSetRealPortParameters", call,
+                StepOf(config::Action::kFixParameters, where.bundle, where.side, where.port));
 }
 
 int RunPortPerms(const Connection& connection, const PortAddress& where, LONG mask) {
   const TextArg bundle(where.bundle), port(where.port);
   // The export clears its mask VARIANT: it gets a copy (a number, nothing to free).
   return Change(connection, L"BundlePortSetPermissions",
-                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), lumbrex::I4(mask)); });
+                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), lumbrex::I4(mask)); },
+                StepOf(config::Action::kPermissions, where.bundle, where.side, where.port));
 }
 
 int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on) {
@@ -202,16 +206,18 @@ int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on
 
 int RunShareSet(const Connection& connection, const PortAddress& where, const std::wstring& app, LONG value) {
   const TextArg bundle(where.bundle), port(where.port), application(app);
-  return Change(connection, L"SharedPortSetPermissionsForApp", [&] {
+  const auto call = [&] {
     return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), lumbrex::I4(value));
-  });
+  };
+  return Change(connection, L"SharedPortSetPermissionsForApp", call,
+                StepOf(config::Action::kShare, where.bundle, where.side, where.port));
 }
 
 int RunShareDefault(const Connection& connection, const PortAddress& where, const std::wstring& app) {
   const TextArg bundle(where.bundle), port(where.port), application(app);
-  return Change(connection, L"SharedSetDefaultPermissions", [&] {
-    return SharedSetDefaultPermissions(bundle.get(), where.side, port.get(), application.get());
-  });
+  const auto call = [&] { return SharedSetDefaultPermissions(bundle.get(), where.side, port.get(), application.get()); };
+  return Change(connection, L"SharedSetDefaultPermissions", call,
+                StepOf(config::Action::kShareDefault, where.bundle, where.side, where.port));
 }
 
 int RunShareApps(const std::wstring& port) {

@@ -1,6 +1,7 @@
 #include "words.h"
 
 #include "common/text.h"
+#include "console.h"
 #include "params/parameter_text.h"
 
 namespace lumbrexctl {
@@ -42,9 +43,9 @@ bool ParseSide(std::wstring_view word, int* side) {
 const wchar_t* SideName(int side) { return kSides[side == LUMBREX_SIDE_IN ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT]; }
 
 bool ParsePortType(std::wstring_view word, LONG* type) {
-  for (const PortTypeName& name : kPortTypeNames) {
-    if (EqualsIgnoringAsciiCase(word, name.word)) {
-      *type = name.type;
+  for (const config::PortTypeWord& name : config::kPortTypes) {
+    if (EqualsIgnoringAsciiCase(word, Wide(name.word))) {
+      *type = name.code;
       return true;
     }
   }
