@@ -20,21 +20,20 @@ std::wstring TempPath(const wchar_t* name) {
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  const lumbrex::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(file.valid());
   DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  ASSERT_TRUE(WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
+  ASSERT_EQ(written, text.size());
 }
 
 std::string ReadText(const std::wstring& path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const lumbrex::UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   std::string text;
   char buffer[4096];
   DWORD got = 0;
-  while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-    text.append(buffer, got);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  while (file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
   return text;
 }
 
@@ -162,6 +161,11 @@ TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
   EXPECT_EQ(refused.exitCode, 1u) << refused.output;
   EXPECT_NE(refused.output.find("the configuration changed since the plan was made"), std::string::npos)
       << refused.output;
+  EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
+  // A plan whose fingerprint was emptied is no saved plan: it would pass any configuration.
+  const std::wstring bare = TempPath(L"bare-plan.json");
+  WriteText(bare, R"({"fingerprint": "", "prune": false, "document": {"version": 1, "bundles": [{"name": "Planned"}]}})");
+  EXPECT_EQ(Ctl({L"apply", L"--plan", bare}).exitCode, 1u);
   EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
   ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
   const ProgramRun applied = Ctl({L"apply", L"--plan", saved});

@@ -72,8 +72,10 @@ std::optional<Request> Target(const ConfigRequest& request) {
     return out;
   }
   const Json saved = Json::parse(text, nullptr, false);
+  // A plan without its fingerprint would be applied over any configuration.
   if (!saved.is_object() || !saved.contains("fingerprint") || !saved["fingerprint"].is_string() ||
-      !saved.contains("prune") || !saved["prune"].is_boolean() || !saved.contains("document"))
+      saved["fingerprint"].get_ref<const std::string&>().empty() || !saved.contains("prune") ||
+      !saved["prune"].is_boolean() || !saved.contains("document"))
     return Complain(Printable(path) + L": not a plan saved by 'lumbrexctl plan --out'"), std::nullopt;
   std::optional<config::Model> model = Document(path, saved["document"].dump());
   if (!model) return std::nullopt;
@@ -168,7 +170,7 @@ int RunApply(const ConfigRequest& request) {
   if (!target) return kRefused;
   std::optional<config::Model> before = Current();
   if (!before) return kRefused;
-  if (!target->fingerprint.empty() && target->fingerprint != config::Fingerprint(*before))
+  if (!request.planFile.empty() && target->fingerprint != config::Fingerprint(*before))
     return Failed(L"apply", L"the configuration changed since the plan was made; nothing was sent (plan again)");
   config::Model planned = *before;
   ReadLeftoverShare(target->target, &planned);
