@@ -20,6 +20,7 @@ sdk=$(echo "$work"/unpacked/lumbrex-*-win64)
 [ "$(ls "$work/unpacked")" == "$(basename "$sdk")" ] || die "the zip does not unpack into one folder of its own"
 for f in bin/lumbrex.dll bin/lumbrex-automation.dll examples/vba/Lumbrex.bas examples/scripting/roundtrip.{vbs,js} \
          lib/liblumbrex.dll.a lib/lumbrex.lib lib/lumbrex.def include/lumbrex.h include/lumbrex_codes.h README.md \
+         docs/configuration.md docs/lumbrex-config.schema.json \
          lib/cmake/Lumbrex/LumbrexConfig.cmake cmake/mingw-w64-x86_64.cmake examples/CMakeLists.txt \
          tools/{lumbrexctl.exe,lumbrex.dll,lumbrex-service.exe,lumbrex-demo-driver.exe,fenwyck_standin.sys,wine-run.sh}; do
   [ -f "$sdk/$f" ] || die "the zip lacks $f"
