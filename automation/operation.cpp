@@ -120,7 +120,7 @@ HRESULT Operation::Finish(Failure failure) const {
   // unchanged code is not a refused argument.
   switch (failure) {
     case Failure::kConnect:
-      return RaiseError(kNoService, failed + L"the service's pipe could not be opened (is the service running?)");
+      return RaiseError(kNoService, failed + L"the service's pipe " + outcome_.PipeOpenFailure());
     case Failure::kParameters:
       return RaiseError(kNoParameters,
                         failed + L"the port has dynamic parameters, or its parameter entry cannot be read or parsed");

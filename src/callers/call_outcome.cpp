@@ -12,6 +12,17 @@ bool CallOutcome::ConnectionLost() const {
                          systemError == ERROR_PIPE_NOT_CONNECTED);
 }
 
+const wchar_t* CallOutcome::PipeOpenFailure() const {
+  switch (systemError) {
+    case ERROR_PIPE_BUSY:  // every instance the service made is taken
+      return L"is busy: the service admits no more clients now (try again when one disconnects)";
+    case ERROR_ACCESS_DENIED:
+      return L"refused this user (access denied)";
+    default:
+      return L"could not be opened (is the service running?)";
+  }
+}
+
 unsigned int CodeBeforeCall() {
   if (QKGetLastError() == ERROR_INVALID_DATA) {
     // The bundle named holds backslashes, so the key it reads would lie below

@@ -31,6 +31,11 @@ struct CallOutcome {
   // The pipe to the service broke under the call (the service died before or
   // while answering, or closed its end): not an answer of the service.
   bool ConnectionLost() const;
+  // After a connect that failed: why the pipe did not open, as the system
+  // said on the calling thread (the library stores no code for it). The
+  // service is busy (it admits no more clients), refused this user, or is
+  // not there.
+  const wchar_t* PipeOpenFailure() const;
 };
 
 // The library's last-error code, with a held 13 replaced first (see above).

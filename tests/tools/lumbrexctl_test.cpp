@@ -166,4 +166,17 @@ TEST(Lumbrexctl, FaultsOfTheServiceAreNamed) {
   }
 }
 
+// A connect that fails says why: no service at all, or one whose only pipe instance is taken.
+TEST(Lumbrexctl, ABusyServiceIsToldFromAnAbsentOne) {
+  const auto connectSays = [] { return RunProgram(L"lumbrexctl.exe", {L"bundle", L"add", L"T"}).output; };
+  EXPECT_NE(connectSays().find("could not be opened (is the service running?)"), std::string::npos);
+  const lumbrex::UniqueHandle only(CreateNamedPipeW(lumbrex::kLocalPipePath, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1,
+                                                    512, 512, 0, nullptr));
+  ASSERT_TRUE(only.valid());
+  const lumbrex::UniqueHandle taken(CreateFileW(lumbrex::kLocalPipePath, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(taken.valid());
+  EXPECT_NE(connectSays().find("is busy: the service admits no more clients"), std::string::npos);
+}
+
 }  // namespace

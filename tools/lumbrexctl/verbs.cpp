@@ -69,9 +69,10 @@ int State(const Connection& connection, const wchar_t* exportName, const std::ws
 
 int Connect(const Connection& connection) {
   if (!connection.remote) {
-    if (Call(L"ConnectToLocalService", [] { return ConnectToLocalService(); }).result == 1) return kDone;
-    return Failed(L"ConnectToLocalService", std::wstring(L"the service's pipe ") + lumbrex::kLocalPipePath +
-                                                L" could not be opened (is the service running?)");
+    const CallOutcome local = Call(L"ConnectToLocalService", [] { return ConnectToLocalService(); });
+    if (local.result == 1) return kDone;
+    return Failed(L"ConnectToLocalService",
+                  std::wstring(L"the service's pipe ") + lumbrex::kLocalPipePath + L" " + local.PipeOpenFailure());
   }
   const TextArg server(connection.server), user(connection.user), password(connection.password);
   const CallOutcome outcome = Call(L"ConnectToRemoteService", [&] {
@@ -81,7 +82,7 @@ int Connect(const Connection& connection) {
   // The logon's failure is stored; a pipe that does not open stores nothing.
   if (outcome.StoredCode() && outcome.code != 0) return CommandFailed(L"ConnectToRemoteService", outcome);
   return Failed(L"ConnectToRemoteService", L"the pipe \\\\" + connection.server + L"\\pipe\\" + lumbrex::kPipeName +
-                                               L" could not be opened (is the service running there?)");
+                                               L" " + outcome.PipeOpenFailure());
 }
 
 std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(lumbrex::LoadedLibraryVersion()); }
