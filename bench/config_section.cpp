@@ -19,17 +19,10 @@ namespace {
 using lumbrex::service::RunProgram;
 using lumbrex::service::ServiceProcess;
 
-std::wstring TempFile(const wchar_t* name) {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + L"lumbrex-bench-" + name;
-}
+using lumbrex::service::WriteWholeFile;
 
-bool WriteText(const std::wstring& path, const std::string& text) {
-  const lumbrex::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  return file.valid() && WriteFile(file.get(), text.data(), DWORD(text.size()), &written, nullptr) &&
-         written == text.size();
+std::wstring TempFile(const wchar_t* name) {
+  return lumbrex::service::TempFilePath(std::wstring(L"lumbrex-bench-") + name);
 }
 
 std::string Port(const std::string& name, const char* type, bool fixed, int mask, bool share) {
@@ -100,7 +93,8 @@ ConfigResults MeasureConfigVerbs(const Settings& settings) {
   results.reps = settings.smoke ? 1 : settings.configReps;
   const std::wstring large = TempFile(L"large.json"), exported = TempFile(L"export.json"),
                      empty = TempFile(L"empty.json"), applied = TempFile(L"apply.json");
-  if (!WriteText(large, LargeDocument(bundles, perSide)) || !WriteText(empty, R"({"version": 1, "bundles": []})"))
+  if (!WriteWholeFile(large, LargeDocument(bundles, perSide)) ||
+      !WriteWholeFile(empty, R"({"version": 1, "bundles": []})"))
     return Fail("configuration verbs: cannot write %ls", large.c_str()), results;
   if (!Ran("apply of the large configuration", RunProgram(ctl, {L"apply", large}, 600000)))
     return results;
@@ -112,7 +106,7 @@ ConfigResults MeasureConfigVerbs(const Settings& settings) {
   // apply reads the configuration first: it holds nothing but what apply changes.
   good = Ran("apply --prune of no bundle", RunProgram(ctl, {L"apply", empty, L"--prune"}, 600000)) && good;
   for (int ports : settings.smoke ? std::vector<int>{3} : settings.applyPorts) {
-    if (!WriteText(applied, ApplyDocument(ports))) return Fail("cannot write %ls", applied.c_str()), results;
+    if (!WriteWholeFile(applied, ApplyDocument(ports))) return Fail("cannot write %ls", applied.c_str()), results;
     ApplyRow row{1 + 2 * ports, settings.smoke ? 1 : settings.applyReps, {}};
     const std::wstring count = std::to_wstring(ports);
     row.time = TimeAlternately(

@@ -67,15 +67,32 @@ ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>&
   if (process.valid() && WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0)
     GetExitCodeProcess(process.get(), &run.exitCode);
   Kill(process);
-  UniqueHandle in(CreateFileW(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr));
-  char buffer[4096];
-  for (DWORD got = 0; ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr) && got > 0;)
-    run.output.append(buffer, got);
-  in.reset();
+  run.output = ReadWholeFile(file);
   DeleteFileW(file);
   run.output += why;
   return run;
+}
+
+std::wstring TempFilePath(const std::wstring& name) {
+  wchar_t folder[MAX_PATH];
+  return GetTempPathW(MAX_PATH, folder) ? folder + name : name;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& text) {
+  const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return file.valid() && WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+  const UniqueHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  std::string text;
+  char buffer[4096];
+  for (DWORD got = 0; file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0;)
+    text.append(buffer, got);
+  return text;
 }
 
 ServiceProcess::ServiceProcess() {

@@ -23,6 +23,13 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::wstring& name, const std::vector<std::wstring>& arguments,
                       DWORD timeoutMs = 60000);
 
+// The files a caller hands to the programs it starts and reads back: a path
+// in the temporary folder, and a file's whole text (false, or "", when it
+// cannot be written or read).
+std::wstring TempFilePath(const std::wstring& name);
+bool WriteWholeFile(const std::wstring& path, const std::string& text);
+std::string ReadWholeFile(const std::wstring& path);
+
 // lumbrex-service.exe --foreground for the life of this object, its output
 // discarded: Ready() once it serves the pipe, terminated when this object
 // goes. Nobody else may serve the pipe when it starts.

@@ -5,6 +5,9 @@
 
 namespace testsupport {
 using lumbrex::service::ProgramRun;
+using lumbrex::service::ReadWholeFile;
 using lumbrex::service::RunProgram;
 using lumbrex::service::ServiceProcess;
+using lumbrex::service::TempFilePath;
+using lumbrex::service::WriteWholeFile;
 }  // namespace testsupport

@@ -13,29 +13,7 @@ namespace {
 
 using namespace testsupport;
 
-std::wstring TempPath(const wchar_t* name) {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  return std::wstring(dir) + L"lumbrexctl-config-" + name;
-}
-
-void WriteText(const std::wstring& path, const std::string& text) {
-  const lumbrex::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  ASSERT_TRUE(file.valid());
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr));
-  ASSERT_EQ(written, text.size());
-}
-
-std::string ReadText(const std::wstring& path) {
-  const lumbrex::UniqueHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  std::string text;
-  char buffer[4096];
-  DWORD got = 0;
-  while (file.valid() && ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-  return text;
-}
+std::wstring TempPath(const wchar_t* name) { return TempFilePath(std::wstring(L"lumbrexctl-config-") + name); }
 
 ProgramRun Ctl(const std::vector<std::wstring>& arguments) { return RunProgram(L"lumbrexctl.exe", arguments); }
 
@@ -44,7 +22,7 @@ std::string Exported() {
   const std::wstring path = TempPath(L"now.json");
   const ProgramRun run = Ctl({L"export", path});
   EXPECT_EQ(run.exitCode, 0u) << run.output;
-  return ReadText(path);
+  return ReadWholeFile(path);
 }
 
 // Every port type, fixed and dynamic parameters, masks, share permissions, options.
@@ -67,7 +45,7 @@ TEST(LumbrexctlConfig, ExportWipeApplyExportAndASecondApplySendsNothing) {
     ServiceProcess service;
     ASSERT_TRUE(service.Ready()) << service.Problem();
     ASSERT_EQ(Ctl({L"export", file}).exitCode, 0u);
-    const std::string before = ReadText(file);
+    const std::string before = ReadWholeFile(file);
     ASSERT_NE(before.find("\"type\": \"switcher\""), std::string::npos) << before;
     Wipe();
     EXPECT_EQ(Ctl({L"plan", file}).exitCode, 2u);
@@ -91,8 +69,9 @@ TEST(LumbrexctlConfig, PruneRemovesWhatTheFileDoesNotNameAndOnlyThen) {
   ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
   const std::wstring file = TempPath(L"b1.json");
-  WriteText(file, R"({"version": 1, "bundles": [{"name": "b1", "in": {"ports": [{"name": "COM1", "type": "real",
-      "parameters": {"baud": 9600, "parity": "N", "dataBits": 8, "stopBits": 0}, "permissions": 2}]}}]})");
+  ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "bundles": [{"name": "b1", "in": {"ports": [{"name": "COM1",
+      "type": "real", "parameters": {"baud": 9600, "parity": "N", "dataBits": 8, "stopBits": 0},
+      "permissions": 2}]}}]})"));
   const struct {
     std::vector<std::wstring> arguments;
     DWORD exitCode;
@@ -126,10 +105,10 @@ TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackExactly) {
   // after the option, the new bundle and its port, and the change to B1 went through.
   const std::string tooLong(300, 'L');
   const std::wstring file = TempPath(L"refused.json");
-  WriteText(file, R"({"version": 1, "options": {"print": false}, "bundles": [
+  ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "options": {"print": false}, "bundles": [
       {"name": "New", "in": {"ports": [{"name": "COM7", "type": "virtual", "permissions": 1}]}},
       {"name": "B1", "in": {"ports": [{"name": "COM1", "type": "real", "parameters": "dynamic"}]}},
-      {"name": ")" + tooLong + R"("}]})");
+      {"name": ")" + tooLong + R"("}]})"));
   for (const bool rollBack : {true, false}) {
     SCOPED_TRACE(rollBack);
     const ProgramRun run = rollBack ? Ctl({L"apply", file}) : Ctl({L"apply", file, L"--no-rollback"});
@@ -154,7 +133,7 @@ TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
   ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
   const std::wstring file = TempPath(L"plan-doc.json"), saved = TempPath(L"saved-plan.json");
-  WriteText(file, R"({"version": 1, "bundles": [{"name": "Planned"}]})");
+  ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "bundles": [{"name": "Planned"}]})"));
   ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
   ASSERT_EQ(Ctl({L"bundle", L"add", L"Meanwhile"}).exitCode, 0u);
   const ProgramRun refused = Ctl({L"apply", L"--plan", saved});
@@ -164,7 +143,8 @@ TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
   EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
   // A plan whose fingerprint was emptied is no saved plan: it would pass any configuration.
   const std::wstring bare = TempPath(L"bare-plan.json");
-  WriteText(bare, R"({"fingerprint": "", "prune": false, "document": {"version": 1, "bundles": [{"name": "Planned"}]}})");
+  ASSERT_TRUE(WriteWholeFile(
+      bare, R"({"fingerprint": "", "prune": false, "document": {"version": 1, "bundles": [{"name": "Planned"}]}})"));
   EXPECT_EQ(Ctl({L"apply", L"--plan", bare}).exitCode, 1u);
   EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
   ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
@@ -194,7 +174,7 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
   };
   for (const auto& document : documents) {
     SCOPED_TRACE(document.text);
-    WriteText(file, document.text);
+    ASSERT_TRUE(WriteWholeFile(file, document.text));
     for (const wchar_t* verb : {L"plan", L"apply"}) {
       const ProgramRun run = Ctl({verb, file});
       EXPECT_EQ(run.exitCode, 1u) << run.output;
