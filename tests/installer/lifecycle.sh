@@ -55,7 +55,7 @@ step "a fresh prefix, with a configuration the service stored"
 # Its setup session ends first: the Service Control Manager of the session
 # that made the prefix never learns of services installed later in it.
 wineserver -w
-config='HKLM\Software\OSTREL Software\Lumbrex\MsiPlanted'
+config="${LUMBREX_ROOT_KEY:?set by tests/CMakeLists.txt from src/common/names.h}\\MsiPlanted"
 "$wine" reg add "$config\\IN" /v COM3 /t REG_SZ /d 'Real|9600,N,8,0|1|1' /f /reg:64 >/dev/null
 before_path=$(system_path)
 

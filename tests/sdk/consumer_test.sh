@@ -6,7 +6,7 @@
 set -euo pipefail
 build=$1 wine_run=$2 nm=$3 readobj=$4
 export LUMBREX_WINEPREFIX=${LUMBREX_WINEPREFIX:-$(sed -n 's/^LUMBREX_WINEPREFIX:PATH=//p' "$build/CMakeCache.txt")}
-root='HKLM\Software\OSTREL Software\Lumbrex'
+root=${LUMBREX_ROOT_KEY:?set by tests/CMakeLists.txt from src/common/names.h}
 work=$(mktemp -d /tmp/lumbrex-sdk-test.XXXXXX)
 service_pid=
 plant() { "$wine_run" reg delete "$root\\SdkTestPlant" /f /reg:64 >/dev/null 2>&1 || true; }

@@ -7,8 +7,7 @@
 # Usage: schema_test.sh WINE_RUN BIN_DIR SCHEMA
 set -euo pipefail
 wine_run=$1 bin=$2 schema=$3
-root='HKLM\Software\OSTREL Software\Lumbrex'
-shared='HKLM\Software\OSTREL Software\Quillane2'
+root=${LUMBREX_ROOT_KEY:?set by tests/CMakeLists.txt from src/common/names.h} shared=${LUMBREX_SHARED_KEY:?}
 work=$(mktemp -d /tmp/lumbrex-schema.XXXXXX)
 clean() { "$wine_run" reg delete "$root\\SchemaPlant" /f /reg:64 >/dev/null 2>&1 || true
           "$wine_run" reg delete "$shared\\COM45" /f /reg:64 >/dev/null 2>&1 || true; }
