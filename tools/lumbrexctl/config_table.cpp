@@ -1,5 +1,7 @@
 // The verbs of the whole configuration as one document: export, plan, apply
 // (docs/configuration.md).
+#include <functional>
+
 #include "command_table.h"
 #include "config_verbs.h"
 #include "console.h"
@@ -18,12 +20,14 @@ void CommandTable::DefineConfigVerbs() {
     r.noRollback = line_.noRollback;
     return r;
   };
+  // Each of these verbs reads this machine's registry before it runs.
+  const auto here = [this, request](const std::function<int(const ConfigRequest&)>& run) {
+    ThisMachineOnly(line_);
+    return run(request());
+  };
   CLI::App* exportVerb = Verb(
       &root_, "export", "writes the whole configuration as one JSON document (stdout, or FILE)",
-      [this, request] {
-        ThisMachineOnly(line_);
-        return RunExport(request());
-      },
+      [here] { return here(RunExport); },
       "The five options (those stored), every bundle with the ports of its sides: type,\n"
       "parameters or \"dynamic\", permission mask, share permissions. Reads only.");
   Word(exportVerb, "FILE", &line_.file, "where to write the document (replaced)", false);
@@ -33,10 +37,7 @@ void CommandTable::DefineConfigVerbs() {
   };
   CLI::App* plan = Verb(
       &root_, "plan", "prints the changes that would make the configuration equal to FILE",
-      [this, request] {
-        ThisMachineOnly(line_);
-        return RunPlan(request());
-      },
+      [here] { return here(RunPlan); },
       "One line a change, in the order apply makes them, with the export it calls;\n"
       "then \"N to add, N to change, N to remove\". Sends nothing.\n"
       "Exit codes: 0 nothing to do, 2 changes to make, 1 errors (a bad FILE too).");
@@ -48,10 +49,11 @@ void CommandTable::DefineConfigVerbs() {
 
   CLI::App* apply = Verb(
       &root_, "apply", "makes the configuration equal to FILE, or carries out a saved plan",
-      [this, request] {
-        ThisMachineOnly(line_);
-        if (line_.file.empty() == line_.planFile.empty()) throw BadWord{L"expects FILE or --plan PLANFILE"};
-        return RunApply(request());
+      [this, here] {
+        return here([this](const ConfigRequest& r) {
+          if (line_.file.empty() == line_.planFile.empty()) throw BadWord{L"expects FILE or --plan PLANFILE"};
+          return RunApply(r);
+        });
       },
       "Reads the whole configuration first and sends only the changes (none when it is\n"
       "equal already). When a call fails it stops, lists what was done and what not,\n"
