@@ -42,6 +42,19 @@ wine32_ready() {
 # Creates the prefix on first use, and keeps one wineserver alive in it (a
 # cold Wine start costs seconds, a warm one a fraction of a second).
 wine_prefix_up() {
+  # A prefix made before 32-bit Wine was installed has an empty syswow64,
+  # which no update fills: every 32-bit program, Wine's own too, fails to load
+  # kernel32. The private prefix is made again; another is left as it is.
+  if [ -x /usr/lib/wine/wine ] && [ -f "$WINEPREFIX/system.reg" ] &&
+     [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    if [ "$WINEPREFIX" = "$repo_root/build/wineprefix" ]; then
+      echo "wine: the private prefix predates 32-bit Wine: making it again"
+      wineserver -k 2>/dev/null || true
+      rm -rf "$WINEPREFIX"
+    else
+      echo "wine: $WINEPREFIX predates 32-bit Wine: its 32-bit programs will not start"
+    fi
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating the private prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
