@@ -15,6 +15,8 @@ foreach(program lumbrex-service.exe lumbrex-demo-driver.exe fenwyck_standin.sys)
   get_filename_component(target ${program} NAME_WE)
   add_custom_target(${target} ALL DEPENDS ${CMAKE_BINARY_DIR}/bin/${program})
 endforeach()
+# Shell tests start those 64-bit programs with the 64-bit tree's launcher.
+get_filename_component(LUMBREX_STANDIN_WINE_RUN ${LUMBREX_X64_BIN}/../wine-run.sh ABSOLUTE)
 add_subdirectory(driver)  # its control library
 add_subdirectory(automation)
 include(cmake/automation_ids.cmake)  # for its tests

@@ -12,17 +12,27 @@
 
 namespace lumbrex {
 
-// Access masks of the readers; each also fixes the registry view.
-constexpr REGSAM kLayoutAccess = KEY_READ;  // root, bundle, side keys: native 64-bit view
+// Access masks of the readers; each also fixes the registry view. The 64-bit
+// service keeps its keys in the 64-bit view: a 32-bit build of the library
+// asks for that view where the 64-bit build's plain masks get it as native.
+#ifdef _WIN64
+constexpr REGSAM kServiceView = 0;
+#else
+constexpr REGSAM kServiceView = KEY_WOW64_64KEY;
+#endif
+constexpr REGSAM kLayoutAccess = KEY_READ | kServiceView;  // root, bundle, side keys
 // The service writes the four root options into the 32-bit view
 // (Software\WOW6432Node\...), not beside the bundles: the native view misses them.
 constexpr REGSAM kRootOptionAccess = KEY_READ | KEY_WOW64_32KEY;
-constexpr REGSAM kDriverOptionAccess = KEY_READ;  // the driver's option: native view
+constexpr REGSAM kDriverOptionAccess = KEY_READ | kServiceView;  // the driver's option
 // Write access on purpose, though it only reads: callers are told (docs/api-reference.md)
 // that without administrator rights GetRealPortsList fails with 5; KEY_READ alone would let it succeed.
-constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE;
-static_assert(kLayoutAccess == 0x20019 && kRootOptionAccess == 0x20219 && kSerialMapAccess == 0x2001F,
+constexpr REGSAM kSerialMapAccess = KEY_READ | KEY_WRITE | kServiceView;
+static_assert(kRootOptionAccess == 0x20219 && (kLayoutAccess & ~KEY_WOW64_64KEY) == 0x20019 &&
+                  (kSerialMapAccess & ~KEY_WOW64_64KEY) == 0x2001F && kDriverOptionAccess == kLayoutAccess,
               "registry access masks");
+static_assert(sizeof(void*) == 4 || (kLayoutAccess == 0x20019 && kSerialMapAccess == 0x2001F),
+              "the 64-bit build's masks are the plain ones");
 
 // The one place where the library composes key paths from the names of
 // common/names.h: names are inserted unchanged, without escaping or change of

@@ -4,9 +4,13 @@
 # unregistering with no key of ours left. Wine's COM finds classes in
 # HKLM\Software\Classes only, so the per-user registration leaves a marked
 # copy there; its removal must take that copy back, and only that copy.
-# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT CLSID LIBID IID (the object's, from the IDL)
+# Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT CLSID LIBID IID [STANDIN_RUN]
+# (the object's ids, from the IDL). WINE_RUN's bitness picks regsvr32, reg and
+# cscript; STANDIN_RUN (default WINE_RUN) is the 64-bit launcher that starts
+# the stand-in service and driver loader, which are 64-bit programs: through
+# the 32-bit loader, the service would not get the Ctrl+C that stops it.
 set -euo pipefail
-wine_run=$1 bin=$2 script=$3 clsid="{$4}" libid="{$5}" iid="{$6}"
+wine_run=$1 bin=$2 script=$3 clsid="{$4}" libid="{$5}" iid="{$6}" standin_run=${7:-$1}
 service_pid= log=
 die() { echo "FAIL: $*"; exit 1; }
 win() { "$wine_run" winepath -w "$1" | tr -d '\r'; }
@@ -46,22 +50,24 @@ grep -qx "FAILED: .*is the service running?.*(80040202.*" <<<"$out" ||
   { echo "$out"; die "without a service the script does not report the connect's error"; }
 
 log=$(mktemp /tmp/lumbrex-roundtrip.XXXXXX)
-"$wine_run" "$bin/lumbrex-service.exe" --foreground >"$log" 2>&1 &
+"$standin_run" "$bin/lumbrex-service.exe" --foreground >"$log" 2>&1 &
 service_pid=$!
 # The script connects once: wait until the service serves its pipe.
 for _ in $(seq 150); do grep -q serving "$log" && break; sleep 0.1; done
 grep -q serving "$log" || { cat "$log"; die "the service did not start"; }
 # The stand-in port-sharing driver reports these two applications holding
 # COM70 open; the script prints what SharedGetPortApplications gives for it.
-"$wine_run" "$bin/lumbrex-demo-driver.exe" COM70 terminal.exe logger.exe || die "the stand-in driver did not load"
+"$standin_run" "$bin/lumbrex-demo-driver.exe" COM70 terminal.exe logger.exe || die "the stand-in driver did not load"
 out=$(run_script)
 echo "$out"
 grep -qx "ROUNDTRIP OK" <<<"$out" || die "the script did not finish"
 grep -qx "COM70 is held open by: terminal.exe(1) logger.exe(2)" <<<"$out" ||
   die "the script did not read the driver's two rows for COM70"
-# The object's version, then the lumbrex.dll the process loaded: the build's.
-grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+, lumbrex\.dll [0-9]+\.[0-9]+\.[0-9]+ \(.*\\lumbrex\.dll\)" <<<"$out" ||
-  die "the script did not read the object's and the library's versions"
+# The object's version, then the lumbrex.dll the process loaded: the one
+# beside the object, of the script host's own bitness.
+library=$(win "$bin/lumbrex.dll" | sed 's/[.\\]/\\&/g')
+grep -qxE "Lumbrex\.Control [0-9]+\.[0-9]+\.[0-9]+, lumbrex\.dll [0-9]+\.[0-9]+\.[0-9]+ \($library\)" <<<"$out" ||
+  die "the script did not read the object's version and the library's beside it"
 
 regsvr /u /n /i:user || die "regsvr32 /u /n /i:user failed"
 left=$(our_keys HKCU; our_keys HKLM)

@@ -1,16 +1,23 @@
 #!/bin/bash
-# lumbrex.dll as it ships: a PE32+ x86-64 DLL that exports exactly the 38
-# names of lumbrex.def, imports only DLLs that come with Windows, keeps ASLR
-# (high entropy) and NX, and has a version resource naming the product.
-# Usage: check_binary.sh OBJDUMP DLL DEF
+# lumbrex.dll as it ships: a PE32+ x86-64 DLL (with x86: a PE32 i386 one)
+# that exports exactly the 38 names of lumbrex.def, plain and undecorated,
+# imports only DLLs that come with Windows, keeps ASLR (high entropy, for
+# 64 bits) and NX, and has a version resource naming the product.
+# Usage: check_binary.sh OBJDUMP DLL DEF [x86]
 set -u
 dump=$("$1" -p "$2" 2>&1) || { echo "FAIL: objdump cannot read $2"; exit 1; }
 fail=0
 complain() { echo "FAIL: $*"; fail=1; }
 
-grep -qE '^Magic[[:space:]]+020b' <<<"$dump" && grep -q 'pei-x86-64' <<<"$dump" || complain "not a PE32+ x86-64 file"
+bits="0x20:HIGH_ENTROPY_VA 0x40:DYNAMIC_BASE 0x100:NX_COMPAT"
+if [ "${4:-}" = x86 ]; then
+  grep -qE '^Magic[[:space:]]+010b' <<<"$dump" && grep -q 'pei-i386' <<<"$dump" || complain "not a PE32 i386 file"
+  bits=${bits#* }
+else
+  grep -qE '^Magic[[:space:]]+020b' <<<"$dump" && grep -q 'pei-x86-64' <<<"$dump" || complain "not a PE32+ x86-64 file"
+fi
 chars=$(awk '/^DllCharacteristics/ {print $2}' <<<"$dump")
-for bit in 0x20:HIGH_ENTROPY_VA 0x40:DYNAMIC_BASE 0x100:NX_COMPAT; do (( 16#${chars:-0} & ${bit%%:*} )) || complain "${bit#*:} missing"; done
+for bit in $bits; do (( 16#${chars:-0} & ${bit%%:*} )) || complain "${bit#*:} missing"; done
 
 exports=$(awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && /^[ \t]*\[/ {print $NF; next} on && NF==0 {on=0}' \
   <<<"$dump" | sort)

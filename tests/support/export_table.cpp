@@ -78,26 +78,47 @@ int CountOf(const ExportInfo& e, Param kind) {
   return static_cast<int>(std::count(e.params.begin(), e.params.end(), kind));
 }
 
+namespace {
+
+// One argument: a VARIANT by value, or a word (an int or a pointer).
+struct Slot {
+  bool variant;
+  VARIANT v;
+  uintptr_t word;
+};
+
+// Calls `f` through the export's real signature, built one parameter at a
+// time: a VARIANT travels by value (on the stack in 32-bit code, as the
+// address of a copy in 64-bit code), an int or a pointer as one word.
+template <typename... A>
+int CallAs(FARPROC f, const Slot* slots, size_t count, A... args) {
+  if constexpr (sizeof...(A) < 8) {
+    if (sizeof...(A) < count) {
+      const Slot& next = slots[sizeof...(A)];
+      return next.variant ? CallAs<A..., VARIANT>(f, slots, count, args..., next.v)
+                          : CallAs<A..., uintptr_t>(f, slots, count, args..., next.word);
+    }
+  }
+  return reinterpret_cast<int(WINAPI*)(A...)>(reinterpret_cast<void*>(f))(args...);
+}
+
+}  // namespace
+
 int CallExport(const ExportInfo& e, const CallArgs& a) {
-  // Every parameter takes one 8-byte slot, a VARIANT the address of the
-  // caller's copy; a callee ignores the slots beyond its own.
-  VARIANT copies[4];
-  uintptr_t slot[8] = {};
+  Slot slots[8] = {};
   int v = 0, i = 0, o = 0, n = 0;
   for (Param kind : e.params) {
+    Slot& slot = slots[n++];
     switch (kind) {
-      case Param::kVariant: copies[v] = a.v[v], slot[n] = reinterpret_cast<uintptr_t>(&copies[v]), ++v; break;
+      case Param::kVariant: slot.variant = true, slot.v = a.v[v++]; break;
       case Param::kSide:
-      case Param::kAnySide: slot[n] = static_cast<uintptr_t>(a.side); break;
-      case Param::kInteger: slot[n] = static_cast<uintptr_t>(a.ints[i++]); break;
+      case Param::kAnySide: slot.word = static_cast<uintptr_t>(a.side); break;
+      case Param::kInteger: slot.word = static_cast<uintptr_t>(a.ints[i++]); break;
       case Param::kOutVariant:
-      case Param::kOutInteger: slot[n] = reinterpret_cast<uintptr_t>(a.outs[o++]); break;
+      case Param::kOutInteger: slot.word = reinterpret_cast<uintptr_t>(a.outs[o++]); break;
     }
-    ++n;
   }
-  using U = uintptr_t;
-  auto call = reinterpret_cast<int(WINAPI*)(U, U, U, U, U, U, U, U)>(reinterpret_cast<void*>(Resolve(e.name)));
-  return call(slot[0], slot[1], slot[2], slot[3], slot[4], slot[5], slot[6], slot[7]);
+  return CallAs(Resolve(e.name), slots, static_cast<size_t>(n));
 }
 
 bool AllowedLastError(const ExportInfo& e, unsigned code) {

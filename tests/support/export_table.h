@@ -9,7 +9,7 @@
 
 namespace export_table {
 
-// Each parameter of an export, in order; every one takes one 8-byte slot.
+// Each parameter of an export, in order, as lumbrex.h declares it.
 enum class Param {
   kVariant,     // a VARIANT by value
   kSide,        // an int: 0 the input side, 1 the output side, anything else refused
