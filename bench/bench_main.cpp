@@ -8,6 +8,8 @@
 //   lumbrex-bench.exe           the full run (about three minutes)
 //   lumbrex-bench.exe --smoke   a few iterations of everything (ctest)
 //   --stripped-dll PATH         also time loading the stripped DLL at PATH
+//   --library-only              the registry queries and the commands only
+//                               (the 32-bit build, which has no lumbrexctl)
 //
 // It owns the configuration keys of the private prefix while it runs:
 // the configuration root key is deleted before and after (tests build
@@ -61,8 +63,10 @@ int wmain(int argc, wchar_t** argv) {
       settings.loads = 5;
     } else if (std::wcscmp(argv[i], L"--stripped-dll") == 0 && i + 1 < argc) {
       settings.strippedDll = argv[++i];
+    } else if (std::wcscmp(argv[i], L"--library-only") == 0) {
+      settings.libraryOnly = true;
     } else {
-      std::fprintf(stderr, "usage: lumbrex-bench.exe [--smoke] [--stripped-dll PATH]\n");
+      std::fprintf(stderr, "usage: lumbrex-bench.exe [--smoke] [--stripped-dll PATH] [--library-only]\n");
       return 2;
     }
   }
@@ -70,7 +74,7 @@ int wmain(int argc, wchar_t** argv) {
 
   // The load first, before the DLL is loaded for the rest; its section is the
   // report's last.
-  const LoadResults load = MeasureLoad(settings);
+  const LoadResults load = settings.libraryOnly ? LoadResults{} : MeasureLoad(settings);
   Library lib;
   if (!lib.Load()) {
     std::fprintf(stderr, "lumbrex-bench: lumbrex.dll cannot be loaded\n");
@@ -80,6 +84,12 @@ int wmain(int argc, wchar_t** argv) {
   UnpatchImports(lib.module);
   const RegistryResults registry = MeasureRegistryQueries(lib, settings);
   const CommandResults commands = MeasureCommands(lib, settings);
+  if (settings.libraryOnly) {
+    for (const std::string& section : {RegistryReport(registry), CommandReport(commands, settings)})
+      std::fputs(section.c_str(), stdout);
+    std::fflush(stdout);
+    return Failures() == 0 ? 0 : 1;
+  }
   const AutomationResults automation = MeasureAutomation(lib, settings);
   const ConfigResults config = MeasureConfigVerbs(settings);
 

@@ -23,6 +23,7 @@ struct Settings {
   int applyReps = 21;                 // pairs of apply and baseline processes, shorter and noisier
   std::vector<int> applyPorts{20, 100};  // ports of the apply document: 1 + 2 * ports changes
   std::wstring strippedDll;  // --stripped-dll PATH: the packaged (stripped) lumbrex.dll, loaded by path
+  bool libraryOnly = false;  // --library-only: the registry queries and the commands, nothing else
 };
 
 // A failed check: said on stderr, counted for the exit code.

@@ -6,6 +6,12 @@
 
 #include "measurements.h"
 
+namespace {
+// The service's keys are in the 64-bit view: a 32-bit process reads them as
+// the 32-bit library does, with KEY_WOW64_64KEY.
+constexpr REGSAM kRead = KEY_READ | (sizeof(void*) == 4 ? KEY_WOW64_64KEY : 0);
+}  // namespace
+
 namespace bench {
 
 long long g_baselineRegistryCalls = 0;
@@ -90,7 +96,7 @@ int EnumeratedNames(const std::wstring& path, VARIANT* out, Next next) {
   VariantClear(out);  // timed: the exports clear their output the same way
   Key key;
   ++g_baselineRegistryCalls;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, kRead, key.put()) != ERROR_SUCCESS) return 0;
   std::vector<BSTR> names;
   for (DWORD index = 0;; ++index) {
     ++g_baselineRegistryCalls;
@@ -135,7 +141,7 @@ int BaselineRealPortParameters(const wchar_t* bundle, int side, const wchar_t* p
   const std::wstring path = SidePath(bundle, side);
   Key key;
   g_baselineRegistryCalls += 4;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return 0;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, kRead, key.put()) != ERROR_SUCCESS) return 0;
   DWORD type = 0, size = 0;
   LONG status = RegQueryValueExW(key.get(), port, nullptr, &type, nullptr, &size);
   wchar_t text[256] = {};

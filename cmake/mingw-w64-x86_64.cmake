@@ -1,8 +1,11 @@
 # Cross-compiling toolchain: Debian's mingw-w64, posix thread model (GCC 12's
 # win32 model has no std::mutex).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+# mingw-w64-i686.cmake sets TOOLCHAIN_PREFIX to i686-w64-mingw32 first.
+if(NOT DEFINED TOOLCHAIN_PREFIX)
+  set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+endif()
+string(REGEX REPLACE "-.*" "" CMAKE_SYSTEM_PROCESSOR ${TOOLCHAIN_PREFIX})
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)

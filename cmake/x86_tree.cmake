@@ -20,6 +20,7 @@ get_filename_component(LUMBREX_STANDIN_WINE_RUN ${LUMBREX_X64_BIN}/../wine-run.s
 add_subdirectory(driver)  # its control library
 add_subdirectory(automation)
 include(cmake/automation_ids.cmake)  # for its tests
+add_subdirectory(bench)
 if(BUILD_TESTING)
   add_subdirectory(tests)
 endif()

@@ -61,6 +61,16 @@ wine_prefix_up
 trap wine_prefix_down EXIT
 echo "bench: lumbrex-bench.exe under Wine" >&2
 build/wine-run.sh build/bin/lumbrex-bench.exe "${smoke[@]}" --stripped-dll "$stripped_windows" >"$out/wine.md"
+# The 32-bit lumbrex.dll's registry queries and commands, against the same
+# 64-bit stand-in service, where this machine runs 32-bit programs.
+rm -f "$out/x86.md"
+if x86_skipped=$(wine32_ready); then
+  echo "bench: the 32-bit lumbrex-bench.exe under Wine (registry queries and commands)" >&2
+  cmake --build build/x86 --target lumbrex-bench >/dev/null
+  build/x86/wine-run.sh build/x86/bin/lumbrex-bench.exe "${smoke[@]}" --library-only >"$out/x86.md"
+else
+  echo "bench: $x86_skipped" >&2
+fi
 wine_prefix_down
 trap - EXIT
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -99,6 +109,23 @@ sections=$(x86_64-w64-mingw32-objdump -h "$out/stripped/lumbrex.dll" | awk '/^ *
   echo "|---|---|---|---|---|"
   grep -h '^GOAL|' "$out/wine.md" "$out/walk.md" | sed 's/^GOAL|//; s/|/ | /g; s/^/| /; s/$/ |/'
   echo "| \`lumbrex.dll\` stripped as packaged by cpack | $(kib "$packaged") ($packaged bytes) | < 300 KiB | $size_verdict | $size_why |"
+  echo
+  echo "## The 32-bit lumbrex.dll beside the 64-bit one"
+  echo
+  if [ -f "$out/x86.md" ]; then
+    echo "The same registry queries and commands, each against its baseline made in the same process, by the"
+    echo "32-bit \`lumbrex-bench.exe\` with \`build/x86/bin/lumbrex.dll\` (a WOW64 process under Wine, reading the"
+    echo "64-bit view and talking to the same 64-bit stand-in service). Ratios: library time over baseline time."
+    echo
+    echo "| Goal | 64-bit | 32-bit | Target |"
+    echo "|---|---|---|---|"
+    # Joined on the goal's name: GOAL|name|measured|target|verdict|why.
+    awk -F'|' 'FNR == NR { if ($1 == "GOAL") x86[$2] = $3; next }
+               $1 == "GOAL" && ($2 in x86) { printf "| %s | %s | %s | %s |\n", $2, $3, x86[$2], $4 }' \
+      "$out/x86.md" "$out/wine.md"
+  else
+    echo "Not measured on this run: ${x86_skipped:-no 32-bit run}."
+  fi
   cat <<'TEXT'
 
 ## How to read the profiles
