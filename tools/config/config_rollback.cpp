@@ -6,15 +6,15 @@
 namespace lumbrexctl::config {
 namespace {
 
-// The share permissions stored for a port name: a port of that name some
-// bundle holds, or the driver's leftover for it.
-const Share* StoredFor(const Model& model, std::string_view port) {
+// The share permissions stored for a port name: of a port of that name some
+// bundle holds, else (unless `heldOnly`) the driver's leftover for it.
+const Share* StoredFor(const Model& model, std::string_view port, bool heldOnly = false) {
   for (const Bundle& bundle : model.bundles)
     for (const Side& side : bundle.sides)
       for (const Port& held : side.ports)
         if (SameName(held.name, port)) return &held.share;
   for (const auto& [name, share] : model.leftoverShare)
-    if (SameName(name, port)) return &share;
+    if (!heldOnly && SameName(name, port)) return &share;
   return nullptr;
 }
 
@@ -42,11 +42,12 @@ std::vector<std::string> NotPutBack(const Model& before, const std::vector<Step>
     });
     if (again) continue;
     seen.push_back(&*step);
-    const auto* now = Entry(StoredFor(after, step->port), step->app);
+    const auto* now = Entry(StoredFor(after, step->port, true), step->app);
+    const auto* left = Entry(StoredFor(after, step->port), step->app);
     const std::string where = "share permission of port " + step->port + " for " + step->app;
     shares.push_back(now != nullptr ? where + ": stored now as " + std::to_string(now->second) +
                                           "; it was not stored before, and the driver keeps no way to forget it"
-                                    : where + ": stays stored as " + std::to_string(step->value) +
+                                    : where + ": stays stored as " + std::to_string(left ? left->second : step->value) +
                                           " with the driver, which keeps it for the port's name (a port added as " +
                                           step->port + " finds it)");
   }
