@@ -64,8 +64,9 @@ std::string Summary(const Plan& plan);
 std::vector<std::string> NotPutBack(const Model& before, const std::vector<Step>& done, const Model& after);
 
 // The plan as `plan --json` prints it: {"changes": [{"change", "export"}],
-// "leftAlone", "summary"}, indented as WriteDocument indents.
-std::string PlanJson(const Plan& plan);
+// "leftAlone", "summary"}, indented as WriteDocument indents. A change whose
+// `cannot` entry is not empty gets "cannotBeMade" with that reason.
+std::string PlanJson(const Plan& plan, const std::vector<std::string>& cannot = {});
 
 // A plan saved by `plan --out`: what it printed, the document and the
 // --prune it was made from, and the configuration it was made against, in
@@ -77,14 +78,16 @@ struct SavedPlan {
   std::string against;  // the configuration's document when the plan was made
   std::string plan;     // PlanJson of the changes reviewed
 };
-std::string WriteSavedPlan(const Model& current, const Model& target, bool prune, const Plan& plan);
+// `planJson`: the plan as PlanJson wrote it for the reviewer.
+std::string WriteSavedPlan(const Model& current, const Model& target, bool prune, const std::string& planJson);
 struct SavedPlanRead {
   std::optional<SavedPlan> saved;
   std::vector<Problem> problems;
 };
 SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules);
 // Why `saved` must not be carried out on `current`, where planning its
-// document again gave `again`; "" when what would run is what the file shows.
-std::string Stale(const SavedPlan& saved, const Model& current, const Plan& again);
+// document again gave `againJson` (PlanJson); "" when what would run is what
+// the file shows.
+std::string Stale(const SavedPlan& saved, const Model& current, const std::string& againJson);
 
 }  // namespace lumbrexctl::config

@@ -30,7 +30,7 @@ std::vector<std::string> NotPutBack(const Model& before, const std::vector<Step>
   std::vector<std::string> lines;
   for (int i = 0; i < kOptionCount; ++i)
     if (!before.options[i] && after.options[i])
-      lines.push_back(std::string("option ") + kOptionNames[i] + ": stored now as " + (*after.options[i] ? "on" : "off") +
+      lines.push_back(std::string("option ") + kOptionWords[i].word + ": stored now as " + (*after.options[i] ? "on" : "off") +
                       "; it was not stored before, and the service keeps no way to remove it");
   // Latest first, so that a permission stored twice is said with its last value.
   std::vector<std::string> shares;

@@ -16,9 +16,13 @@ std::string Text(const Json& value) { return value.dump(2, ' ', false, Json::err
 
 }  // namespace
 
-std::string PlanJson(const Plan& plan) {
+std::string PlanJson(const Plan& plan, const std::vector<std::string>& cannot) {
   Json changes = Json::array();
-  for (const Step& step : plan.steps) changes.push_back({{"change", StepText(step)}, {"export", ExportOf(step)}});
+  for (size_t i = 0; i < plan.steps.size(); ++i) {
+    Json change{{"change", StepText(plan.steps[i])}, {"export", ExportOf(plan.steps[i])}};
+    if (i < cannot.size() && !cannot[i].empty()) change["cannotBeMade"] = cannot[i];
+    changes.push_back(std::move(change));
+  }
   return Text(Json{{"changes", changes},
                    {"leftAlone", plan.leftAlone},
                    {"summary",
@@ -26,12 +30,12 @@ std::string PlanJson(const Plan& plan) {
                      {"remove", plan.Count(Kind::kRemove)}}}});
 }
 
-std::string WriteSavedPlan(const Model& current, const Model& target, bool prune, const Plan& plan) {
+std::string WriteSavedPlan(const Model& current, const Model& target, bool prune, const std::string& planJson) {
   return Text(Json{{"version", kFormatVersion},
                    {"against", Json::parse(WriteDocument(current))},
                    {"prune", prune},
                    {"document", Json::parse(WriteDocument(target))},
-                   {"plan", Json::parse(PlanJson(plan))}});
+                   {"plan", Json::parse(planJson)}});
 }
 
 SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules) {
@@ -63,9 +67,9 @@ SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules) {
   return read;
 }
 
-std::string Stale(const SavedPlan& saved, const Model& current, const Plan& again) {
+std::string Stale(const SavedPlan& saved, const Model& current, const std::string& againJson) {
   if (WriteDocument(current) != saved.against) return "the configuration changed since the plan was made";
-  if (PlanJson(again) != saved.plan)
+  if (againJson != saved.plan)
     return "its changes are not what its document and prune flag give on this configuration (the file was "
            "changed after 'plan --out' wrote it)";
   return "";

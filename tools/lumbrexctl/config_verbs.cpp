@@ -1,12 +1,10 @@
 #include "config_verbs.h"
 
-#include <atomic>
-
 #include "api/raii.h"
 #include "config_calls.h"
+#include "config_carry.h"
 #include "console.h"
 #include "show.h"
-#include "watchdog.h"
 
 namespace lumbrexctl {
 namespace {
@@ -51,15 +49,86 @@ std::optional<config::Model> Current() {
   return std::move(current.model);
 }
 
-// What plan and apply work on: the configuration as read, the target and its
-// prune choice (the command line's, or a saved plan's), and the plan. None
-// when something is refused; it is said then, and nothing is sent.
+// The configuration now, with the share permissions stored for the target's
+// ports that no bundle holds: what a plan towards the target starts from.
+std::optional<config::Model> CurrentFor(const config::Model& target) {
+  std::optional<config::Model> current = Current();
+  if (!current) return std::nullopt;
+  const std::vector<std::wstring> problems = ReadLeftoverShare(target, &*current);
+  for (const std::wstring& problem : problems)
+    Complain(L"the configuration cannot be read back exactly: " + Printable(problem));
+  if (!problems.empty()) return std::nullopt;
+  return current;
+}
+
+// Each step checked for the road (road.h) before the first is sent. A step
+// that cannot be made is said with its reason; then none is ready.
+struct Checked {
+  std::vector<CheckedStep> ready;
+  std::vector<std::pair<const Step*, std::wstring>> cannot;
+};
+Checked CheckAll(const std::vector<Step>& steps) {
+  Checked out;
+  for (const Step& step : steps) {
+    std::wstring why;
+    if (std::optional<CheckedStep> checked = CheckStep(step, &why)) out.ready.push_back(std::move(*checked));
+    else out.cannot.emplace_back(&step, why);
+  }
+  if (!out.cannot.empty()) out.ready.clear();
+  return out;
+}
+
+void SayCannot(const Checked& checked, const std::wstring& lead) {
+  for (const auto& [step, why] : checked.cannot)
+    Complain(lead + L"cannot be made: " + Wide(config::StepText(*step)) + L": " + why);
+}
+
+// Names the target keeps as stored that this thread could not send: a change
+// to them would be refused, leaving them alone is not. The steps are searched
+// only for a name that fails, which is rare.
+void NoteUnsendable(const config::Model& target, const Plan& plan) {
+  const auto note = [&](const std::wstring& what, const std::string& name, NameKind kind, const std::string& bundle,
+                        const std::string* port) {
+    std::wstring why;
+    if (CheckName(Wide(name), kind, &why)) return;
+    for (const Step& step : plan.steps) {
+      const std::string& named = kind == NameKind::kBundle ? step.bundle : kind == NameKind::kPort ? step.port : step.app;
+      if (config::SameName(step.bundle, bundle) && (!port || config::SameName(step.port, *port)) &&
+          config::SameName(named, name))
+        return;  // a step names it: it cannot be made, and says so
+    }
+    Complain(L"note: " + what + L" left as stored, nothing to send; a change to it could not be sent: " + why);
+  };
+  for (const config::Bundle& bundle : target.bundles) {
+    note(L"bundle " + Wide(bundle.name), bundle.name, NameKind::kBundle, bundle.name, nullptr);
+    for (int s = 0; s < 2; ++s)
+      for (const config::Port& port : bundle.sides[s].ports) {
+        const std::wstring where = L"port " + Wide(bundle.name) + L" " + Wide(config::kSideWords[s]) + L" " + Wide(port.name);
+        note(where, port.name, NameKind::kPort, bundle.name, nullptr);
+        for (const auto& entry : port.share)
+          note(L"share permission " + where + L" " + Wide(entry.first), entry.first, NameKind::kApplication, bundle.name,
+               &port.name);
+      }
+  }
+}
+
+// Why each step cannot be made, "" for one that can: what plan --json says.
+std::vector<std::string> CannotReasons(const Plan& plan, const Checked& checked) {
+  std::vector<std::string> reasons(plan.steps.size());
+  for (const auto& [step, why] : checked.cannot) reasons[step - plan.steps.data()] = Utf8(why);
+  return reasons;
+}
+
+// What plan and apply work on: the target and its prune choice (the command
+// line's, or a saved plan's), the configuration now with the stored share
+// permissions of the target's ports no bundle holds, the plan and its steps
+// checked. None when something is refused; it is said then, nothing is sent.
 struct Planned {
-  config::Model before;   // as read
-  config::Model planned;  // with the stored share permissions of the target's ports no bundle holds
-  config::Model target;
+  config::Model current, target;
   bool prune = false;
   Plan plan;
+  Checked checked;
+  std::string json;  // the plan as plan --json prints it and a saved plan holds it
 };
 
 std::optional<Planned> MakePlanned(const ConfigRequest& request) {
@@ -82,13 +151,13 @@ std::optional<Planned> MakePlanned(const ConfigRequest& request) {
     out.target = saved->target;
     out.prune = saved->prune;
   }
-  std::optional<config::Model> current = Current();
+  std::optional<config::Model> current = CurrentFor(out.target);
   if (!current) return std::nullopt;
-  out.before = std::move(*current);
-  out.planned = out.before;
-  ReadLeftoverShare(out.target, &out.planned);
-  out.plan = config::MakePlan(out.planned, out.target, out.prune);
-  const std::string stale = saved ? config::Stale(*saved, out.before, out.plan) : "";
+  out.current = std::move(*current);
+  out.plan = config::MakePlan(out.current, out.target, out.prune);
+  out.checked = CheckAll(out.plan.steps);
+  out.json = config::PlanJson(out.plan, CannotReasons(out.plan, out.checked));
+  const std::string stale = saved ? config::Stale(*saved, out.current, out.json) : "";
   if (!stale.empty()) return Failed(L"apply", Wide(stale) + L"; nothing was sent (plan again)"), std::nullopt;
   return out;
 }
@@ -97,74 +166,42 @@ void PrintLeftAlone(const Plan& plan) {
   for (const std::string& left : plan.leftAlone) Out(L"left alone (not named in the file; --prune removes it): " + Printable(Wide(left)) + L"\n");
 }
 
-// Changes to make, or anything the file could name that the machine holds
-// beyond it: the machine differs from the file (exit 2).
-int PrintPlan(const Plan& plan, bool json) {
+// The plan as plan prints it; 1 when apply would refuse it for a step that
+// cannot be made, else 2 when the machine differs from the file (changes to
+// make, or what the file does not name, left alone without --prune).
+int PrintPlan(const Planned& planned, bool json) {
+  const Plan& plan = planned.plan;
   if (json) {
-    OutUtf8(config::PlanJson(plan));
+    OutUtf8(planned.json);
   } else {
     for (const Step& step : plan.steps) Out(Printable(Wide(config::StepText(step))) + L"\n");
     PrintLeftAlone(plan);
     if (plan.steps.empty()) Out(L"nothing to do" + std::wstring(plan.leftAlone.empty() ? L"" : L" without --prune") + L"\n");
     else Out(Wide(config::Summary(plan)) + L"\n");
   }
+  NoteUnsendable(planned.target, plan);
+  if (!planned.checked.cannot.empty()) {
+    SayCannot(planned.checked, L"");
+    Complain(L"apply would send nothing of this plan");
+    return kRefused;
+  }
   return plan.steps.empty() && plan.leftAlone.empty() ? kDone : kChanges;
-}
-
-// Said when the watchdog gives up on a call while steps are carried out: which
-// were done, which one is under way, which were not sent.
-class StepsAccount {
- public:
-  StepsAccount(const std::vector<Step>& steps, bool rollback)
-      : steps_(steps), rollback_(rollback), account_([this] { return Lines(); }) {}
-  void Next(size_t i) { next_ = i; }
-
- private:
-  const std::vector<Step>& steps_;
-  const bool rollback_;
-  std::atomic<size_t> next_{0};
-  Account account_;
-
-  std::wstring Lines() const {
-    const size_t under = next_;
-    const wchar_t* done = rollback_ ? L"rolled back" : L"done";
-    std::wstring lines = Num(under) + L" of " + Num(steps_.size()) + L" " + (rollback_ ? L"rollback " : L"") +
-                         L"changes made (the '" + done + L":' lines above)\n";
-    for (size_t i = under; i < steps_.size(); ++i)
-      lines += std::wstring(i == under ? L"not known whether " : L"not ") + done +
-               (i == under ? L" (no reply in time): " : L": ") + Printable(Wide(config::StepText(steps_[i]))) + L"\n";
-    return lines + (rollback_ ? L"rollback: stopped; 'lumbrexctl show' says what the configuration is now\n"
-                              : L"not rolled back: the service did not answer in time ('lumbrexctl show')\n");
-  }
-};
-
-// The steps one after another; the index of the one that failed, or the count.
-size_t Carry(const std::vector<Step>& steps, bool rollback, bool* lost) {
-  StepsAccount account(steps, rollback);
-  for (size_t i = 0; i < steps.size(); ++i) {
-    account.Next(i);
-    const CallOutcome outcome = Send(steps[i]);
-    if (outcome.result == 1) {
-      Out((rollback ? L"rolled back: " : L"done: ") + Printable(Wide(config::StepText(steps[i]))) + L"\n");
-      continue;
-    }
-    *lost = outcome.ConnectionLost();
-    Complain(Wide(config::StepText(steps[i])) + L" failed: " + StepFailure(steps[i], outcome));
-    return i;
-  }
-  return steps.size();
 }
 
 // Puts back the configuration read before the first change (`before`, with
 // the stored share permissions apply planned with), and says what it cannot.
 void RollBack(const config::Model& before, const std::vector<Step>& done) {
-  std::optional<config::Model> now = Current();
+  std::optional<config::Model> now = CurrentFor(before);
   if (!now) return Complain(L"rollback: not made, the configuration does not read back");
-  ReadLeftoverShare(before, &*now);
   const Plan back = config::MakePlan(*now, before, true);
+  const Checked checked = CheckAll(back.steps);
+  if (!checked.cannot.empty()) {
+    SayCannot(checked, L"rollback: ");
+    return Complain(L"rollback: not made, nothing was sent; the configuration is not as it was ('lumbrexctl show')");
+  }
   Out(L"rolling back: " + Wide(config::Summary(back)) + L"\n");
   bool lost = false;
-  if (Carry(back.steps, true, &lost) != back.steps.size())
+  if (Carry(checked.ready, true, &lost) != back.steps.size())
     return Complain(L"rollback: stopped; the configuration is not as it was ('lumbrexctl show')");
   std::optional<config::Model> after = Current();
   if (!after) return Complain(L"rollback: done, but the configuration does not read back ('lumbrexctl show')");
@@ -199,9 +236,9 @@ int RunPlan(const ConfigRequest& request) {
   const std::optional<Planned> planned = MakePlanned(request);
   if (!planned) return kRefused;
   if (!request.out.empty() &&
-      !WriteWhole(request.out, config::WriteSavedPlan(planned->before, planned->target, planned->prune, planned->plan)))
+      !WriteWhole(request.out, config::WriteSavedPlan(planned->current, planned->target, planned->prune, planned->json)))
     return kRefused;
-  return PrintPlan(planned->plan, request.json);
+  return PrintPlan(*planned, request.json);
 }
 
 int RunApply(const ConfigRequest& request) {
@@ -209,14 +246,19 @@ int RunApply(const ConfigRequest& request) {
   const std::optional<Planned> planned = MakePlanned(request);
   if (!planned) return kRefused;
   const Plan& plan = planned->plan;
+  NoteUnsendable(planned->target, plan);
   if (plan.steps.empty()) {
     PrintLeftAlone(plan);
     Out(L"nothing to do\n");
     return kDone;
   }
+  if (!planned->checked.cannot.empty()) {
+    SayCannot(planned->checked, L"");
+    return Failed(L"apply", L"the plan holds changes that cannot be made; nothing was sent");
+  }
   if (int rc = Connect(Connection{})) return rc;
   bool lost = false;
-  const size_t done = Carry(plan.steps, false, &lost);
+  const size_t done = Carry(planned->checked.ready, false, &lost);
   if (done == plan.steps.size()) {
     PrintLeftAlone(plan);
     Out(L"applied: " + Wide(config::Summary(plan)) + L"\n");
@@ -229,7 +271,7 @@ int RunApply(const ConfigRequest& request) {
         Printable(Wide(config::StepText(plan.steps[i]))) + L"\n");
   if (request.noRollback) Out(L"not rolled back (--no-rollback): " + Num(done) + L" of " + Num(plan.steps.size()) + L" changes made\n");
   else if (lost) Complain(L"rollback: not made, the connection to the service is lost; apply again to finish, or 'lumbrexctl show'");
-  else RollBack(planned->planned, std::vector<Step>(plan.steps.begin(), plan.steps.begin() + done));
+  else RollBack(planned->current, std::vector<Step>(plan.steps.begin(), plan.steps.begin() + done));
   return kRefused;
 }
 
