@@ -5,20 +5,11 @@
 #include <climits>
 #include <string>
 
-#include "common/name_rules.h"
 #include "config_document.h"
 
 inline lumbrexctl::config::DocumentRules PlainRules() {
   using lumbrexctl::config::Number;
-  lumbrexctl::config::DocumentRules rules;
-  const auto text = [](bool application) {
-    return [application](std::string_view name) {
-      const char* problem = lumbrex::NameTextProblem(name, application);
-      return problem ? std::string(problem) : std::string();
-    };
-  };
-  rules.name = text(false);
-  rules.app = text(true);
+  lumbrexctl::config::DocumentRules rules = lumbrexctl::config::NameRules();
   rules.number = [](Number rule, int64_t v) -> std::string {
     switch (rule) {
       case Number::kBaudrate: return v >= 1 && v <= INT_MAX ? "" : "1 to 2147483647";

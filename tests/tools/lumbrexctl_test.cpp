@@ -1,5 +1,5 @@
 // lumbrexctl.exe as scripts use it: exit code 0 when done, 1 when the service, the library or the system
-// refused, 2 for bad usage, and the part of the output a script reads.
+// refused or the command line is bad (nothing sent then), and the part of the output a script reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,6 +75,12 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"add", L"a,b"}, 1, "','"},
       // The library escapes '!' and ',' in an application name.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"My, App!.exe", L"3"}, 0, ""},
+      // Share permissions in the automation object's words: within 32 bits signed, as documents hold them.
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483647"}, 0, ""},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 2,
+       "VALUE is 0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with at "
+       "least one of the bits 1, 2, 4 set, not '4294967295'"},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483649"}, 1, "2147483647 (the limit"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"-9600", L"E", L"7", L"1"}, 1, "BAUD is 1 to"},
       {{L"port", L"perms", L"T1", L"in", L"COM1", L"4"}, 1, "MASK is 0 to 3"},
       {{L"bundle", L"list"}, 0, "T1\n"},

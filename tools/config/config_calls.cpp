@@ -121,18 +121,7 @@ std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config:
 }
 
 config::DocumentRules ToolRules() {
-  config::DocumentRules rules;
-  // What no code page can carry; what this thread's code page cannot carry is
-  // the road's to find, step by step (road.h): a document travels between
-  // machines, and a name it names but leaves alone is never sent.
-  const auto text = [](bool application) {
-    return [application](std::string_view name) {
-      const char* problem = lumbrex::NameTextProblem(name, application);
-      return problem ? std::string(problem) : std::string();
-    };
-  };
-  rules.name = text(false);
-  rules.app = text(true);
+  config::DocumentRules rules = config::NameRules();
   rules.number = [](config::Number number, int64_t value) -> std::string {
     return lumbrex::Accepts(number, value) ? std::string() : Utf8(lumbrex::AcceptedValues(number));
   };

@@ -114,6 +114,12 @@ struct DocumentRules {
   std::function<std::string(Number, int64_t)> number;
 };
 
+// The name rules with what no code page can carry (common/name_rules.h): what
+// this thread's code page cannot carry is the road's to find, change by
+// change (road.h), since a document travels between machines and a name it
+// names but leaves alone is never sent. `number` is left to the caller.
+DocumentRules NameRules();
+
 // One thing wrong in a document: where ("bundles[1].in.ports[0].parameters.dataBits",
 // or "line 3, column 7" for text that is no JSON) and what.
 struct Problem {
