@@ -77,7 +77,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"share", L"set", L"T1", L"in", L"COM1", L"My, App!.exe", L"3"}, 0, ""},
       // Share permissions in the automation object's words: within 32 bits signed, as documents hold them.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483647"}, 0, ""},
-      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 2,
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 1,
        "VALUE is 0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with at "
        "least one of the bits 1, 2, 4 set, not '4294967295'"},
       {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483649"}, 1, "2147483647 (the limit"},
