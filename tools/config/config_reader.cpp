@@ -194,10 +194,15 @@ class Reader {
         side->ports.push_back(std::move(port));
       }
     }
-    if (!value.contains("main") || !Name(value["main"], At(where, "main"), &side->main)) return;
+    // null: the side has no main port; left out: not managed.
+    if (!value.contains("main")) return;
+    std::string main;
+    if (value["main"].is_null()) side->main = main;
+    if (value["main"].is_null() || !Name(value["main"], At(where, "main"), &main)) return;
+    side->main = main;
     for (const Port& port : side->ports)
-      if (SameName(port.name, side->main)) return;
-    Fail(At(where, "main"), Quote(side->main) + " is not one of this side's ports");
+      if (SameName(port.name, main)) return;
+    Fail(At(where, "main"), Quote(main) + " is not one of this side's ports");
   }
 
   bool PortOf(const Json& value, const std::string& where, Port* port) {
@@ -284,17 +289,19 @@ ReadResult ReadDocument(std::string_view text, const DocumentRules& rules) {
     result.problems.push_back({"", std::string("not JSON: ") + error.what()});
     return result;
   }
-  RepeatedMembers repeated;
-  Json::sax_parse(text.begin(), text.end(), &repeated);
-  if (!repeated.problems.empty()) {
-    result.problems = std::move(repeated.problems);
-    return result;
-  }
+  result.problems = MembersNamedTwice(text);
+  if (!result.problems.empty()) return result;
   Reader reader(rules);
   Model model = reader.Document(doc);
   result.problems = std::move(reader.problems);
   if (result.problems.empty()) result.model = std::move(model);
   return result;
+}
+
+std::vector<Problem> MembersNamedTwice(std::string_view text) {
+  RepeatedMembers repeated;
+  Json::sax_parse(text.begin(), text.end(), &repeated);
+  return std::move(repeated.problems);
 }
 
 }  // namespace lumbrexctl::config
