@@ -10,6 +10,7 @@
 # the stand-in service and driver loader, which are 64-bit programs: through
 # the 32-bit loader, the service would not get the Ctrl+C that stops it.
 set -euo pipefail
+source "$(dirname "$0")/../support/service_log.sh"
 wine_run=$1 bin=$2 script=$3 clsid="{$4}" libid="{$5}" iid="{$6}" standin_run=${7:-$1}
 service_pid= log=
 die() { echo "FAIL: $*"; exit 1; }
@@ -53,8 +54,7 @@ log=$(mktemp /tmp/lumbrex-roundtrip.XXXXXX)
 "$standin_run" "$bin/lumbrex-service.exe" --foreground >"$log" 2>&1 &
 service_pid=$!
 # The script connects once: wait until the service serves its pipe.
-for _ in $(seq 150); do grep -q serving "$log" && break; sleep 0.1; done
-grep -q serving "$log" || { cat "$log"; die "the service did not start"; }
+wait_for_serving "$log" || die "the service did not start"
 # The stand-in port-sharing driver reports these two applications holding
 # COM70 open; the script prints what SharedGetPortApplications gives for it.
 "$standin_run" "$bin/lumbrex-demo-driver.exe" COM70 terminal.exe logger.exe || die "the stand-in driver did not load"

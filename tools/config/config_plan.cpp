@@ -75,7 +75,7 @@ void ApplyStep(Model* model, const Step& step) {
   size_t at = 0;
   switch (step.action) {
     case Action::kDeletePort:
-      if (SameName(side.main, port->name)) side.main.clear();
+      if (side.main && SameName(*side.main, port->name)) side.main = "";
       KeepShare(model, *port);
       side.ports.erase(port);
       return;
@@ -95,8 +95,6 @@ void ApplyStep(Model* model, const Step& step) {
 }
 
 namespace {
-
-const char* const kSideWords[2] = {"in", "out"};
 
 // Builds the steps while carrying each out on a working copy, so that every
 // comparison sees what the earlier steps left (a port deleted for its type
@@ -136,6 +134,7 @@ class Planner {
  private:
   Model work_;
   const bool prune_;
+  std::vector<std::string> readded_;  // ports deleted to clear a main port, to be added again
 
   void Do(const Step& step) {
     ApplyStep(&work_, step);
@@ -163,12 +162,41 @@ class Planner {
       if (prune_) Do(Make(Action::kDeletePort, Kind::kRemove, bundle, s, name));
       else plan.leftAlone.push_back("port " + where + name);
     }
+    if (target.main && target.main->empty()) ClearMain(bundle, s, target);
     for (const Port& port : target.ports) PortOf(bundle, s, port);
     const Side& side = WorkSide(bundle, s);
-    if (target.main.empty() || SameName(side.main, target.main)) return;
+    const std::string now = side.main.value_or("");
+    if (!target.main || target.main->empty() || SameName(now, *target.main)) return;
     // Sent as the port is stored: the service keeps the main port as sent.
-    const auto port = FindNamed(side.ports, target.main);
-    Do(Make(Action::kMain, side.main.empty() ? Kind::kAdd : Kind::kChange, bundle, s, port == side.ports.end() ? target.main : port->name));
+    const auto port = FindNamed(side.ports, *target.main);
+    Do(Make(Action::kMain, now.empty() ? Kind::kAdd : Kind::kChange, bundle, s,
+            port == side.ports.end() ? *target.main : port->name));
+  }
+
+  // The library sends no empty main port; the service clears a side's main
+  // port when that port is deleted. So the port goes and comes back with
+  // what it had (its share permissions stay with its name), or a main port
+  // naming no port of the side is added for a moment and deleted.
+  void ClearMain(const std::string& bundle, int s, const Side& target) {
+    const Side& side = WorkSide(bundle, s);
+    if (!side.main || side.main->empty()) return;
+    const auto port = FindNamed(side.ports, *side.main);
+    if (port == side.ports.end()) {
+      Step add = Make(Action::kAddPort, Kind::kChange, bundle, s, *side.main);
+      add.type = PortTypeWordOf(LUMBREX_PORT_VIRTUAL);
+      add.unmain = true;
+      Do(add);
+      Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, add.port);
+      remove.unmain = true;
+      return Do(remove);
+    }
+    const Port kept = *port;
+    Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, kept.name);
+    remove.replace = remove.unmain = true;
+    Do(remove);
+    readded_.push_back(kept.name);
+    // Not named in the file: put back as it was, as it is left alone.
+    if (FindNamed(target.ports, kept.name) == target.ports.end()) PortOf(bundle, s, kept);
   }
 
   void PortOf(const std::string& bundle, int s, const Port& target) {
@@ -183,10 +211,14 @@ class Planner {
       kind = Kind::kAdd;
     }
     std::string name = now != nullptr ? now->name : target.name;
+    const bool again = now == nullptr && std::any_of(readded_.begin(), readded_.end(),
+                                                     [&](const std::string& n) { return SameName(n, name); });
+    if (again) kind = Kind::kChange;
     if (now == nullptr) {
       Step add = Make(Action::kAddPort, kind, bundle, s, name);
       add.type = target.type;
       add.replace = kind == Kind::kChange;
+      add.unmain = again;
       Do(add);
       now = Find(bundle, s, name);
     }
@@ -210,7 +242,8 @@ class Planner {
       const int64_t value = entry.second;
       const Share& now = Find(bundle, s, name)->share;
       auto old = std::find_if(now.begin(), now.end(), [&](const auto& e) { return SameName(e.first, app); });
-      if (old != now.end() && old->second == value) continue;
+      // Nothing stored is the driver's default already.
+      if (old == now.end() ? value == kDefaultShare : old->second == value) continue;
       Step step = Make(Action::kShare, old == now.end() ? Kind::kAdd : Kind::kChange, bundle, s, name);
       step.app = old == now.end() ? app : old->first;
       step.value = value;

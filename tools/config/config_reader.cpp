@@ -161,7 +161,7 @@ class Reader {
       const std::string where = "options." + item.key();
       int index = -1;
       for (int i = 0; i < kOptionCount; ++i)
-        if (item.key() == kOptionNames[i]) index = i;
+        if (item.key() == kOptionWords[i].word) index = i;
       if (index < 0) Fail(where, "unknown option");
       else if (!item.value().is_boolean()) Fail(where, "expects true or false");
       else model->options[index] = item.value().get<bool>();
@@ -172,7 +172,7 @@ class Reader {
     if (!Members(value, where, {"name", "in", "out"})) return false;
     if (!value.contains("name")) return Fail(At(where, "name"), "missing"), false;
     const bool named = Name(value["name"], At(where, "name"), &bundle->name);
-    const char* sides[2] = {"in", "out"};
+    const char* const* sides = kSideWords;
     for (int s = 0; s < 2; ++s)
       if (value.contains(sides[s])) SideOf(value[sides[s]], At(where, sides[s]), &bundle->sides[s]);
     return named;
@@ -194,10 +194,15 @@ class Reader {
         side->ports.push_back(std::move(port));
       }
     }
-    if (!value.contains("main") || !Name(value["main"], At(where, "main"), &side->main)) return;
+    // null: the side has no main port; left out: not managed.
+    if (!value.contains("main")) return;
+    std::string main;
+    if (value["main"].is_null()) side->main = main;
+    if (value["main"].is_null() || !Name(value["main"], At(where, "main"), &main)) return;
+    side->main = main;
     for (const Port& port : side->ports)
-      if (SameName(port.name, side->main)) return;
-    Fail(At(where, "main"), Quote(side->main) + " is not one of this side's ports");
+      if (SameName(port.name, main)) return;
+    Fail(At(where, "main"), Quote(main) + " is not one of this side's ports");
   }
 
   bool PortOf(const Json& value, const std::string& where, Port* port) {
@@ -228,7 +233,7 @@ class Reader {
       Fail(At(where, member), "missing");
       return good = false;
     };
-    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), Number::kBaud, &p.baud) && good;
+    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), Number::kBaudrate, &p.baud) && good;
     if (need("dataBits")) good = NumberOf(value["dataBits"], At(where, "dataBits"), Number::kDataBits, &p.dataBits) && good;
     if (need("stopBits")) good = NumberOf(value["stopBits"], At(where, "stopBits"), Number::kStopBits, &p.stopBits) && good;
     if (need("parity") && Text(value["parity"], At(where, "parity"), &p.parity) &&
@@ -284,17 +289,19 @@ ReadResult ReadDocument(std::string_view text, const DocumentRules& rules) {
     result.problems.push_back({"", std::string("not JSON: ") + error.what()});
     return result;
   }
-  RepeatedMembers repeated;
-  Json::sax_parse(text.begin(), text.end(), &repeated);
-  if (!repeated.problems.empty()) {
-    result.problems = std::move(repeated.problems);
-    return result;
-  }
+  result.problems = MembersNamedTwice(text);
+  if (!result.problems.empty()) return result;
   Reader reader(rules);
   Model model = reader.Document(doc);
   result.problems = std::move(reader.problems);
   if (result.problems.empty()) result.model = std::move(model);
   return result;
+}
+
+std::vector<Problem> MembersNamedTwice(std::string_view text) {
+  RepeatedMembers repeated;
+  Json::sax_parse(text.begin(), text.end(), &repeated);
+  return std::move(repeated.problems);
 }
 
 }  // namespace lumbrexctl::config
