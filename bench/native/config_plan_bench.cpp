@@ -1,5 +1,5 @@
 // Native benchmark of lumbrexctl's document reader and planner (plain code:
-// tools/lumbrexctl/config_*.cpp) over configurations of 1,000 to 100,000
+// tools/config/config_*.cpp) over configurations of 1,000 to 100,000
 // ports. Built with the host compiler at -O2 by scripts/bench.sh and printed
 // as a Markdown section of docs/benchmarks.md, plus a "GOAL|..." line.
 #include <algorithm>
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     }
 
   std::printf("\n## 7. lumbrexctl's reader and planner at scale (native)\n\n");
-  std::printf("The document reader and the planner (tools/lumbrexctl, plain code) built natively with %s -O2, over "
+  std::printf("The document reader and the planner (tools/config, plain code) built natively with %s -O2, over "
               "documents of every port type, fixed and dynamic parameters, every mask and share permissions on a "
               "quarter of the ports: in bundles of 25 ports a side, and all in one side of one bundle. \"Read\" "
               "is the file's text to a model, \"Plan\" the plan against the same configuration (nothing to do: "
