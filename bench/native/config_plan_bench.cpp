@@ -50,6 +50,12 @@ double ThreadSeconds() {
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
+std::string Grouped(int n) {
+  std::string digits = std::to_string(n);
+  for (int at = int(digits.size()) - 3; at > 0; at -= 3) digits.insert(size_t(at), ",");
+  return digits;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -107,21 +113,22 @@ int main(int argc, char** argv) {
   double worst = 1;
   for (const Row& r : rows) {
     const Row& base = *std::find_if(rows.begin(), rows.end(), [&](const Row& b) { return b.layout == r.layout; });
-    std::printf("| %d | %s | %.1f MB | %.3f s | %.3f s | %.3f s | %.2f µs | %.2f× |\n", r.ports, r.layout,
+    std::printf("| %s | %s | %.1f MB | %.3f s | %.3f s | %.3f s | %.2f µs | %.2f× |\n", Grouped(r.ports).c_str(), r.layout,
                 r.bytes / 1e6, r.read, r.same, r.empty, r.PerPort() * 1e6, r.PerPort() / base.PerPort());
     if (r.ports == sizes.back()) worst = std::max(worst, r.PerPort() / base.PerPort());
   }
   // Time as ports^k from the first size to the last: 1 is linear, 2 is what
   // a scan of the lists inside a loop over them gives.
   const double k = 1 + std::log(worst) / std::log(double(sizes.back()) / sizes.front());
-  std::printf("\nGrowth from %d to %d ports: time grows as ports^%.2f in the worse layout (1 is linear; comparing "
+  std::printf("\nGrowth from %s to %s ports: time grows as ports^%.2f in the worse layout (1 is linear; comparing "
               "names by scanning lists inside loops over them grows as ports^2). The time per port still rises "
               "somewhat with the size: the name indexes and the model outgrow the processor's caches.\n",
-              sizes.front(), sizes.back(), k);
+              Grouped(sizes.front()).c_str(), Grouped(sizes.back()).c_str(), k);
   char measured[64];
-  std::snprintf(measured, sizeof measured, "ports^%.2f (%.2f× per port, %d vs %d)", k, worst, sizes.back(), sizes.front());
-  std::printf("GOAL|`lumbrexctl plan` (read + plan) linear, %d → %d ports|%s|≤ ports^1.2|%s|%s\n", sizes.front(),
-              sizes.back(), measured, k <= 1.2 ? "met" : "**missed**",
+  std::snprintf(measured, sizeof measured, "ports^%.2f (%.2f× per port, %s vs %s)", k, worst,
+                Grouped(sizes.back()).c_str(), Grouped(sizes.front()).c_str());
+  std::printf("GOAL|`lumbrexctl plan` (read + plan) linear, %s → %s ports|%s|≤ ports^1.2|%s|%s\n",
+              Grouped(sizes.front()).c_str(), Grouped(sizes.back()).c_str(), measured, k <= 1.2 ? "met" : "**missed**",
               k <= 1.2 ? "" : "the time per port rises with the configuration's size");
   return 0;
 }
