@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/raii.h"
+#include "common/name_rules.h"
 #include "common/names.h"
 
 namespace lumbrex::service {
@@ -60,13 +61,9 @@ LONG QueryString(HKEY key, const wchar_t* name, std::wstring& text) {
   return ERROR_SUCCESS;
 }
 
-// The registry's rule for key and value names: equal without regard to case,
-// unit by unit over all of Unicode (PÉ and pé, ПОРТ and порт are one name),
-// with no other folding ("STRASSE" and "straße" are two).
-bool SameName(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
+// The registry's rule for key and value names, shared with the tool that
+// plans against this service (common/name_rules.h).
+bool SameName(const std::wstring& a, const std::wstring& b) { return lumbrex::SameName(a, b); }
 
 bool ValueExists(HKEY key, const wchar_t* name) {
   return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;

@@ -96,7 +96,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--user", L"U", L"show"}, 2, "--user requires --remote"},
       // Names the ANSI code page cannot carry are left as they are, and said so: sent, they would name
       // Lukasz.exe and ?????.exe instead.
-      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: its name holds characters",
+      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: the application name '\xC5\x81ukasz.exe' holds characters",
        {Dw(perms, lukasz, 7), Dw(perms, L"plain.exe", 7), Dw(perms, cyrillic, 7)}},
       {{L"show", L"--json"}, 0, "\"plain.exe\": 3", {}, "\"Lukasz.exe\""},
       {{L"show", L"--json"}, 0, "\"\xC5\x81ukasz.exe\": 7", {}, "?.exe"},
