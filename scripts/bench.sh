@@ -41,8 +41,8 @@ echo "bench: record walk (native)" >&2
 "$out/record_walk_bench" "${smoke[@]}" >"$out/walk.md"
 
 # 7. lumbrexctl's document reader and planner, natively, 1,000 to 100,000 ports.
-"$cxx" -std=c++17 -O2 -Wall -Wextra -Werror -DBENCH_COMPILER="\"$compiler\"" -Itools/config -Iinclude \
-  bench/native/config_plan_bench.cpp tools/config/config_{document,reader,json,plan,state,plan_text}.cpp \
+"$cxx" -std=c++17 -O2 -Wall -Wextra -Werror -DBENCH_COMPILER="\"$compiler\"" -Itools/config -Iinclude -Isrc \
+  bench/native/config_plan_bench.cpp tools/config/config_{document,reader,json,plan,state,plan_text}.cpp src/common/name_rules.cpp \
   -o "$out/config_plan_bench"
 echo "bench: lumbrexctl's reader and planner (native)" >&2
 "$out/config_plan_bench" "${smoke[@]}" >"$out/plan.md"

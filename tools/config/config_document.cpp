@@ -6,8 +6,15 @@
 
 namespace lumbrexctl::config {
 
-const char* const kOptionNames[kOptionCount] = {"auto-open", "ignore-errors", "print", "main-only",
-                                                "baudrate-emulation"};
+const OptionWords kOptionWords[kOptionCount] = {
+    {"auto-open", "ports opened automatically", "OptionSetAutoOpenPort", "OptionGetPortsAutoOpen"},
+    {"ignore-errors", "errors ignored on port creation", "OptionSetIgnoreErrors", "OptionGetIgnoreErrorsOnPortCreation"},
+    {"print", "the port-to-print option", "OptionSetPortToPrint", "OptionGetPortToPrint"},
+    {"main-only", "only the main port may send", "OptionSetOnlyMainPortCanSend", "OptionGetIfSendToMainSet"},
+    {"baudrate-emulation", "the virtual ports' baud-rate emulation", "OptionSetBaudrateEmulation",
+     "OptionGetBaudrateEmulation"},
+};
+const char* const kSideWords[2] = {"in", "out"};
 const PortTypeWord kPortTypes[4] = {
     {LUMBREX_PORT_REAL, "real"},
     {LUMBREX_PORT_VIRTUAL, "virtual"},
@@ -37,64 +44,22 @@ const std::string& PortTypeList() {
   return list;
 }
 
+DocumentRules NameRules() {
+  const auto text = [](bool application) {
+    return [application](std::string_view name) {
+      const char* problem = ::lumbrex::NameTextProblem(name, application);
+      return problem ? std::string(problem) : std::string();
+    };
+  };
+  DocumentRules rules;
+  rules.name = text(false);
+  rules.app = text(true);
+  return rules;
+}
+
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-char32_t FoldLetter(char32_t c) {
-  if ((c >= U'A' && c <= U'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 0x20;  // Greek capitals
-  if (c >= 0x410 && c <= 0x42F) return c + 0x20;                 // Cyrillic capitals
-  if (c >= 0x400 && c <= 0x40F) return c + 0x50;
-  // Latin Extended-A pairs capital then small, shifted by one between 0x139
-  // and 0x148 and from 0x179; U+0130 and U+0131 stay apart as in the registry.
-  if (c >= 0x100 && c <= 0x137 && c != 0x130 && c != 0x131 && c % 2 == 0) return c + 1;
-  if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && c % 2 == 1) return c + 1;
-  if (c >= 0x14A && c <= 0x177 && c % 2 == 0) return c + 1;
-  if (c == 0x178) return 0xFF;
-  return c;
-}
-
-// The code point at text[*at], moving *at past it. A byte that starts no
-// sequence stands for itself, so two different texts never fold alike by
-// being malformed alike.
-char32_t NextCodePoint(std::string_view text, size_t* at) {
-  const size_t i = *at;
-  const unsigned char lead = static_cast<unsigned char>(text[i]);
-  const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-  bool whole = length > 0 && i + length <= text.size();
-  char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
-  for (size_t k = 1; whole && k < length; ++k) {
-    const unsigned char next = static_cast<unsigned char>(text[i + k]);
-    whole = (next >> 6) == 2;
-    c = (c << 6) | (next & 0x3F);
-  }
-  if (!whole) {
-    *at = i + 1;
-    return 0x110000 + lead;  // outside Unicode: cannot meet a real letter
-  }
-  *at = i + length;
-  return c;
-}
-
-}  // namespace
-
-std::u32string FoldedName(std::string_view utf8) {
-  std::u32string folded;
-  for (size_t at = 0; at < utf8.size();) folded.push_back(FoldLetter(NextCodePoint(utf8, &at)));
-  return folded;
-}
-
-// Letter by letter, building neither folded name: the planner compares the
-// names of a side's ports with one another, a thousand ports a million times.
-bool SameName(std::string_view a, std::string_view b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size())
-    if (FoldLetter(NextCodePoint(a, &i)) != FoldLetter(NextCodePoint(b, &j))) return false;
-  return i == a.size() && j == b.size();
-}
-
-namespace {
 
 Json ParametersJson(const std::optional<Parameters>& fixed) {
   if (!fixed) return "dynamic";
@@ -129,7 +94,7 @@ std::string WriteDocument(const Model& model) {
   Json doc{{"version", kFormatVersion}};
   Json options = Json::object();
   for (int i = 0; i < kOptionCount; ++i)
-    if (model.options[i]) options[kOptionNames[i]] = *model.options[i];
+    if (model.options[i]) options[kOptionWords[i].word] = *model.options[i];
   doc["options"] = std::move(options);
   Json bundles = Json::array();
   for (const Bundle& bundle : model.bundles)

@@ -28,8 +28,6 @@ Names FoldedNames(const List& list) {
   return names;
 }
 
-const char* const kSideWords[2] = {"in", "out"};
-
 // Builds the steps while carrying each out on a working state, so that every
 // comparison sees what the earlier steps left (a port deleted for its type
 // takes the side's main port with it; a share permission set through one
