@@ -2,7 +2,8 @@
 // configurations made from the input's bytes rather than parsed from them:
 // a few bundles and ports whose names meet without regard to case, every port
 // type, numbers on both sides of each limit, share permissions on ports that
-// share a name across bundles, permissions left behind by deleted ports. Each
+// share a name across bundles, permissions left behind by deleted ports, main
+// ports named, cleared and not managed. Each
 // document is written and read back as the tool reads a file, so only what
 // the reader takes is planned. The machine starts as the first document
 // applied to an empty configuration (how a machine gets there); applying the
@@ -67,7 +68,10 @@ Model MakeModel(FuzzedDataProvider& in) {
     bundle.name = Pick(in, kBundles);
     for (Side& side : bundle.sides) {
       for (int p = in.ConsumeIntegralInRange(0, 3); p > 0; --p) side.ports.push_back(MakePort(in));
-      if (in.ConsumeBool()) side.main = Pick(in, kPorts);
+      // Not managed, no main port ("main": null), or one of the names.
+      const int main = in.ConsumeIntegralInRange(0, 2);
+      if (main == 1) side.main = "";
+      if (main == 2) side.main = Pick(in, kPorts);
     }
   }
   return model;

@@ -239,7 +239,7 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
       // Raw line breaks and NULs of a refused name are written out, as lumbrexctl writes them.
       {"a name with a line break and a NUL",
        [&] { return c->AddBundle(testsupport::Arg(std::wstring(L"a\nb\0!c", 6))); }, HRESULT(0x8007000D),
-       L"name \"a\\nb\\x00!c\" holds '!'"},
+       L"name \"a\\nb\\x00!c\" holds a control character"},
       // Numbers the library would take and store as something else.
       {"baud rate 0", [&] { return params(0, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to 2147483647, not '0'"},
       {"parity 5", [&] { return params(9600, 5, 8, 0, 0); }, HRESULT(0x8007000D), L"parity is 0 to 4"},

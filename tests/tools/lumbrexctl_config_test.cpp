@@ -1,9 +1,13 @@
 // lumbrexctl export, plan and apply against the stand-in service: a whole
 // configuration survives export, an empty registry and apply; what a second
-// apply sends (counted at a fake service: nothing); pruning; a refused call
-// half-way rolled back; a saved plan refused after someone else's change; bad
-// documents and names that cannot be sent exactly refused before anything is sent.
+// apply sends (counted at a fake service: nothing); pruning; drift as plan's
+// exit code; a refused call half-way rolled back, with what cannot be put
+// back said; the account of an apply whose reply is lost or late; saved plans
+// carried out as reviewed or not at all; bad documents and names that cannot
+// be sent exactly refused before anything is sent.
 #include <gtest/gtest.h>
+
+#include <regex>
 
 #include "support/service_process.h"
 #include "support/small_config.h"
@@ -26,10 +30,12 @@ std::string Exported() {
 }
 
 // Every port type, fixed and dynamic parameters, masks, share permissions, options.
-std::vector<RegItem> RichConfig() {
+std::vector<RegItem> RichConfig(const std::vector<RegItem>& extra = {}) {
   const std::wstring out = kRootKey + L"\\B1\\OUT";
-  return SmallConfigItems({Sz(out, L"COM4", L"Switcher|4800,O,5,2,P|0|1"), Sz(out, L"COM5", L"Real||1|1"),
-                           KeyOnly(kRootKey + L"\\B3\\OUT")});
+  std::vector<RegItem> items = {Sz(out, L"COM4", L"Switcher|4800,O,5,2,P|0|1"), Sz(out, L"COM5", L"Real||1|1"),
+                                KeyOnly(kRootKey + L"\\B3\\OUT")};
+  items.insert(items.end(), extra.begin(), extra.end());
+  return SmallConfigItems(items);
 }
 
 void Wipe() {
@@ -77,7 +83,7 @@ TEST(LumbrexctlConfig, PruneRemovesWhatTheFileDoesNotNameAndOnlyThen) {
     DWORD exitCode;
     const char *says, *exported, *gone;
   } runs[] = {
-      {{L"plan", file}, 0, "left alone (not named in the file; --prune removes it): bundle B2", "\"B2\"", nullptr},
+      {{L"plan", file}, 2, "left alone (not named in the file; --prune removes it): bundle B2", "\"B2\"", nullptr},
       {{L"apply", file}, 0, "left alone (not named in the file; --prune removes it): port B1 in COM2", "\"COM2\"", nullptr},
       {{L"plan", file, L"--prune", L"--json"}, 2, "\"remove\": 3", "\"B2\"", nullptr},
       {{L"apply", file, L"--prune", L"--dry-run"}, 2, "remove bundle B2 (DeleteBundle)", "\"B2\"", nullptr},
@@ -95,19 +101,63 @@ TEST(LumbrexctlConfig, PruneRemovesWhatTheFileDoesNotNameAndOnlyThen) {
   }
 }
 
-TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackExactly) {
-  RegistryFixture registry(RichConfig());
+// Drift: the machine holds what the file could name and does not, or lacks
+// what it names. One registry change after another, each planned against the
+// export taken first.
+TEST(LumbrexctlConfig, PlanExitsTwoWheneverTheMachineDiffersFromTheFile) {
+  SmallConfig registry;
+  ASSERT_TRUE(registry.ok());
+  const std::wstring file = TempPath(L"drift.json");
+  ASSERT_EQ(Ctl({L"export", file}).exitCode, 0u);
+  const std::string exported = ReadWholeFile(file);
+  const std::wstring b2in = SideKey(L"B2", LUMBREX_SIDE_IN), perms = PermissionsKey(L"COM2");
+  const struct {
+    std::vector<RegItem> written;
+    std::vector<std::wstring> options;
+    DWORD exitCode;
+    const char* says;
+  } runs[] = {
+      {{}, {}, 0, "nothing to do\n"},
+      // A mistyped line must not read as drift.
+      {{}, {L"--prun"}, 1, "'--prun'"},
+      // An application stored with the driver's default is one nobody named: no drift, and the same export.
+      {{Dw(perms, L"hand.exe", 3)}, {}, 0, "nothing to do\n"},
+      {{KeyOnly(SideKey(L"Hand", LUMBREX_SIDE_IN))}, {}, 2, "left alone (not named in the file; --prune removes it): bundle Hand"},
+      {{}, {L"--prune"}, 2, "remove bundle Hand (DeleteBundle)"},
+      {{Removed(BundleKey(L"Hand")), Sz(b2in, L"COM8", L"v")}, {}, 2, "left alone (not named in the file; --prune removes it): port B2 in COM8"},
+      {{Removed(b2in), KeyOnly(b2in), Dw(perms, L"hand.exe", 5)}, {}, 2, "share permission B1 in COM2 hand.exe"},
+      {{Dw(perms, L"hand.exe", 3), Sz(BundleKey(L"B1"), kOutMain, L"")}, {}, 2, "add port B1 out COM3 main"},
+      {{Sz(BundleKey(L"B1"), kOutMain, L"COM3")}, {}, 0, "nothing to do\n"},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    ASSERT_EQ(Write(run.written), ERROR_SUCCESS);
+    std::vector<std::wstring> arguments = {L"plan", file};
+    arguments.insert(arguments.end(), run.options.begin(), run.options.end());
+    const ProgramRun got = Ctl(arguments);
+    EXPECT_EQ(got.exitCode, run.exitCode) << got.output;
+    EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+    EXPECT_TRUE(run.exitCode != 0 || Exported() == exported);
+  }
+}
+
+TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackAndWhatCannotBeIsSaid) {
+  // B1's out side has no main port; apply makes COM4 its main port.
+  RegistryFixture registry(RichConfig({Sz(BundleKey(L"B1"), kOutMain, L"")}));
   ASSERT_EQ(registry.status(), ERROR_SUCCESS);
   ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
-  const std::string before = Exported();
+  const std::wstring before = TempPath(L"before.json");
+  ASSERT_EQ(Ctl({L"export", before}).exitCode, 0u);
   // The service keeps bundle names to 255 characters: the last bundle is refused
-  // after the option, the new bundle and its port, and the change to B1 went through.
+  // after the option, the new bundle and its port, and the changes to B1 went through.
   const std::string tooLong(300, 'L');
   const std::wstring file = TempPath(L"refused.json");
   ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "options": {"print": false}, "bundles": [
       {"name": "New", "in": {"ports": [{"name": "COM7", "type": "virtual", "permissions": 1}]}},
-      {"name": "B1", "in": {"ports": [{"name": "COM1", "type": "real", "parameters": "dynamic"}]}},
+      {"name": "B1", "in": {"ports": [{"name": "COM1", "type": "real", "parameters": "dynamic"},
+                                      {"name": "COM2", "type": "shared", "share": {"new.exe": 5}}]},
+                     "out": {"main": "COM4", "ports": [{"name": "COM4", "type": "switcher"}]}},
       {"name": ")" + tooLong + R"("}]})"));
   for (const bool rollBack : {true, false}) {
     SCOPED_TRACE(rollBack);
@@ -116,10 +166,15 @@ TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackExactly) {
     EXPECT_NE(run.output.find("done: add port New in COM7 virtual (BundleAddPort)"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("add bundle " + tooLong + " (AddBundle) failed"), std::string::npos) << run.output;
     if (rollBack) {
-      EXPECT_NE(run.output.find("rolled back: remove bundle New (DeleteBundle)"), std::string::npos) << run.output;
-      EXPECT_NE(run.output.find("rollback: the configuration is as it was before apply"), std::string::npos)
-          << run.output;
-      EXPECT_EQ(Exported(), before);
+      for (const char* says : {"rolled back: remove bundle New (DeleteBundle)",
+                               "rolled back: replace port B1 out COM4 (remove, to clear the side's main port)",
+                               "not put back: share permission of port COM2 for new.exe: stored now as 3; it was not "
+                               "stored before",
+                               "rollback: done; the configuration is as it was before apply but for what is not put "
+                               "back (above)"})
+        EXPECT_NE(run.output.find(says), std::string::npos) << run.output;
+      const ProgramRun drift = Ctl({L"plan", before, L"--prune"});
+      EXPECT_EQ(drift.exitCode, 0u) << drift.output;
     } else {
       EXPECT_NE(run.output.find("not rolled back (--no-rollback)"), std::string::npos) << run.output;
       EXPECT_NE(Exported().find("\"New\""), std::string::npos);
@@ -127,30 +182,88 @@ TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackExactly) {
   }
 }
 
-TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
+// A reply lost or late says nothing of its command: neither "done" nor "not done".
+TEST(LumbrexctlConfig, AnApplyWhoseReplyIsLostOrLateSaysWhatIsNotKnown) {
+  RegistryFixture registry;
+  TestPipeServer fake;
+  const std::wstring file = TempPath(L"two.json");
+  ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "bundles": [{"name": "A"}, {"name": "B"}, {"name": "C"}]})"));
+  using Reply = TestPipeServer::Reply;
+  const struct {
+    Reply second;
+    std::vector<std::wstring> arguments;
+    std::vector<const char*> says;
+  } runs[] = {
+      {TestPipeServer::Close(), {L"apply", file},
+       {"done: add bundle A (AddBundle)\n", "not known whether done (the reply was lost): add bundle B (AddBundle)\n",
+        "not done: add bundle C (AddBundle)\n", "rollback: not made, the connection to the service is lost"}},
+      {Reply{"", false, INFINITE}, {L"--timeout", L"1", L"apply", file},
+       {"AddBundle did not return within 1 s", "1 of 3 changes made (the 'done:' lines above)\n",
+        "not known whether done (no reply in time): add bundle B (AddBundle)\n", "not done: add bundle C (AddBundle)\n"}},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    fake.QueueReply("OK!");
+    fake.QueueReply(run.second);
+    const size_t before = fake.CommandCount();
+    const ProgramRun got = RunProgram(L"lumbrexctl.exe", run.arguments, 30000);
+    EXPECT_EQ(got.exitCode, 1u) << got.output;
+    for (const char* says : run.says) EXPECT_NE(got.output.find(says), std::string::npos) << got.output;
+    EXPECT_EQ(fake.CommandCount() - before, 2u);
+  }
+}
+
+// A saved plan is carried out as it shows or not at all: planning again on
+// the configuration must give exactly its changes. Every change to the file
+// after review sends nothing, and so does a change to the configuration.
+TEST(LumbrexctlConfig, ASavedPlanRunsAsReviewedOrNotAtAll) {
   SmallConfig registry;
   ASSERT_TRUE(registry.ok());
-  ServiceProcess service;
-  ASSERT_TRUE(service.Ready()) << service.Problem();
-  const std::wstring file = TempPath(L"plan-doc.json"), saved = TempPath(L"saved-plan.json");
+  TestPipeServer fake;
+  const std::wstring file = TempPath(L"plan-doc.json"), saved = TempPath(L"saved-plan.json"),
+                     changed = TempPath(L"changed-plan.json");
   ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "bundles": [{"name": "Planned"}]})"));
   ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
-  ASSERT_EQ(Ctl({L"bundle", L"add", L"Meanwhile"}).exitCode, 0u);
-  const ProgramRun refused = Ctl({L"apply", L"--plan", saved});
-  EXPECT_EQ(refused.exitCode, 1u) << refused.output;
-  EXPECT_NE(refused.output.find("the configuration changed since the plan was made"), std::string::npos)
-      << refused.output;
-  EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
-  // A plan whose fingerprint was emptied is no saved plan: it would pass any configuration.
-  const std::wstring bare = TempPath(L"bare-plan.json");
-  ASSERT_TRUE(WriteWholeFile(
-      bare, R"({"fingerprint": "", "prune": false, "document": {"version": 1, "bundles": [{"name": "Planned"}]}})"));
-  EXPECT_EQ(Ctl({L"apply", L"--plan", bare}).exitCode, 1u);
-  EXPECT_EQ(Exported().find("\"Planned\""), std::string::npos);
-  ASSERT_EQ(Ctl({L"plan", file, L"--out", saved}).exitCode, 2u);
+  const std::string reviewed = ReadWholeFile(saved);
+  const auto edit = [&](const char* pattern, const char* by) {
+    return std::regex_replace(reviewed, std::regex(pattern), by, std::regex_constants::format_first_only);
+  };
+  const char* const kNotShown = "apply failed: its changes are not what its document and prune flag give";
+  const struct {
+    std::string text;
+    std::vector<std::wstring> options;
+    const char* says;
+    std::vector<RegItem> written = {};
+  } runs[] = {
+      // Pruning would remove B1 and B2, which the reviewed plan leaves alone.
+      {edit("\"prune\": false", "\"prune\": true"), {}, kNotShown},
+      {edit("\"prune\": false", "\"prune\": true"), {L"--dry-run"}, kNotShown},
+      {edit("\"prune\": false", "\"prune\": false, \"prune\": true"), {}, "prune: named twice"},
+      {edit("\"name\": \"Planned\"", "\"name\": \"Other\""), {}, kNotShown},
+      {edit("\"changes\": \\[[^\\]]*\\]", "\"changes\": []"), {}, kNotShown},
+      // A plan of the older format names no configuration it was made against.
+      {R"({"fingerprint": "", "prune": false, "document": {"version": 1, "bundles": [{"name": "Planned"}]}})", {},
+       "not a plan saved by 'lumbrexctl plan --out'"},
+      {reviewed, {L"--prune"}, "--prune cannot be used with --plan"},
+      {reviewed, {}, "the configuration changed since the plan was made; nothing was sent",
+       {KeyOnly(SideKey(L"Meanwhile", LUMBREX_SIDE_IN))}},
+  };
+  for (const auto& run : runs) {
+    SCOPED_TRACE(&run - runs);
+    ASSERT_EQ(Write(run.written), ERROR_SUCCESS);
+    ASSERT_TRUE(WriteWholeFile(changed, run.text));
+    std::vector<std::wstring> arguments = {L"apply", L"--plan", changed};
+    arguments.insert(arguments.end(), run.options.begin(), run.options.end());
+    const ProgramRun got = Ctl(arguments);
+    EXPECT_EQ(got.exitCode, 1u) << got.output;
+    EXPECT_NE(got.output.find(run.says), std::string::npos) << got.output;
+  }
+  EXPECT_EQ(fake.CommandCount(), 0u);
+  ASSERT_EQ(Write({Removed(BundleKey(L"Meanwhile"))}), ERROR_SUCCESS);
   const ProgramRun applied = Ctl({L"apply", L"--plan", saved});
   EXPECT_EQ(applied.exitCode, 0u) << applied.output;
-  EXPECT_NE(Exported().find("\"Planned\""), std::string::npos);
+  ASSERT_EQ(fake.CommandCount(), 1u);
+  EXPECT_NE(fake.Commands()[0].find(",Planned!"), std::string::npos) << fake.Commands()[0];
 }
 
 // Names another program stored: a bundle with "!", Cyrillic bundles beside

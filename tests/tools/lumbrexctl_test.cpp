@@ -1,5 +1,5 @@
 // lumbrexctl.exe as scripts use it: exit code 0 when done, 1 when the service, the library or the system
-// refused, 2 for bad usage, and the part of the output a script reads.
+// refused or the command line is bad (nothing sent then), and the part of the output a script reads.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -67,22 +67,22 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"state", L"T1"}, 0, "T1: present"},
       {{L"show"}, 0, "print: on"},
       {{L"show", L"--json"}, 0, "\"parameters\": \"9600,E,7,1\""},
-      {{L"frobnicate"}, 2, "--help"},
-      {{L"port", L"add", L"T1", L"sideways", L"COM1", L"real"}, 2, "--help"},
+      {{L"frobnicate"}, 1, "--help"},
+      {{L"port", L"add", L"T1", L"sideways", L"COM1", L"real"}, 1, "--help"},
       // Names the service would read as something else never leave the tool.
-      {{L"bundle", L"add", L"a!b"}, 2, "'!'"},
-      {{L"bundle", L"add", L"\u0421\u0432\u044f\u0437\u043a\u0430"}, 2, "ANSI code page"},
-      {{L"bundle", L"add", L"a,b"}, 2, "','"},
+      {{L"bundle", L"add", L"a!b"}, 1, "'!'"},
+      {{L"bundle", L"add", L"\u0421\u0432\u044f\u0437\u043a\u0430"}, 1, "ANSI code page"},
+      {{L"bundle", L"add", L"a,b"}, 1, "','"},
       // The library escapes '!' and ',' in an application name.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"My, App!.exe", L"3"}, 0, ""},
       // Share permissions in the automation object's words: within 32 bits signed, as documents hold them.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483647"}, 0, ""},
-      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 2,
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 1,
        "VALUE is 0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with at "
        "least one of the bits 1, 2, 4 set, not '4294967295'"},
-      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483649"}, 2, "2147483647 (the limit"},
-      {{L"port", L"params", L"T1", L"in", L"COM1", L"-9600", L"E", L"7", L"1"}, 2, "BAUD is 1 to"},
-      {{L"port", L"perms", L"T1", L"in", L"COM1", L"4"}, 2, "MASK is 0 to 3"},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483649"}, 1, "2147483647 (the limit"},
+      {{L"port", L"params", L"T1", L"in", L"COM1", L"-9600", L"E", L"7", L"1"}, 1, "BAUD is 1 to"},
+      {{L"port", L"perms", L"T1", L"in", L"COM1", L"4"}, 1, "MASK is 0 to 3"},
       {{L"bundle", L"list"}, 0, "T1\n"},
       {{L"bundle", L"list", L"--json"}, 0, "\"bundles\": [\n    \"T1\"\n  ]"},
       {{L"port", L"list", L"T1", L"in", L"--json"}, 0, "\"name\": \"COM1\""},
@@ -93,7 +93,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--version"}, 0, "lumbrex.dll 1.0.0"},
       {{L"--version"}, 0, "lumbrexctl 1.0.0"},
       {{L"--help"}, 0, "  --user U              with --remote: log on to SERVER as U"},
-      {{L"--user", L"U", L"show"}, 2, "--user requires --remote"},
+      {{L"--user", L"U", L"show"}, 1, "--user requires --remote"},
       // Names the ANSI code page cannot carry are left as they are, and said so: sent, they would name
       // Lukasz.exe and ?????.exe instead.
       {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: the application name '\xC5\x81ukasz.exe' holds characters",
@@ -114,11 +114,11 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       // Every word the tool echoes has its control characters escaped.
       {{L"--remote", L"evil\x1b[31m\nlumbrexctl: fake line", L"bundle", L"add", L"X"}, 1,
        "\\\\evil\\x1b[31m\\nlumbrexctl: fake line\\pipe", {}, "\x1b"},
-      {{L"bundle", L"add\x1b[2J"}, 2, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
-      {{L"--remote=", L"bundle", L"add", L"X"}, 2, "'--remote=' needs a value"},
-      {{L"--remote", L"", L"bundle", L"add", L"X"}, 2, "--remote needs a SERVER"},
-      {{L"--remote", L"S", L"apply", L"x.json"}, 2, "apply: --remote cannot be used: this verb reads the configuration"},
-      {{L"--timeout", L"-1", L"show"}, 2, "--timeout is 0 to"},
+      {{L"bundle", L"add\x1b[2J"}, 1, "unknown verb 'add\\x1b[2J'", {}, "\x1b"},
+      {{L"--remote=", L"bundle", L"add", L"X"}, 1, "'--remote=' needs a value"},
+      {{L"--remote", L"", L"bundle", L"add", L"X"}, 1, "--remote needs a SERVER"},
+      {{L"--remote", L"S", L"apply", L"x.json"}, 1, "apply: --remote cannot be used: this verb reads the configuration"},
+      {{L"--timeout", L"-1", L"show"}, 1, "--timeout is 0 to"},
       {{L"port", L"dynamic", L"T1", L"in", L"COM6"}, 1, "the port's stored entry names no port type",
        {Sz(SideKey(L"T1", LUMBREX_SIDE_IN), L"COM6", L"")}},
       {{L"bundle", L"delete", L"T1"}, 0, ""},

@@ -71,7 +71,7 @@ Json ParametersJson(const std::optional<Parameters>& fixed) {
 
 Json SideJson(const Side& side) {
   Json out = Json::object();
-  if (!side.main.empty()) out["main"] = side.main;
+  if (side.main) out["main"] = side.main->empty() ? Json(nullptr) : Json(*side.main);
   Json ports = Json::array();
   for (const Port& port : side.ports) {
     Json p{{"name", port.name}, {"type", port.type}};
@@ -79,7 +79,11 @@ Json SideJson(const Side& side) {
     p["permissions"] = port.mask;
     if (IsShared(port.type)) {
       Json share = Json::object();
-      for (const auto& [app, value] : port.share) share[app] = value;
+      // An application stored with the driver's default is one nobody named,
+      // as plan sees it: left out, so that two machines plan calls the same
+      // export alike.
+      for (const auto& [app, value] : port.share)
+        if (value != kDefaultShare) share[app] = value;
       p["share"] = share;
     }
     ports.push_back(std::move(p));

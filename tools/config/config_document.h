@@ -75,7 +75,9 @@ struct Port {
 };
 
 struct Side {
-  std::string main;  // "" : none named
+  // The side's main port: "" for none; not set when a document leaves "main"
+  // out (not managed: documents written before "main": null meant that).
+  std::optional<std::string> main;
   std::vector<Port> ports;
 };
 

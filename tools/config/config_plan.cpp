@@ -66,6 +66,7 @@ class Planner {
  private:
   State work_;
   const bool prune_;
+  Names readded_;  // ports deleted to clear a main port, to be added again
 
   void Do(const Step& step) {
     work_.Apply(step);
@@ -92,12 +93,41 @@ class Planner {
       if (prune_) Do(Make(Action::kDeletePort, Kind::kRemove, bundle, s, name));
       else plan.leftAlone.push_back("port " + where + name);
     }
+    if (target.main && target.main->empty()) ClearMain(bundle, s, named);
     for (const Port& port : target.ports) PortOf(bundle, s, port);
-    const std::string main = work_.Main(bundle, s);
-    if (target.main.empty() || SameName(main, target.main)) return;
+    const std::string now = work_.Main(bundle, s).value_or("");
+    if (!target.main || target.main->empty() || SameName(now, *target.main)) return;
     // Sent as the port is stored: the service keeps the main port as sent.
-    const Port* port = work_.PortNamed(bundle, s, target.main);
-    Do(Make(Action::kMain, main.empty() ? Kind::kAdd : Kind::kChange, bundle, s, port == nullptr ? target.main : port->name));
+    const Port* port = work_.PortNamed(bundle, s, *target.main);
+    Do(Make(Action::kMain, now.empty() ? Kind::kAdd : Kind::kChange, bundle, s,
+            port == nullptr ? *target.main : port->name));
+  }
+
+  // The library sends no empty main port; the service clears a side's main
+  // port when that port is deleted. So the port goes and comes back with
+  // what it had (its share permissions stay with its name), or a main port
+  // naming no port of the side is added for a moment and deleted.
+  void ClearMain(const std::string& bundle, int s, const Names& named) {
+    const std::optional<std::string> main = work_.Main(bundle, s);
+    if (!main || main->empty()) return;
+    const Port* port = work_.PortNamed(bundle, s, *main);
+    if (port == nullptr) {
+      Step add = Make(Action::kAddPort, Kind::kChange, bundle, s, *main);
+      add.type = PortTypeWordOf(LUMBREX_PORT_VIRTUAL);
+      add.unmain = true;
+      Do(add);
+      Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, add.port);
+      remove.unmain = true;
+      return Do(remove);
+    }
+    Port kept = *port;
+    kept.share = work_.ShareOf(kept.name);
+    Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, kept.name);
+    remove.replace = remove.unmain = true;
+    Do(remove);
+    readded_.insert(FoldedName(kept.name));
+    // Not named in the file: put back as it was, as it is left alone.
+    if (named.count(FoldedName(kept.name)) == 0) PortOf(bundle, s, kept);
   }
 
   void PortOf(const std::string& bundle, int s, const Port& target) {
@@ -112,10 +142,13 @@ class Planner {
       kind = Kind::kAdd;
     }
     const std::string name = now != nullptr ? now->name : target.name;
+    const bool again = now == nullptr && readded_.count(FoldedName(name)) != 0;
+    if (again) kind = Kind::kChange;
     if (now == nullptr) {
       Step add = Make(Action::kAddPort, kind, bundle, s, name);
       add.type = target.type;
       add.replace = kind == Kind::kChange;
+      add.unmain = again;
       Do(add);
     }
     // Looked up again after each step: carrying one out may move the ports.
@@ -136,7 +169,8 @@ class Planner {
     if (!IsShared(target.type)) return;
     for (const auto& [app, value] : target.share) {
       const auto* old = work_.ShareEntry(name, app);
-      if (old != nullptr && old->second == value) continue;
+      // Nothing stored is the driver's default already.
+      if (old == nullptr ? value == kDefaultShare : old->second == value) continue;
       Step step = Make(Action::kShare, old == nullptr ? Kind::kAdd : Kind::kChange, bundle, s, name);
       step.app = old == nullptr ? app : old->first;
       step.value = value;

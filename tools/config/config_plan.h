@@ -28,6 +28,7 @@ struct Step {
   Action action = Action::kOption;
   Kind kind = Kind::kChange;
   bool replace = false;  // half of a port's removal and addition for another type
+  bool unmain = false;   // made to clear the side's main port (see ClearMain)
   int option = 0;
   bool on = false;
   std::string bundle;
@@ -54,7 +55,39 @@ const char* ExportOf(const Step& step);
 std::string StepText(const Step& step);
 // "2 to add, 1 to change, 0 to remove".
 std::string Summary(const Plan& plan);
-// The configuration's document hashed: what a saved plan was made against.
-std::string Fingerprint(const Model& model);
+// What a rollback to `before` (with the stored share permissions it was
+// planned with) cannot put back once the `done` steps were made, read on the
+// configuration after it (`after`): options stored for the first time (the
+// service stores the five at once and keeps no way to remove one), and share
+// permissions stored for an application that had none (the driver keeps no
+// way to forget one). One line each; none when everything is put back.
+std::vector<std::string> NotPutBack(const Model& before, const std::vector<Step>& done, const Model& after);
+
+// The plan as `plan --json` prints it: {"changes": [{"change", "export"}],
+// "leftAlone", "summary"}, indented as WriteDocument indents. A change whose
+// `cannot` entry is not empty gets "cannotBeMade" with that reason.
+std::string PlanJson(const Plan& plan, const std::vector<std::string>& cannot = {});
+
+// A plan saved by `plan --out`: what it printed, the document and the
+// --prune it was made from, and the configuration it was made against, in
+// full. `apply --plan` carries it out only when planning again on the
+// configuration now gives exactly the saved changes (Stale).
+struct SavedPlan {
+  Model target;
+  bool prune = false;
+  std::string against;  // the configuration's document when the plan was made
+  std::string plan;     // PlanJson of the changes reviewed
+};
+// `planJson`: the plan as PlanJson wrote it for the reviewer.
+std::string WriteSavedPlan(const Model& current, const Model& target, bool prune, const std::string& planJson);
+struct SavedPlanRead {
+  std::optional<SavedPlan> saved;
+  std::vector<Problem> problems;
+};
+SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules);
+// Why `saved` must not be carried out on `current`, where planning its
+// document again gave `againJson` (PlanJson); "" when what would run is what
+// the file shows.
+std::string Stale(const SavedPlan& saved, const Model& current, const std::string& againJson);
 
 }  // namespace lumbrexctl::config

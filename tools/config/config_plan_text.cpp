@@ -1,6 +1,5 @@
-// The plan in words: one line a step naming the export it calls, the summary,
-// and the fingerprint a saved plan carries.
-#include <cstdio>
+// The plan in words: one line a step naming the export it calls, and the
+// summary.
 
 #include "config_plan.h"
 #include "lumbrex_codes.h"
@@ -55,23 +54,16 @@ const char* ExportOf(const Step& step) {
 std::string StepText(const Step& step) {
   const char* verb = step.replace ? "replace" : step.kind == Kind::kAdd ? "add" : step.kind == Kind::kRemove ? "remove" : "change";
   std::string text = std::string(verb) + " " + What(step);
-  if (step.replace) text += step.action == Action::kDeletePort ? " (remove, its type changes)" : " (add as the new type)";
+  const bool remove = step.action == Action::kDeletePort;
+  if (step.replace && step.unmain) text += remove ? " (remove, to clear the side's main port)" : " (add again, not main)";
+  else if (step.replace) text += remove ? " (remove, its type changes)" : " (add as the new type)";
+  else if (step.unmain) text += remove ? " (remove again: no main port)" : " (the side's main port names it: added for a moment)";
   return text + " (" + ExportOf(step) + ")";
 }
 
 std::string Summary(const Plan& plan) {
   return std::to_string(plan.Count(Kind::kAdd)) + " to add, " + std::to_string(plan.Count(Kind::kChange)) +
          " to change, " + std::to_string(plan.Count(Kind::kRemove)) + " to remove";
-}
-
-std::string Fingerprint(const Model& model) {
-  // FNV-1a over the document text: a change of anything a document holds
-  // changes it (the text is made the same way for the same configuration).
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char c : WriteDocument(model)) hash = (hash ^ c) * 1099511628211ull;
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
 }
 
 }  // namespace lumbrexctl::config

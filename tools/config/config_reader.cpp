@@ -156,10 +156,15 @@ class Reader {
         places_[&side->ports.back()] = at;
       }
     }
-    if (!value.contains("main") || !Name(value["main"], At(where, "main"), &side->main)) return;
+    // null: the side has no main port; left out: not managed.
+    if (!value.contains("main")) return;
+    std::string main;
+    if (value["main"].is_null()) side->main = main;
+    if (value["main"].is_null() || !Name(value["main"], At(where, "main"), &main)) return;
+    side->main = main;
     for (const Port& port : side->ports)
-      if (SameName(port.name, side->main)) return;
-    Fail(At(where, "main"), Quote(side->main) + " is not one of this side's ports");
+      if (SameName(port.name, main)) return;
+    Fail(At(where, "main"), Quote(main) + " is not one of this side's ports");
   }
 
   bool PortOf(const Json& value, const std::string& where, Port* port) {

@@ -86,7 +86,7 @@ void State::Apply(const Step& step) {
   const auto stored = [](int64_t value) { return static_cast<int64_t>(static_cast<int32_t>(value)); };
   switch (step.action) {
     case Action::kDeletePort:
-      if (SameName(side.main, port.name)) side.main.clear();
+      if (side.main && SameName(*side.main, port.name)) side.main = "";
       side.live[at->second] = false;
       side.byName.erase(at);
       return;
@@ -131,8 +131,8 @@ std::vector<const Port*> State::Ports(std::string_view bundle, int side) const {
   return ports;
 }
 
-const std::string& State::Main(std::string_view bundle, int side) const {
-  static const std::string none;
+const std::optional<std::string>& State::Main(std::string_view bundle, int side) const {
+  static const std::optional<std::string> none;
   const BundleState* state = FindBundle(bundle);
   return state == nullptr ? none : state->sides[side].main;
 }

@@ -31,7 +31,8 @@ class State {
   // The bundles, and a bundle side's ports, in the order they were stored.
   std::vector<std::string> Bundles() const;
   std::vector<const Port*> Ports(std::string_view bundle, int side) const;
-  const std::string& Main(std::string_view bundle, int side) const;
+  // The side's main port: "" for none, not set when not managed.
+  const std::optional<std::string>& Main(std::string_view bundle, int side) const;
   // The share permissions kept for the port name, in the order stored.
   const Share& ShareOf(std::string_view port) const;
   // The stored entry for the application, or null.
@@ -40,7 +41,7 @@ class State {
  private:
   using Index = std::unordered_map<std::u32string, size_t>;
   struct SideState {
-    std::string main;
+    std::optional<std::string> main;
     std::vector<Port> ports;  // share unused: kept per name
     std::vector<bool> live;   // a deleted port's slot stays, so that the index stays good
     Index byName;

@@ -9,4 +9,6 @@ set(LUMBREXCTL_CONFIG_PLAIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/config_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_plan.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/config_plan_text.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/config_plan_text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/config_rollback.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/config_saved_plan.cpp)

@@ -193,7 +193,8 @@ void CommandTable::DefineGlobal() {
       "A service that takes a command and never answers holds the library's call\n"
       "forever: after --timeout the tool names the call and exits with 1.\n"
       "\n"
-      "Exit codes: 0 done, 1 refused by the service or the system, 2 bad usage.\n"
+      "Exit codes: 0 done; 1 refused by the service or the system, or bad usage\n"
+      "(nothing sent); plan and apply --dry-run: 2 the configuration differs.\n"
       "'lumbrexctl VERB --help' describes a verb.");
 }
 

@@ -63,7 +63,7 @@ class CommandTable {
 };
 
 // A word that does not read as what its place wants: bad usage, said in
-// the verb's terms (Run turns it into exit code 2).
+// the verb's terms (Run turns it into exit code 1).
 struct BadWord {
   std::wstring problem;
 };
@@ -80,7 +80,7 @@ LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long 
 LONG NumberFor(const std::string& word, const wchar_t* what, lumbrex::NumberArgument rule);
 
 // "lumbrexctl: PROBLEM" and the help to read: the verb's (`path`, "port add"),
-// or the tool's for an empty path. Exit code 2.
+// or the tool's for an empty path. Exit code 1.
 int Usage(const std::wstring& problem, const std::string& path);
 
 std::string PathOf(const CLI::App* verb);  // "port add"; "" for the tool

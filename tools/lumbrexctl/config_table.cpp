@@ -40,11 +40,13 @@ void CommandTable::DefineConfigVerbs() {
       [here] { return here(RunPlan); },
       "One line a change, in the order apply makes them, with the export it calls;\n"
       "then \"N to add, N to change, N to remove\". Sends nothing.\n"
-      "Exit codes: 0 nothing to do, 2 changes to make, 1 errors (a bad FILE too).");
+      "Exit codes: 0 the configuration equals FILE; 2 it differs (changes to make, or\n"
+      "what FILE does not name, left alone without --prune); 1 errors (a bad FILE or\n"
+      "command line too).");
   Word(plan, "FILE", &line_.file, "the configuration document");
   planWords(plan);
   plan->add_flag("--json", line_.json, "the changes as one JSON object");
-  plan->add_option("--out", line_.out, "also save the plan with the fingerprint of the configuration it was made against")
+  plan->add_option("--out", line_.out, "also save the plan with the configuration it was made against")
       ->type_name("PLANFILE");
 
   CLI::App* apply = Verb(
@@ -52,6 +54,9 @@ void CommandTable::DefineConfigVerbs() {
       [this, here] {
         return here([this](const ConfigRequest& r) {
           if (line_.file.empty() == line_.planFile.empty()) throw BadWord{L"expects FILE or --plan PLANFILE"};
+          // A saved plan carries its own prune choice: what runs is what it shows.
+          if (line_.prune && !line_.planFile.empty())
+            throw BadWord{L"--prune cannot be used with --plan: the saved plan's changes are carried out as reviewed"};
           return RunApply(r);
         });
       },
@@ -60,8 +65,8 @@ void CommandTable::DefineConfigVerbs() {
       "and puts the configuration back as it was read, unless --no-rollback.");
   CLI::Option* file = apply->add_option("FILE", line_.file, "the configuration document")->type_name("");
   CLI::Option* saved =
-      apply->add_option("--plan", line_.planFile, "carry out a plan saved by 'plan --out', refused when the "
-                                                  "configuration changed since")
+      apply->add_option("--plan", line_.planFile, "carry out a plan saved by 'plan --out' as it shows, or "
+                                                  "nothing: refused when planning again gives other changes")
           ->type_name("PLANFILE");
   file->excludes(saved);
   planWords(apply);

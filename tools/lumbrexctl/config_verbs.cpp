@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include <nlohmann/json.hpp>
-
 #include "api/raii.h"
 #include "config_calls.h"
+#include "config_carry.h"
 #include "config_json.h"
 #include "console.h"
 #include "show.h"
@@ -15,7 +14,6 @@ namespace {
 
 using config::Plan;
 using config::Step;
-using Json = nlohmann::ordered_json;
 
 // A document or saved plan: a file on disk, read no further than one byte
 // past config::kMaxFileBytes. A pipe, a device or the console would keep
@@ -131,54 +129,54 @@ void NoteUnsendable(const config::Model& target, const Plan& plan) {
   }
 }
 
-// What to plan: the target, the options of the plan, and for a saved plan
-// the fingerprint of the configuration it was made against.
-struct Request {
-  config::Model target;
+// Why each step cannot be made, "" for one that can: what plan --json says.
+std::vector<std::string> CannotReasons(const Plan& plan, const Checked& checked) {
+  std::vector<std::string> reasons(plan.steps.size());
+  for (const auto& [step, why] : checked.cannot) reasons[step - plan.steps.data()] = Utf8(why);
+  return reasons;
+}
+
+// What plan and apply work on: the target and its prune choice (the command
+// line's, or a saved plan's), the configuration now with the stored share
+// permissions of the target's ports no bundle holds, the plan and its steps
+// checked. None when something is refused; it is said then, nothing is sent.
+struct Planned {
+  config::Model current, target;
   bool prune = false;
-  std::string fingerprint;
+  Plan plan;
+  Checked checked;
+  std::string json;  // the plan as plan --json prints it and a saved plan holds it
 };
 
-std::optional<Request> Target(const ConfigRequest& request) {
+std::optional<Planned> MakePlanned(const ConfigRequest& request) {
   const std::wstring& path = request.planFile.empty() ? request.file : request.planFile;
   std::string text;
   std::wstring why;
   if (!ReadWhole(path, &text, &why)) return Complain(L"cannot read " + Printable(path) + L" (" + why + L")"), std::nullopt;
-  Request out{{}, request.prune, ""};
+  Planned out;
+  out.prune = request.prune;
+  std::optional<config::SavedPlan> saved;
   if (request.planFile.empty()) {
     std::optional<config::Model> model = Document(path, text);
     if (!model) return std::nullopt;
     out.target = std::move(*model);
-    return out;
+  } else {
+    config::SavedPlanRead read = config::ReadSavedPlan(text, ToolRules());
+    for (const config::Problem& problem : read.problems) Complain(Printable(path) + L": " + Printable(Wide(problem.Text())));
+    if (!read.saved) return Complain(Printable(path) + L": not a plan saved by 'lumbrexctl plan --out'"), std::nullopt;
+    saved = std::move(read.saved);
+    out.target = saved->target;
+    out.prune = saved->prune;
   }
-  Json saved;
-  std::vector<config::Problem> problems;
-  if (!config::ParseJson(text, &saved, &problems)) {
-    for (const config::Problem& problem : problems) Complain(Printable(path) + L": " + Printable(Wide(problem.Text())));
-    return std::nullopt;
-  }
-  // A plan without its fingerprint would be applied over any configuration.
-  if (!saved.is_object() || !saved.contains("fingerprint") || !saved["fingerprint"].is_string() ||
-      saved["fingerprint"].get_ref<const std::string&>().empty() || !saved.contains("prune") ||
-      !saved["prune"].is_boolean() || !saved.contains("document"))
-    return Complain(Printable(path) + L": not a plan saved by 'lumbrexctl plan --out'"), std::nullopt;
-  std::optional<config::Model> model = Document(path, saved["document"].dump());
-  if (!model) return std::nullopt;
-  return Request{std::move(*model), saved["prune"].get<bool>(), saved["fingerprint"].get<std::string>()};
-}
-
-Json PlanJson(const Plan& plan, const Checked& checked) {
-  Json changes = Json::array();
-  for (const Step& step : plan.steps) {
-    Json change{{"change", config::StepText(step)}, {"export", config::ExportOf(step)}};
-    for (const auto& [cannot, why] : checked.cannot)
-      if (cannot == &step) change["cannotBeMade"] = Utf8(why);
-    changes.push_back(std::move(change));
-  }
-  return Json{{"changes", changes},
-              {"leftAlone", plan.leftAlone},
-              {"summary", {{"add", plan.Count(config::Kind::kAdd)}, {"change", plan.Count(config::Kind::kChange)},
-                           {"remove", plan.Count(config::Kind::kRemove)}}}};
+  std::optional<config::Model> current = CurrentFor(out.target);
+  if (!current) return std::nullopt;
+  out.current = std::move(*current);
+  out.plan = config::MakePlan(out.current, out.target, out.prune);
+  out.checked = CheckAll(out.plan.steps);
+  out.json = config::PlanJson(out.plan, CannotReasons(out.plan, out.checked));
+  const std::string stale = saved ? config::Stale(*saved, out.current, out.json) : "";
+  if (!stale.empty()) return Failed(L"apply", Wide(stale) + L"; nothing was sent (plan again)"), std::nullopt;
+  return out;
 }
 
 void PrintLeftAlone(const Plan& plan) {
@@ -186,43 +184,30 @@ void PrintLeftAlone(const Plan& plan) {
 }
 
 // The plan as plan prints it; 1 when apply would refuse it for a step that
-// cannot be made.
-int PrintPlan(const config::Model& target, const Plan& plan, bool json) {
-  const Checked checked = CheckAll(plan.steps);
+// cannot be made, else 2 when the machine differs from the file (changes to
+// make, or what the file does not name, left alone without --prune).
+int PrintPlan(const Planned& planned, bool json) {
+  const Plan& plan = planned.plan;
   if (json) {
-    OutUtf8(PlanJson(plan, checked).dump(2, ' ', false, Json::error_handler_t::replace) + "\n");
+    OutUtf8(planned.json);
   } else {
     for (const Step& step : plan.steps) Out(Printable(Wide(config::StepText(step))) + L"\n");
     PrintLeftAlone(plan);
-    Out(plan.steps.empty() ? L"nothing to do\n" : Wide(config::Summary(plan)) + L"\n");
+    if (plan.steps.empty()) Out(L"nothing to do" + std::wstring(plan.leftAlone.empty() ? L"" : L" without --prune") + L"\n");
+    else Out(Wide(config::Summary(plan)) + L"\n");
   }
-  NoteUnsendable(target, plan);
-  if (!checked.cannot.empty()) {
-    SayCannot(checked, L"");
+  NoteUnsendable(planned.target, plan);
+  if (!planned.checked.cannot.empty()) {
+    SayCannot(planned.checked, L"");
     Complain(L"apply would send nothing of this plan");
     return kRefused;
   }
-  return plan.steps.empty() ? kDone : kChanges;
+  return plan.steps.empty() && plan.leftAlone.empty() ? kDone : kChanges;
 }
 
-// The steps one after another; the index of the one that failed, or the count.
-size_t Carry(const std::vector<CheckedStep>& steps, const wchar_t* lead, bool* lost) {
-  for (size_t i = 0; i < steps.size(); ++i) {
-    const Step& step = steps[i].step();
-    const CallOutcome outcome = Send(steps[i]);
-    if (outcome.result == 1) {
-      Out(lead + Printable(Wide(config::StepText(step))) + L"\n");
-      continue;
-    }
-    *lost = outcome.ConnectionLost();
-    Complain(Wide(config::StepText(step)) + L" failed: " + StepFailure(step, outcome));
-    return i;
-  }
-  return steps.size();
-}
-
-// Puts back the configuration read before the first change.
-void RollBack(const config::Model& before) {
+// Puts back the configuration read before the first change (`before`, with
+// the stored share permissions apply planned with), and says what it cannot.
+void RollBack(const config::Model& before, const std::vector<Step>& done) {
   std::optional<config::Model> now = CurrentFor(before);
   if (!now) return Complain(L"rollback: not made, the configuration does not read back");
   const Plan back = config::MakePlan(*now, before, true);
@@ -233,12 +218,24 @@ void RollBack(const config::Model& before) {
   }
   Out(L"rolling back: " + Wide(config::Summary(back)) + L"\n");
   bool lost = false;
-  if (Carry(checked.ready, L"rolled back: ", &lost) != back.steps.size())
+  if (Carry(checked.ready, true, &lost) != back.steps.size())
     return Complain(L"rollback: stopped; the configuration is not as it was ('lumbrexctl show')");
   std::optional<config::Model> after = Current();
-  const bool same = after && config::WriteDocument(*after) == config::WriteDocument(before);
-  Out(same ? L"rollback: the configuration is as it was before apply\n"
-           : L"rollback: done, but the configuration differs from before apply ('lumbrexctl show')\n");
+  if (!after) return Complain(L"rollback: done, but the configuration does not read back ('lumbrexctl show')");
+  const std::vector<std::string> kept = config::NotPutBack(before, done, *after);
+  for (const std::string& line : kept) Out(L"not put back: " + Printable(Wide(line)) + L"\n");
+  // A port removed and added again (for its type, or to clear a main port)
+  // comes last in the registry's list: the same configuration in another order.
+  const bool same = config::WriteDocument(*after) == config::WriteDocument(before);
+  if (!same && !config::MakePlan(*after, before, true).steps.empty())
+    Out(L"rollback: done, but the configuration differs from before apply ('lumbrexctl show')\n");
+  else if (!kept.empty())
+    Out(L"rollback: done; the configuration is as it was before apply but for what is not put back (above)\n");
+  else if (!same)
+    Out(L"rollback: done; the configuration is as it was before apply, its ports in another order (one removed and "
+        L"added again comes last)\n");
+  else
+    Out(L"rollback: the configuration is as it was before apply\n");
 }
 
 }  // namespace
@@ -253,58 +250,45 @@ int RunExport(const ConfigRequest& request) {
 }
 
 int RunPlan(const ConfigRequest& request) {
-  std::optional<Request> target = Target(request);
-  if (!target) return kRefused;
-  std::optional<config::Model> current = CurrentFor(target->target);
-  if (!current) return kRefused;
-  const Plan plan = config::MakePlan(*current, target->target, target->prune);
-  if (!request.out.empty()) {
-    const Json saved{{"version", config::kFormatVersion}, {"fingerprint", config::Fingerprint(*current)},
-                     {"prune", target->prune}, {"document", Json::parse(config::WriteDocument(target->target))},
-                     {"plan", PlanJson(plan, CheckAll(plan.steps))}};
-    if (!WriteWhole(request.out, saved.dump(2, ' ', false, Json::error_handler_t::replace) + "\n")) return kRefused;
-  }
-  return PrintPlan(target->target, plan, request.json);
+  const std::optional<Planned> planned = MakePlanned(request);
+  if (!planned) return kRefused;
+  if (!request.out.empty() &&
+      !WriteWhole(request.out, config::WriteSavedPlan(planned->current, planned->target, planned->prune, planned->json)))
+    return kRefused;
+  return PrintPlan(*planned, request.json);
 }
 
 int RunApply(const ConfigRequest& request) {
   if (request.dryRun) return RunPlan(request);
-  std::optional<Request> target = Target(request);
-  if (!target) return kRefused;
-  std::optional<config::Model> before = Current();
-  if (!before) return kRefused;
-  if (!request.planFile.empty() && target->fingerprint != config::Fingerprint(*before))
-    return Failed(L"apply", L"the configuration changed since the plan was made; nothing was sent (plan again)");
-  config::Model planned = *before;
-  const std::vector<std::wstring> problems = ReadLeftoverShare(target->target, &planned);
-  for (const std::wstring& problem : problems)
-    Complain(L"the configuration cannot be read back exactly: " + Printable(problem));
-  if (!problems.empty()) return kRefused;
-  const Plan plan = config::MakePlan(planned, target->target, target->prune);
-  NoteUnsendable(target->target, plan);
+  const std::optional<Planned> planned = MakePlanned(request);
+  if (!planned) return kRefused;
+  const Plan& plan = planned->plan;
+  NoteUnsendable(planned->target, plan);
   if (plan.steps.empty()) {
     PrintLeftAlone(plan);
     Out(L"nothing to do\n");
     return kDone;
   }
-  const Checked checked = CheckAll(plan.steps);
-  if (!checked.cannot.empty()) {
-    SayCannot(checked, L"");
+  if (!planned->checked.cannot.empty()) {
+    SayCannot(planned->checked, L"");
     return Failed(L"apply", L"the plan holds changes that cannot be made; nothing was sent");
   }
   if (int rc = Connect(Connection{})) return rc;
   bool lost = false;
-  const size_t done = Carry(checked.ready, L"done: ", &lost);
+  const size_t done = Carry(planned->checked.ready, false, &lost);
   if (done == plan.steps.size()) {
     PrintLeftAlone(plan);
     Out(L"applied: " + Wide(config::Summary(plan)) + L"\n");
     return kDone;
   }
+  // A lost reply says nothing of the command: the service may have carried
+  // it out before it died.
   for (size_t i = done; i < plan.steps.size(); ++i)
-    Out(L"not done: " + Printable(Wide(config::StepText(plan.steps[i]))) + L"\n");
+    Out((i == done && lost ? L"not known whether done (the reply was lost): " : L"not done: ") +
+        Printable(Wide(config::StepText(plan.steps[i]))) + L"\n");
   if (request.noRollback) Out(L"not rolled back (--no-rollback): " + Num(done) + L" of " + Num(plan.steps.size()) + L" changes made\n");
   else if (lost) Complain(L"rollback: not made, the connection to the service is lost; apply again to finish, or 'lumbrexctl show'");
-  else RollBack(*before);
+  else RollBack(planned->current, std::vector<Step>(plan.steps.begin(), plan.steps.begin() + done));
   return kRefused;
 }
 

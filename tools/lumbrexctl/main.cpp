@@ -4,7 +4,7 @@
 // command protocol itself (docs/lumbrexctl.md).
 //
 // Here: the command line read against the command table (command_table.cpp),
-// and what a line that does not fit it gets (exit 2). What a verb does once
+// and what a line that does not fit it gets (exit 1). What a verb does once
 // its words are read is in verbs.cpp.
 #include <windows.h>
 

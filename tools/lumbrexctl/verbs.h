@@ -12,7 +12,9 @@ namespace lumbrexctl {
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;  // by the service, the library or the system
-constexpr int kUsage = 2;
+// Bad usage, nothing sent: 1 too, since plan's 2 says the configuration
+// differs and a scheduled check must never read a mistyped line as that.
+constexpr int kUsage = 1;
 
 // Where the changing verbs send their commands: this machine's service, or
 // with `remote` SERVER's, logging on as `user` when one is given.

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 #include <exception>
+#include <mutex>
 
 #include "api/raii.h"
 #include "calls.h"
@@ -26,11 +27,18 @@ DWORD WINAPI RunJob(void* parameter) {
   return 0;
 }
 
+std::mutex g_accountLock;
+std::function<std::wstring()> g_account;
+
 // The verb's thread is still inside the library. A normal exit would unload
 // the library and run its teardown, and the tool's, under that call; ending
 // the process takes the blocked thread along, and stderr is written already.
 [[noreturn]] void GiveUp(const std::wstring& message) {
   Complain(message);
+  {
+    std::lock_guard<std::mutex> guard(g_accountLock);
+    if (g_account) Out(g_account());
+  }
   TerminateProcess(GetCurrentProcess(), kRefused);
   ExitProcess(kRefused);
 }
@@ -56,6 +64,16 @@ const wchar_t* WhatItWaitsFor(const wchar_t* exportName) {
 }
 
 }  // namespace
+
+Account::Account(std::function<std::wstring()> lines) {
+  std::lock_guard<std::mutex> guard(g_accountLock);
+  g_account = std::move(lines);
+}
+
+Account::~Account() {
+  std::lock_guard<std::mutex> guard(g_accountLock);
+  g_account = nullptr;
+}
 
 int RunWatched(const std::function<int()>& verb, DWORD limitMs) {
   Job job{&verb};
