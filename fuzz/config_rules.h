@@ -17,7 +17,10 @@ inline lumbrexctl::config::DocumentRules PlainRules() {
       case Number::kStopBits: return v >= 0 && v <= 2 ? "" : "0 to 2";
       case Number::kPortMask: return v >= 0 && v <= 3 ? "" : "0 to 3";
       case Number::kSharePermission:
-        return v >= INT_MIN && v <= INT_MAX && (v == 0 || (v & 7) != 0) ? "" : "0 or a value with one of the bits 1, 2, 4";
+        return v >= INT_MIN && v <= INT_MAX && (v == 0 || (v & 7) != 0)
+                   ? ""
+                   : "0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with "
+                     "at least one of the bits 1, 2, 4 set";
       default: return "";  // the words' rules: no document number takes them
     }
   };

@@ -6,6 +6,7 @@
 #     the flat exports, lumbrexctl plan and apply as processes against processes
 #     doing the same reads and calls), see bench/bench_main.cpp;
 #   - the record walk of SharedGetPortApplications built natively at -O2 (bench/native);
+#   - lumbrexctl's document reader and planner, natively, 1,000 to 100,000 ports;
 #   - cpack, for the DLL's stripped size as packaged;
 # and writes docs/benchmarks.md from their output. About four minutes.
 #   scripts/bench.sh            the full run, writes docs/benchmarks.md
@@ -38,6 +39,13 @@ compiler="$("$cxx" --version | head -n1)"
   bench/native/record_walk_bench.cpp src/sharing/record_walk.cpp src/common/text.cpp -o "$out/record_walk_bench"
 echo "bench: record walk (native)" >&2
 "$out/record_walk_bench" "${smoke[@]}" >"$out/walk.md"
+
+# 7. lumbrexctl's document reader and planner, natively, 1,000 to 100,000 ports.
+"$cxx" -std=c++17 -O2 -Wall -Wextra -Werror -DBENCH_COMPILER="\"$compiler\"" -Itools/config -Iinclude -Isrc \
+  bench/native/config_plan_bench.cpp tools/config/config_{document,reader,json,plan,state,plan_text}.cpp src/common/name_rules.cpp \
+  -o "$out/config_plan_bench"
+echo "bench: lumbrexctl's reader and planner (native)" >&2
+"$out/config_plan_bench" "${smoke[@]}" >"$out/plan.md"
 
 # The DLL's size: as built, and stripped as cpack packages it (CPACK_STRIP_FILES).
 echo "bench: cpack for the stripped size" >&2
@@ -107,7 +115,7 @@ sections=$(x86_64-w64-mingw32-objdump -h "$out/stripped/lumbrex.dll" | awk '/^ *
   echo
   echo "| Goal | Measured | Target | Verdict | Why (where missed) |"
   echo "|---|---|---|---|---|"
-  grep -h '^GOAL|' "$out/wine.md" "$out/walk.md" | sed 's/^GOAL|//; s/|/ | /g; s/^/| /; s/$/ |/'
+  grep -h '^GOAL|' "$out/wine.md" "$out/walk.md" "$out/plan.md" | sed 's/^GOAL|//; s/|/ | /g; s/^/| /; s/$/ |/'
   echo "| \`lumbrex.dll\` stripped as packaged by cpack | $(kib "$packaged") ($packaged bytes) | < 300 KiB | $size_verdict | $size_why |"
   echo
   echo "## The 32-bit lumbrex.dll beside the 64-bit one"
@@ -176,5 +184,6 @@ TEXT
   echo
   echo "Sections of the stripped DLL: $sections."
   grep -v '^GOAL|' "$out/wine.md" | awk '/^## 5\./ { on = 1 } on { print }'
+  grep -v '^GOAL|' "$out/plan.md"
 } >"$target"
 echo "bench: wrote $target" >&2

@@ -49,7 +49,8 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {OnePort(R"("type": "serial")"), "bundles[1].in.ports[0].type: 'serial' is not real, virtual, shared or switcher"},
       {OnePort(R"("permissions": 3)"), "bundles[1].in.ports[0].type: missing"},
       {OnePort(R"("type": "real", "share": {"a.exe": 3})"), "share: only a shared port has share permissions"},
-      {OnePort(R"("type": "shared", "share": {"a.exe": 8})"), "share[\"a.exe\"]: 8 is not 0 or a value"},
+      {OnePort(R"("type": "shared", "share": {"a.exe": 8})"), "share[\"a.exe\"]: 8 is not 0, or a number from -2147483648 to 2147483647"},
+      {OnePort(R"("type": "shared", "share": {"a.exe": 2147483649})"), "share[\"a.exe\"]: 2147483649 is not 0, or"},
       {OnePort(R"("type": "shared", "share": {"a.exe": 1, "A.EXE": 2})"),
        "share[\"A.EXE\"]: 'A.EXE' names the same application as 'a.exe'"},
       {OnePort(R"("type": "real", "speed": 1)"), "bundles[1].in.ports[0].speed: unknown member"},
@@ -70,6 +71,24 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {OnePort(R"("type": "shared", "share": {"a.exe": 1, "a.exe": 2})"), "ports[0].share[\"a.exe\"]: named twice"},
       {R"({"version": 1, "options": {"auto-open": 1, "turbo": true}})",
        "options.auto-open: expects true or false\noptions.turbo: unknown option"},
+      // The parser's reason, not only its place.
+      {"{\"version\": \"\xC3\"}", "not JSON: syntax error while parsing value - invalid string: "
+                                    "ill-formed UTF-8 byte\n"},
+      {R"({"version": "1)", "missing closing quote"},
+      {R"({"version": "\ud800"})", "surrogate U+D800..U+DBFF must be followed by U+DC00..U+DFFF"},
+      {"[1] x", "not JSON: syntax error while parsing value - invalid literal; expected end of input"},
+      // Refused before anything walks it, however deep it goes.
+      {std::string(20000, '[') + std::string(20000, ']'), "line 1, column 65: nested deeper than 64"},
+      {"{\"a\": \"[[[\\\"\", \"b\": " + std::string(64, '[') + std::string(64, ']') + "}",
+       "line 1, column 84: nested deeper than 64"},
+      {std::string("\xFF\xFE{\0\0\xD8}\0", 8), "line 1, column 2: not UTF-16: a lone high surrogate"},
+      {std::string("{\0}\0", 4), "UTF-16 without a byte-order mark; write the file as UTF-8"},
+      // The driver keeps one set of share permissions per port name.
+      {R"({"version": 1, "bundles": [{"name": "A", "in": {"ports": [{"name": "COM30", "type": "shared",
+          "share": {"a.exe": 1}}]}}, {"name": "B", "out": {"ports": [{"name": "com30", "type": "shared",
+          "share": {"A.EXE": 7}}]}}]})",
+       "bundles[1].out.ports[0].share: differs from the share permissions of the shared port 'COM30' at "
+       "bundles[0].in.ports[0]"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -92,6 +111,18 @@ TEST(ConfigDocument, WrittenDocumentsReadBackAlike) {
   const ReadResult second = ReadDocument(written, PlainRules());
   ASSERT_TRUE(second.model) << second.problems.front().Text();
   EXPECT_EQ(WriteDocument(*second.model), written);
+  // As Windows PowerShell 5.1 writes it with '>': UTF-16 behind a byte-order mark.
+  for (const bool big : {false, true}) {
+    std::string utf16 = big ? "\xFE\xFF" : "\xFF\xFE";
+    for (const unsigned char c : text) utf16 += big ? std::string{'\0', char(c)} : std::string{char(c), '\0'};
+    const ReadResult wide = ReadDocument(utf16, PlainRules());
+    ASSERT_TRUE(wide.model) << wide.problems.front().Text();
+    EXPECT_EQ(WriteDocument(*wide.model), written);
+  }
+  // Two shared ports of one name that ask for the same permissions.
+  EXPECT_EQ(Problems(R"({"version": 1, "bundles": [{"name": "A", "in": {"ports": [{"name": "P", "type": "shared",
+      "share": {"a.exe": 1, "b.exe": 0}}]}, "out": {"ports": [{"name": "p", "type": "shared",
+      "share": {"B.EXE": 0, "a.exe": 1}}]}}]})"), "");
   // What was left out takes what the service gives a new port.
   const Port& added = second.model->bundles[0].sides[1].ports[0];
   EXPECT_EQ(added.mask, kNewPortMask);

@@ -322,6 +322,13 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
       {R"({"version": 7})", "version: 7 is not a format version this lumbrexctl reads"},
       {R"({"version": 1, "bundle": []})", "bundle: unknown member"},
       {R"({"version": 1, "bundles": [{"name": "A", "in": {}, "in": {}}]})", "bundles[0].in: named twice"},
+      {std::string(20000, '[') + std::string(20000, ']'), "bad.json: line 1, column 65: nested deeper than 64"},
+      // Each would undo the other at every apply.
+      {R"({"version": 1, "bundles": [{"name": "A", "in": {"ports": [{"name": "COM9", "type": "shared",
+          "share": {"a.exe": 1}}]}, "out": {"ports": [{"name": "COM9", "type": "shared", "share": {"a.exe": 7}}]}}]})",
+       "bundles[0].out.ports[0].share: differs from the share permissions of the shared port 'COM9'"},
+      {R"({"version": 1, "bundles": [{"name": "A", "in": {"ports": [{"name": "COM9", "type": "shared",
+          "share": {"a.exe": 2147483649}}]}}]})", "share[\"a.exe\"]: 2147483649 is not 0, or a number from"},
   };
   for (const auto& document : documents) {
     SCOPED_TRACE(document.text);
@@ -333,6 +340,41 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
     }
   }
   EXPECT_EQ(fake.CommandCount(), 0u);
+}
+
+// What plan reads: a file on disk up to its limit, in UTF-8 or, as Windows
+// PowerShell 5.1 writes it, UTF-16; never a pipe or a device it would wait on.
+TEST(LumbrexctlConfig, DocumentsAreReadFromFilesWithinBounds) {
+  RegistryFixture registry;
+  TestPipeServer fake;  // the service's pipe, which plan must not wait on
+  const std::string document = R"({"version": 1, "bundles": [{"name": "Wide"}]})";
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : document) utf16 += std::string{c, '\0'};
+  const std::wstring wide = TempPath(L"utf16.json"), huge = TempPath(L"huge.json");
+  ASSERT_TRUE(WriteWholeFile(wide, utf16));
+  {
+    const lumbrex::UniqueHandle file(CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    LARGE_INTEGER end{};
+    end.QuadPart = (64 << 20) + 1;
+    ASSERT_TRUE(file.valid() && SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.get()));
+  }
+  const struct {
+    std::wstring path;
+    DWORD exitCode;
+    const char* says;
+  } files[] = {
+      {wide, 2, "add bundle Wide (AddBundle)"},
+      {huge, 1, "larger than 64 MiB, the most lumbrexctl reads"},
+      {TestPipeServer::kDefaultPipePath, 1, "not a file on disk but a pipe, a device or the console"},
+      {L"NUL", 1, "not a file on disk"},
+  };
+  for (const auto& file : files) {
+    const ProgramRun run = Ctl({L"plan", file.path});
+    EXPECT_EQ(run.exitCode, file.exitCode) << run.output;
+    EXPECT_NE(run.output.find(file.says), std::string::npos) << run.output;
+  }
+  EXPECT_EQ(fake.CommandCount(), 0u);
+  DeleteFileW(huge.c_str());
 }
 
 }  // namespace

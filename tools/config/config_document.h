@@ -134,9 +134,6 @@ struct ReadResult {
   std::vector<Problem> problems;
 };
 ReadResult ReadDocument(std::string_view text, const DocumentRules& rules);
-// The members named twice in one object of JSON text, each with its place:
-// readers differ in which value they keep, so such text is refused.
-std::vector<Problem> MembersNamedTwice(std::string_view text);
 
 // The document of a model, members in a fixed order, indented two spaces a
 // level and ending with a line end: the same model always gives the same text.

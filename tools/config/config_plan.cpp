@@ -1,104 +1,37 @@
 #include "config_plan.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <unordered_set>
+
+#include "config_state.h"
 
 namespace lumbrexctl::config {
-namespace {
-
-template <class List>
-auto FindNamed(List& list, std::string_view name) {
-  return std::find_if(list.begin(), list.end(), [&](const auto& item) { return SameName(item.name, name); });
-}
-
-Share* FindShare(Port* port, std::string_view app, size_t* index) {
-  for (size_t i = 0; i < port->share.size(); ++i)
-    if (SameName(port->share[i].first, app)) return *index = i, &port->share;
-  return nullptr;
-}
-
-// A deleted port's permissions stay with its name.
-void KeepShare(Model* model, const Port& port) {
-  if (port.share.empty()) return;
-  auto old = std::find_if(model->leftoverShare.begin(), model->leftoverShare.end(),
-                          [&](const auto& entry) { return SameName(entry.first, port.name); });
-  if (old != model->leftoverShare.end()) old->second = port.share;
-  else model->leftoverShare.emplace_back(port.name, port.share);
-}
-
-Share TakeShare(Model* model, std::string_view name) {
-  auto old = std::find_if(model->leftoverShare.begin(), model->leftoverShare.end(),
-                          [&](const auto& entry) { return SameName(entry.first, name); });
-  if (old == model->leftoverShare.end()) return {};
-  Share share = std::move(old->second);
-  model->leftoverShare.erase(old);
-  return share;
-}
-
-}  // namespace
 
 int Plan::Count(Kind kind) const {
   return static_cast<int>(std::count_if(steps.begin(), steps.end(), [&](const Step& s) { return s.kind == kind; }));
 }
 
 void ApplyStep(Model* model, const Step& step) {
-  if (step.action == Action::kOption) {
-    // The service stores the five options at once; the library sends those
-    // not stored yet as off.
-    for (auto& option : model->options)
-      if (!option) option = false;
-    model->options[step.option] = step.on;
-    return;
-  }
-  auto bundle = FindNamed(model->bundles, step.bundle);
-  if (step.action == Action::kAddBundle) {
-    if (bundle == model->bundles.end()) model->bundles.push_back(Bundle{step.bundle, {}});
-    return;
-  }
-  if (bundle == model->bundles.end()) return;  // refused by the service: no such bundle
-  Side& side = bundle->sides[step.side];
-  if (step.action == Action::kDeleteBundle) {
-    for (const Side& s : bundle->sides)
-      for (const Port& port : s.ports) KeepShare(model, port);
-    model->bundles.erase(bundle);
-    return;
-  }
-  if (step.action == Action::kAddPort) {
-    if (FindNamed(side.ports, step.port) != side.ports.end()) return;
-    Port port{step.port, step.type, std::nullopt, kNewPortMask, {}};
-    if (IsShared(step.type)) port.share = TakeShare(model, step.port);
-    side.ports.push_back(std::move(port));
-    return;
-  }
-  auto port = FindNamed(side.ports, step.port);
-  if (port == side.ports.end()) return;
-  size_t at = 0;
-  switch (step.action) {
-    case Action::kDeletePort:
-      if (side.main && SameName(*side.main, port->name)) side.main = "";
-      KeepShare(model, *port);
-      side.ports.erase(port);
-      return;
-    case Action::kFixParameters: port->fixed = step.parameters; return;
-    case Action::kDynamic: port->fixed.reset(); return;
-    case Action::kPermissions: port->mask = step.value; return;
-    case Action::kMain: side.main = step.port; return;
-    case Action::kShare:
-    case Action::kShareDefault: {
-      const int64_t value = step.action == Action::kShare ? step.value : kDefaultShare;
-      if (Share* share = FindShare(&*port, step.app, &at)) (*share)[at].second = value;
-      else port->share.emplace_back(step.app, value);
-      return;
-    }
-    default: return;
-  }
+  State state(*model);
+  state.Apply(step);
+  *model = state.ToModel();
 }
 
 namespace {
 
-// Builds the steps while carrying each out on a working copy, so that every
+using Names = std::unordered_set<std::u32string>;
+
+template <class List>
+Names FoldedNames(const List& list) {
+  Names names;
+  for (const auto& item : list) names.insert(FoldedName(item.name));
+  return names;
+}
+
+// Builds the steps while carrying each out on a working state, so that every
 // comparison sees what the earlier steps left (a port deleted for its type
-// takes the side's main port with it).
+// takes the side's main port with it; a share permission set through one
+// bundle's port is what every port of that name has).
 class Planner {
  public:
   Planner(const Model& current, bool prune) : work_(current), prune_(prune) {}
@@ -106,9 +39,9 @@ class Planner {
 
   void Options(const Model& target) {
     for (int i = 0; i < kOptionCount; ++i)
-      if (target.options[i] && work_.options[i] != target.options[i]) {
+      if (target.options[i] && work_.Option(i) != target.options[i]) {
         Step step;
-        step.kind = work_.options[i] ? Kind::kChange : Kind::kAdd;
+        step.kind = work_.Option(i) ? Kind::kChange : Kind::kAdd;
         step.option = i;
         step.on = *target.options[i];
         Do(step);
@@ -116,28 +49,27 @@ class Planner {
   }
 
   void BundleOf(const Bundle& target) {
-    if (FindNamed(work_.bundles, target.name) == work_.bundles.end()) Do(Make(Action::kAddBundle, Kind::kAdd, target.name));
-    const std::string name = FindNamed(work_.bundles, target.name)->name;
+    if (work_.BundleNamed(target.name) == nullptr) Do(Make(Action::kAddBundle, Kind::kAdd, target.name));
+    const std::string name = *work_.BundleNamed(target.name);
     for (int s = 0; s < 2; ++s) SideOf(name, s, target.sides[s]);
   }
 
   void Unnamed(const Model& target) {
-    std::vector<std::string> gone;
-    for (const Bundle& bundle : work_.bundles)
-      if (FindNamed(target.bundles, bundle.name) == target.bundles.end()) gone.push_back(bundle.name);
-    for (const std::string& name : gone) {
+    const Names named = FoldedNames(target.bundles);
+    for (const std::string& name : work_.Bundles()) {
+      if (named.count(FoldedName(name)) != 0) continue;
       if (prune_) Do(Make(Action::kDeleteBundle, Kind::kRemove, name));
       else plan.leftAlone.push_back("bundle " + name);
     }
   }
 
  private:
-  Model work_;
+  State work_;
   const bool prune_;
-  std::vector<std::string> readded_;  // ports deleted to clear a main port, to be added again
+  Names readded_;  // ports deleted to clear a main port, to be added again
 
   void Do(const Step& step) {
-    ApplyStep(&work_, step);
+    work_.Apply(step);
     plan.steps.push_back(step);
   }
 
@@ -151,38 +83,36 @@ class Planner {
     return step;
   }
 
-  Side& WorkSide(const std::string& bundle, int s) { return FindNamed(work_.bundles, bundle)->sides[s]; }
-
   void SideOf(const std::string& bundle, int s, const Side& target) {
     const std::string where = bundle + " " + kSideWords[s] + " ";
+    const Names named = FoldedNames(target.ports);
     std::vector<std::string> gone;
-    for (const Port& port : WorkSide(bundle, s).ports)
-      if (FindNamed(target.ports, port.name) == target.ports.end()) gone.push_back(port.name);
+    for (const Port* port : work_.Ports(bundle, s))
+      if (named.count(FoldedName(port->name)) == 0) gone.push_back(port->name);
     for (const std::string& name : gone) {
       if (prune_) Do(Make(Action::kDeletePort, Kind::kRemove, bundle, s, name));
       else plan.leftAlone.push_back("port " + where + name);
     }
-    if (target.main && target.main->empty()) ClearMain(bundle, s, target);
+    if (target.main && target.main->empty()) ClearMain(bundle, s, named);
     for (const Port& port : target.ports) PortOf(bundle, s, port);
-    const Side& side = WorkSide(bundle, s);
-    const std::string now = side.main.value_or("");
+    const std::string now = work_.Main(bundle, s).value_or("");
     if (!target.main || target.main->empty() || SameName(now, *target.main)) return;
     // Sent as the port is stored: the service keeps the main port as sent.
-    const auto port = FindNamed(side.ports, *target.main);
+    const Port* port = work_.PortNamed(bundle, s, *target.main);
     Do(Make(Action::kMain, now.empty() ? Kind::kAdd : Kind::kChange, bundle, s,
-            port == side.ports.end() ? *target.main : port->name));
+            port == nullptr ? *target.main : port->name));
   }
 
   // The library sends no empty main port; the service clears a side's main
   // port when that port is deleted. So the port goes and comes back with
   // what it had (its share permissions stay with its name), or a main port
   // naming no port of the side is added for a moment and deleted.
-  void ClearMain(const std::string& bundle, int s, const Side& target) {
-    const Side& side = WorkSide(bundle, s);
-    if (!side.main || side.main->empty()) return;
-    const auto port = FindNamed(side.ports, *side.main);
-    if (port == side.ports.end()) {
-      Step add = Make(Action::kAddPort, Kind::kChange, bundle, s, *side.main);
+  void ClearMain(const std::string& bundle, int s, const Names& named) {
+    const std::optional<std::string> main = work_.Main(bundle, s);
+    if (!main || main->empty()) return;
+    const Port* port = work_.PortNamed(bundle, s, *main);
+    if (port == nullptr) {
+      Step add = Make(Action::kAddPort, Kind::kChange, bundle, s, *main);
       add.type = PortTypeWordOf(LUMBREX_PORT_VIRTUAL);
       add.unmain = true;
       Do(add);
@@ -190,17 +120,18 @@ class Planner {
       remove.unmain = true;
       return Do(remove);
     }
-    const Port kept = *port;
+    Port kept = *port;
+    kept.share = work_.ShareOf(kept.name);
     Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, kept.name);
     remove.replace = remove.unmain = true;
     Do(remove);
-    readded_.push_back(kept.name);
+    readded_.insert(FoldedName(kept.name));
     // Not named in the file: put back as it was, as it is left alone.
-    if (FindNamed(target.ports, kept.name) == target.ports.end()) PortOf(bundle, s, kept);
+    if (named.count(FoldedName(kept.name)) == 0) PortOf(bundle, s, kept);
   }
 
   void PortOf(const std::string& bundle, int s, const Port& target) {
-    const Port* now = Find(bundle, s, target.name);
+    const Port* now = work_.PortNamed(bundle, s, target.name);
     Kind kind = Kind::kChange;
     if (now != nullptr && now->type != target.type) {
       Step remove = Make(Action::kDeletePort, Kind::kChange, bundle, s, now->name);
@@ -210,9 +141,8 @@ class Planner {
     } else if (now == nullptr) {
       kind = Kind::kAdd;
     }
-    std::string name = now != nullptr ? now->name : target.name;
-    const bool again = now == nullptr && std::any_of(readded_.begin(), readded_.end(),
-                                                     [&](const std::string& n) { return SameName(n, name); });
+    const std::string name = now != nullptr ? now->name : target.name;
+    const bool again = now == nullptr && readded_.count(FoldedName(name)) != 0;
     if (again) kind = Kind::kChange;
     if (now == nullptr) {
       Step add = Make(Action::kAddPort, kind, bundle, s, name);
@@ -220,14 +150,14 @@ class Planner {
       add.replace = kind == Kind::kChange;
       add.unmain = again;
       Do(add);
-      now = Find(bundle, s, name);
     }
-    if (now->fixed != target.fixed) {
+    // Looked up again after each step: carrying one out may move the ports.
+    if (work_.PortNamed(bundle, s, name)->fixed != target.fixed) {
       Step step = Make(target.fixed ? Action::kFixParameters : Action::kDynamic, kind, bundle, s, name);
       if (target.fixed) step.parameters = *target.fixed;
       Do(step);
     }
-    if (Find(bundle, s, name)->mask != target.mask) {
+    if (work_.PortNamed(bundle, s, name)->mask != target.mask) {
       Step step = Make(Action::kPermissions, kind, bundle, s, name);
       step.value = target.mask;
       Do(step);
@@ -237,26 +167,22 @@ class Planner {
 
   void ShareOf(const std::string& bundle, int s, const std::string& name, const Port& target) {
     if (!IsShared(target.type)) return;
-    for (const auto& entry : target.share) {
-      const std::string& app = entry.first;
-      const int64_t value = entry.second;
-      const Share& now = Find(bundle, s, name)->share;
-      auto old = std::find_if(now.begin(), now.end(), [&](const auto& e) { return SameName(e.first, app); });
+    for (const auto& [app, value] : target.share) {
+      const auto* old = work_.ShareEntry(name, app);
       // Nothing stored is the driver's default already.
-      if (old == now.end() ? value == kDefaultShare : old->second == value) continue;
-      Step step = Make(Action::kShare, old == now.end() ? Kind::kAdd : Kind::kChange, bundle, s, name);
-      step.app = old == now.end() ? app : old->first;
+      if (old == nullptr ? value == kDefaultShare : old->second == value) continue;
+      Step step = Make(Action::kShare, old == nullptr ? Kind::kAdd : Kind::kChange, bundle, s, name);
+      step.app = old == nullptr ? app : old->first;
       step.value = value;
       Do(step);
     }
     // The driver keeps no way to forget an application: removing one puts it
     // back to the permission every unnamed application has.
-    const Share now = Find(bundle, s, name)->share;
-    for (const auto& entry : now) {
-      const std::string& app = entry.first;
-      const bool named = std::any_of(target.share.begin(), target.share.end(),
-                                     [&](const auto& e) { return SameName(e.first, app); });
-      if (named || entry.second == kDefaultShare) continue;
+    Names named;
+    for (const auto& entry : target.share) named.insert(FoldedName(entry.first));
+    const Share now = work_.ShareOf(name);
+    for (const auto& [app, value] : now) {
+      if (named.count(FoldedName(app)) != 0 || value == kDefaultShare) continue;
       if (!prune_) {
         plan.leftAlone.push_back("share permission " + bundle + " " + kSideWords[s] + " " + name + " " + app);
         continue;
@@ -265,12 +191,6 @@ class Planner {
       step.app = app;
       Do(step);
     }
-  }
-
-  const Port* Find(const std::string& bundle, int s, const std::string& port) {
-    Side& side = WorkSide(bundle, s);
-    auto it = FindNamed(side.ports, port);
-    return it == side.ports.end() ? nullptr : &*it;
   }
 };
 

@@ -1,90 +1,14 @@
 // ReadDocument: the document's text to a model, every problem found with
 // where it is, before anything is sent to the service.
 #include <initializer_list>
-#include <set>
+#include <unordered_map>
 
-#include <nlohmann/json.hpp>
-
-#include "config_document.h"
+#include "config_json.h"
 
 namespace lumbrexctl::config {
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-std::string LineAndColumn(std::string_view text, size_t byte) {
-  size_t line = 1, column = 1;
-  for (size_t i = 0; i + 1 < byte && i < text.size(); ++i) {
-    if (text[i] == '\n') {
-      ++line;
-      column = 1;
-    } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
-      ++column;
-    }
-  }
-  return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
-
 std::string Quote(std::string_view text) { return "'" + std::string(text) + "'"; }
-
-// The members named twice in one object. JSON readers differ in which of the
-// two values they keep (the parser here keeps the last), so the author may
-// well mean the other one: such a document is refused, each repeat said with
-// its place as the reader says places.
-class RepeatedMembers : public nlohmann::json_sax<Json> {
- public:
-  std::vector<Problem> problems;
-
-  bool null() override { return Value(); }
-  bool boolean(bool) override { return Value(); }
-  bool number_integer(number_integer_t) override { return Value(); }
-  bool number_unsigned(number_unsigned_t) override { return Value(); }
-  bool number_float(number_float_t, const string_t&) override { return Value(); }
-  bool string(string_t&) override { return Value(); }
-  bool binary(binary_t&) override { return Value(); }
-  bool start_object(std::size_t) override { return Open(false); }
-  bool start_array(std::size_t) override { return Open(true); }
-  bool end_object() override { return Close(); }
-  bool end_array() override { return Close(); }
-  bool key(string_t& name) override {
-    Level& object = levels_.back();
-    // A share object's members are application names: written as the reader writes them.
-    const bool apps = object.path.size() >= 5 && object.path.compare(object.path.size() - 5, 5, "share") == 0;
-    object.member = apps ? object.path + "[\"" + name + "\"]" : object.path.empty() ? name : object.path + "." + name;
-    if (!object.names.insert(name).second)
-      problems.push_back({object.member, "named twice in the same object; name each member once"});
-    return true;
-  }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-
- private:
-  struct Level {
-    bool array = false;
-    size_t next = 0;  // an array's next element
-    std::string path, member;
-    std::set<std::string> names;
-  };
-  std::vector<Level> levels_;
-
-  // The place of the value that starts now.
-  std::string Place() {
-    if (levels_.empty()) return "";
-    Level& up = levels_.back();
-    return up.array ? up.path + "[" + std::to_string(up.next++) + "]" : up.member;
-  }
-  bool Value() { return Place(), true; }
-  bool Open(bool array) {
-    Level level;
-    level.array = array;
-    level.path = Place();
-    levels_.push_back(std::move(level));
-    return true;
-  }
-  bool Close() {
-    levels_.pop_back();
-    return true;
-  }
-};
 
 class Reader {
  public:
@@ -101,21 +25,55 @@ class Reader {
     if (doc.contains("options")) Options(doc["options"], &model);
     if (!doc.contains("bundles")) return model;
     if (!doc["bundles"].is_array()) return Fail("bundles", "expects an array of bundles"), model;
+    Index bundles;
     for (size_t i = 0; i < doc["bundles"].size(); ++i) {
       const std::string where = "bundles[" + std::to_string(i) + "]";
       Bundle bundle;
       if (!BundleOf(doc["bundles"][i], where, &bundle)) continue;
-      for (const Bundle& earlier : model.bundles)
-        if (SameName(earlier.name, bundle.name))
-          Fail(where + ".name", Quote(bundle.name) + " names the same bundle as " + Quote(earlier.name) +
-                                    " (the service compares names without regard to case)");
+      const auto [earlier, first] = bundles.emplace(FoldedName(bundle.name), model.bundles.size());
+      if (!first)
+        Fail(where + ".name", Quote(bundle.name) + " names the same bundle as " +
+                                  Quote(model.bundles[earlier->second].name) +
+                                  " (the service compares names without regard to case)");
       model.bundles.push_back(std::move(bundle));
     }
+    SharedPortsAgree(model);
     return model;
   }
 
  private:
+  using Index = std::unordered_map<std::u32string, size_t>;
   const DocumentRules& rules_;
+  // Where each port was read, by its place in the model.
+  std::unordered_map<const Port*, std::string> places_;
+
+  // The driver keeps one set of share permissions per port name, whatever
+  // bundle holds the port: two shared ports of one name that ask for
+  // different sets would each undo the other at every apply.
+  void SharedPortsAgree(const Model& model) {
+    std::unordered_map<std::u32string, const Port*> first;
+    for (const Bundle& bundle : model.bundles)
+      for (const Side& side : bundle.sides)
+        for (const Port& port : side.ports) {
+          if (!IsShared(port.type)) continue;
+          const auto [earlier, added] = first.emplace(FoldedName(port.name), &port);
+          if (added || SameShare(earlier->second->share, port.share)) continue;
+          Fail(places_[&port] + ".share", "differs from the share permissions of the shared port " +
+                                              Quote(earlier->second->name) + " at " + places_[earlier->second] +
+                                              ": the driver keeps one set per port name; give both the same");
+        }
+  }
+
+  static bool SameShare(const Share& a, const Share& b) {
+    if (a.size() != b.size()) return false;
+    std::unordered_map<std::u32string, int64_t> values;
+    for (const auto& [app, value] : a) values.emplace(FoldedName(app), value);
+    for (const auto& [app, value] : b) {
+      const auto it = values.find(FoldedName(app));
+      if (it == values.end() || it->second != value) return false;
+    }
+    return true;
+  }
 
   void Fail(const std::string& where, std::string what) { problems.push_back({where, std::move(what)}); }
 
@@ -183,15 +141,19 @@ class Reader {
     if (value.contains("ports")) {
       const Json& ports = value["ports"];
       if (!ports.is_array()) Fail(At(where, "ports"), "expects an array of ports");
+      Index named;
+      if (ports.is_array()) side->ports.reserve(ports.size());  // places_ keeps their addresses
       for (size_t i = 0; ports.is_array() && i < ports.size(); ++i) {
         const std::string at = At(where, "ports[" + std::to_string(i) + "]");
         Port port;
         if (!PortOf(ports[i], at, &port)) continue;
-        for (const Port& earlier : side->ports)
-          if (SameName(earlier.name, port.name))
-            Fail(At(at, "name"), Quote(port.name) + " names the same port of this side as " + Quote(earlier.name) +
-                                     " (the service compares names without regard to case)");
+        const auto [earlier, first] = named.emplace(FoldedName(port.name), side->ports.size());
+        if (!first)
+          Fail(At(at, "name"), Quote(port.name) + " names the same port of this side as " +
+                                   Quote(side->ports[earlier->second].name) +
+                                   " (the service compares names without regard to case)");
         side->ports.push_back(std::move(port));
+        places_[&side->ports.back()] = at;
       }
     }
     // null: the side has no main port; left out: not managed.
@@ -251,6 +213,7 @@ class Reader {
     if (!value.is_object()) return Fail(where, "expects an object of application names and permissions"), false;
     if (!IsShared(port->type)) return Fail(where, "only a shared port has share permissions"), false;
     bool good = true;
+    Index named;
     for (const auto& item : value.items()) {
       const std::string at = where + "[\"" + item.key() + "\"]";
       std::string app;
@@ -260,10 +223,10 @@ class Reader {
         good = false;
         continue;
       }
-      for (const auto& earlier : port->share)
-        if (SameName(earlier.first, app))
-          good = false, Fail(at, Quote(app) + " names the same application as " + Quote(earlier.first) +
-                                      " (the driver compares names without regard to case)");
+      const auto [earlier, first] = named.emplace(FoldedName(app), port->share.size());
+      if (!first)
+        good = false, Fail(at, Quote(app) + " names the same application as " + Quote(port->share[earlier->second].first) +
+                                    " (the driver compares names without regard to case)");
       port->share.emplace_back(app, permission);
     }
     return good;
@@ -275,33 +238,12 @@ class Reader {
 ReadResult ReadDocument(std::string_view text, const DocumentRules& rules) {
   ReadResult result;
   Json doc;
-  try {
-    doc = Json::parse(text.begin(), text.end());
-  } catch (const Json::parse_error& error) {
-    // The parser's own text names the byte; people want the line and column.
-    std::string what = error.what();
-    const size_t colon = what.rfind(": ");
-    result.problems.push_back({LineAndColumn(text, error.byte),
-                               "not JSON: " + (colon == std::string::npos ? what : what.substr(colon + 2))});
-    return result;
-  } catch (const Json::exception& error) {
-    // A number beyond what the reader holds: no position comes with it.
-    result.problems.push_back({"", std::string("not JSON: ") + error.what()});
-    return result;
-  }
-  result.problems = MembersNamedTwice(text);
-  if (!result.problems.empty()) return result;
+  if (!ParseJson(text, &doc, &result.problems)) return result;
   Reader reader(rules);
   Model model = reader.Document(doc);
   result.problems = std::move(reader.problems);
   if (result.problems.empty()) result.model = std::move(model);
   return result;
-}
-
-std::vector<Problem> MembersNamedTwice(std::string_view text) {
-  RepeatedMembers repeated;
-  Json::sax_parse(text.begin(), text.end(), &repeated);
-  return std::move(repeated.problems);
 }
 
 }  // namespace lumbrexctl::config

@@ -3,14 +3,11 @@
 // the result is the file's own changes. Anyone who can write the file can
 // write another plan: what this guarantees is that what runs is what the file
 // shows, never the document's or the prune flag's other reading of it.
-#include <nlohmann/json.hpp>
-
+#include "config_json.h"
 #include "config_plan.h"
 
 namespace lumbrexctl::config {
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 std::string Text(const Json& value) { return value.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"; }
 
@@ -40,10 +37,9 @@ std::string WriteSavedPlan(const Model& current, const Model& target, bool prune
 
 SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules) {
   SavedPlanRead read;
-  const Json saved = Json::parse(text.begin(), text.end(), nullptr, false);
-  if (saved.is_discarded()) return read.problems.push_back({"", "not JSON"}), read;
-  read.problems = MembersNamedTwice(text);
-  if (!read.problems.empty()) return read;
+  Json saved;
+  // Within the document's bounds, each member named once, as a document.
+  if (!ParseJson(text, &saved, &read.problems)) return read;
   const auto need = [&](const char* member, bool good, const char* what) {
     if (!good) read.problems.push_back({member, std::string("expects ") + what});
   };

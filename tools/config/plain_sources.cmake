@@ -5,7 +5,9 @@
 # builds compile the same code.
 set(LUMBREXCTL_CONFIG_PLAIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/config_document.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/config_json.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_reader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/config_state.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_plan.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_plan_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/config_rollback.cpp

@@ -1,8 +1,11 @@
 #include "config_verbs.h"
 
+#include <algorithm>
+
 #include "api/raii.h"
 #include "config_calls.h"
 #include "config_carry.h"
+#include "config_json.h"
 #include "console.h"
 #include "show.h"
 
@@ -12,16 +15,30 @@ namespace {
 using config::Plan;
 using config::Step;
 
+// A document or saved plan: a file on disk, read no further than one byte
+// past config::kMaxFileBytes. A pipe, a device or the console would keep
+// ReadFile waiting for as long as nobody writes to it, and a file that grows
+// while it is read stops at the limit.
 bool ReadWhole(const std::wstring& path, std::string* text, std::wstring* why) {
-  const lumbrex::UniqueHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const lumbrex::UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
   if (!file.valid()) return *why = CodeText(GetLastError()), false;
+  if (GetFileType(file.get()) != FILE_TYPE_DISK)
+    return *why = L"not a file on disk but a pipe, a device or the console; save the document to a file first", false;
+  const std::wstring tooLarge = L"larger than " + Num(config::kMaxFileBytes >> 20) + L" MiB, the most lumbrexctl reads";
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return *why = CodeText(GetLastError()), false;
+  if (static_cast<uint64_t>(size.QuadPart) > config::kMaxFileBytes) return *why = tooLarge, false;
+  text->reserve(static_cast<size_t>(size.QuadPart) + 1);
   char buffer[65536];
   DWORD got = 0;
-  BOOL ok = TRUE;
-  while ((ok = ::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) && got > 0) text->append(buffer, got);
-  if (!ok) *why = CodeText(GetLastError());
-  return ok;
+  while (text->size() <= config::kMaxFileBytes) {
+    const DWORD want = static_cast<DWORD>(std::min(sizeof buffer, config::kMaxFileBytes + 1 - text->size()));
+    if (!::ReadFile(file.get(), buffer, want, &got, nullptr)) return *why = CodeText(GetLastError()), false;
+    if (got == 0) return true;
+    text->append(buffer, got);
+  }
+  return *why = tooLarge, false;
 }
 
 bool WriteWhole(const std::wstring& path, const std::string& text) {
