@@ -10,8 +10,6 @@ namespace {
 using lumbrex::UniqueHandle;
 using lumbrex::UniqueServiceHandle;
 
-std::wstring DriverImagePath() { return lumbrex::ModuleFolder(nullptr) + STANDIN_IMAGE_NAME; }
-
 // The stand-in's control device (not the query link the library opens).
 UniqueHandle OpenControl() {
   return UniqueHandle(CreateFileW(STANDIN_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -34,11 +32,33 @@ bool StandinRunning() {
   return device.valid();
 }
 
+#ifndef _WIN64
+// A kernel service that a 32-bit process creates, Wine's service manager
+// starts in its 32-bit device host, which cannot load the 64-bit image (the
+// start fails with 1114). So a 32-bit caller has the 64-bit loader beside it,
+// lumbrex-demo-driver.exe, load the driver (with an empty answer for a port).
+std::wstring EnsureStandinRunning() {
+  if (StandinRunning()) return L"";
+  const std::wstring loader = lumbrex::ModuleFolder(nullptr) + L"lumbrex-demo-driver.exe";
+  std::wstring command = L"\"" + loader + L"\" COM1";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(loader.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return L"starting " + loader + L" failed: " + std::to_wstring(GetLastError());
+  const UniqueHandle process(info.hProcess), thread(info.hThread);
+  DWORD exitCode = ~0u;
+  if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &exitCode) ||
+      exitCode != 0)
+    return loader + L" did not load the driver (exit code " + std::to_wstring(exitCode) + L")";
+  return StandinRunning() ? L"" : loader + L" loaded no driver";
+}
+#else
 std::wstring EnsureStandinRunning() {
   if (StandinRunning()) return L"";
   UniqueServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   if (!manager.valid()) return L"OpenSCManagerW failed: " + std::to_wstring(GetLastError());
-  const std::wstring image = DriverImagePath();
+  const std::wstring image = lumbrex::ModuleFolder(nullptr) + STANDIN_IMAGE_NAME;
   // Wine's service start reports a missing image only as a failed driver
   // initialisation (1114), after every retry: name the file instead.
   if (GetFileAttributesW(image.c_str()) == INVALID_FILE_ATTRIBUTES)
@@ -74,6 +94,7 @@ std::wstring EnsureStandinRunning() {
   }
   return L"StartServiceW of " + image + L" failed: " + std::to_wstring(lastError);
 }
+#endif
 
 DWORD StandinReset() { return Control(STANDIN_IOCTL_RESET, nullptr, 0, nullptr, 0); }
 
