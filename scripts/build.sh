@@ -10,10 +10,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# build_tree DIR PRESET [cmake --build arguments...]
+# build_tree LABEL DIR PRESET [cmake --build arguments...]
 build_tree() {
-  local dir=$1 preset=$2 status
-  shift 2
+  local label=$1 dir=$2 preset=$3 status
+  shift 3
   mkdir -p "$dir"
   if [ ! -f "$dir/CMakeCache.txt" ]; then
     echo "build: configuring $dir/ (cmake --preset $preset)"
@@ -23,12 +23,12 @@ build_tree() {
       exit 1
     fi
   fi
-  echo "build: compiling $dir/"
+  echo "build: compiling $dir/ ($label)"
   local log=$dir/build.log
   set +e
-  cmake --build --preset "$preset" "$@" 2>&1 | tee "$log" | awk -v dir="$dir" '
+  cmake --build --preset "$preset" "$@" 2>&1 | tee "$log" | awk -v label="$label" '
     /^\[[0-9]+\/[0-9]+\]/ { split(substr($1, 2), n, "/"); n[2] += 0
-      if (n[1] > 0 && (n[1] % 40 == 0 || n[1] == n[2])) { printf "build: %s: %d of %d steps\n", dir, n[1], n[2]; fflush() } }'
+      if (n[1] > 0 && (n[1] % 40 == 0 || n[1] == n[2])) { printf "build: %s: %d of %d steps\n", label, n[1], n[2]; fflush() } }'
   status=${PIPESTATUS[0]}
   set -e
   if [ "$status" -ne 0 ]; then
@@ -38,10 +38,10 @@ build_tree() {
   fi
 }
 
-build_tree build mingw "$@"
+build_tree 64-bit build mingw "$@"
 if [ $# -gt 0 ]; then
-  build_tree build/x86 mingw-x86 --target lumbrex lumbrex-automation
+  build_tree 32-bit build/x86 mingw-x86 --target lumbrex lumbrex-automation
 else
-  build_tree build/x86 mingw-x86
+  build_tree 32-bit build/x86 mingw-x86
 fi
 echo "build: done"
