@@ -2,11 +2,8 @@
 
 #include <set>
 
-#include "callers/number_rules.h"
-#include "console.h"
-#include "show.h"
+#include "snapshot.h"
 #include "variants.h"
-#include "words.h"
 
 namespace lumbrexctl {
 namespace {
@@ -118,14 +115,6 @@ std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config:
         current->leftoverShare.emplace_back(port.name, std::move(share));
       }
   return problems;
-}
-
-config::DocumentRules ToolRules() {
-  config::DocumentRules rules = config::NameRules();
-  rules.number = [](config::Number number, int64_t value) -> std::string {
-    return lumbrex::Accepts(number, value) ? std::string() : Utf8(lumbrex::AcceptedValues(number));
-  };
-  return rules;
 }
 
 std::wstring ExplainRefusal(const config::Step& step, const config::Model& after) {

@@ -44,19 +44,6 @@ const std::string& PortTypeList() {
   return list;
 }
 
-DocumentRules NameRules() {
-  const auto text = [](bool application) {
-    return [application](std::string_view name) {
-      const char* problem = ::lumbrex::NameTextProblem(name, application);
-      return problem ? std::string(problem) : std::string();
-    };
-  };
-  DocumentRules rules;
-  rules.name = text(false);
-  rules.app = text(true);
-  return rules;
-}
-
 namespace {
 
 using Json = nlohmann::ordered_json;

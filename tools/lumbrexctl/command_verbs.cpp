@@ -110,7 +110,7 @@ void CommandTable::DefinePortVerbs() {
       [this] { return RunPortList(ReadAddressOf(line_), line_.json); },
       "Reads only; no service needed. Exits with 1 when the bundle or its side is missing.");
   Word(list, "BUNDLE", &line_.bundle, "the bundle");
-  Word(list, "SIDE", &line_.side, "in or out");
+  Word(list, "SIDE", &line_.side, SideWords());
   list->add_flag("--json", line_.json, "as one JSON object: bundle, side, main, ports");
 }
 
@@ -151,12 +151,7 @@ void CommandTable::DefineOptionVerbs() {
           throw BadWord{L"the value is 'on' or 'off', not " + Quoted(line_.state)};
         return RunOptionSet(ConnectionOf(line_), *which, on);
       },
-      "NAME is one of:\n"
-      "  auto-open            ports opened automatically (OptionSetAutoOpenPort)\n"
-      "  ignore-errors        errors ignored on port creation (OptionSetIgnoreErrors)\n"
-      "  print                the port-to-print option (OptionSetPortToPrint)\n"
-      "  main-only            only the main port may send (OptionSetOnlyMainPortCanSend)\n"
-      "  baudrate-emulation   the virtual ports' baud-rate emulation (OptionSetBaudrateEmulation)");
+      OptionsHelp());
   Word(set, "NAME", &line_.option, "the option (below)");
   Word(set, "STATE", &line_.state, "on or off");
 

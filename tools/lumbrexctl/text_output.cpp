@@ -6,8 +6,6 @@
 
 namespace lumbrexctl {
 
-std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
-
 bool DriverNotAvailable(unsigned int code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
 std::wstring OpenByProblem(unsigned int code) {
