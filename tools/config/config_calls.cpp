@@ -16,11 +16,11 @@ bool ParametersOf(const std::wstring& text, config::Parameters* p) {
   long long baud = 0, data = 0, stop = 0;
   int used = 0;
   const int got = std::swscanf(text.c_str(), L"%lld,%lc,%lld,%lld%n,%lc", &baud, &parity, &data, &stop, &used, &flow);
-  if (got < 4 || std::wstring(L"NOEMS").find(parity) == std::wstring::npos) return false;
-  *p = config::Parameters{baud, std::string(1, static_cast<char>(parity)), data, stop, ""};
+  if (got < 4 || config::ParityCode(Utf8(std::wstring(1, parity))) < 0) return false;
+  *p = config::Parameters{baud, Utf8(std::wstring(1, parity)), data, stop, ""};
   if (got == 5) {
-    if (flow != L'X' && flow != L'P') return false;
-    p->flow = std::string(1, static_cast<char>(flow));
+    p->flow = Utf8(std::wstring(1, flow));
+    if (config::FlowCode(p->flow) < 0) return false;
   }
   return true;
 }

@@ -46,8 +46,18 @@ bool IsPortType(std::string_view word);  // one of the words, spelled exactly
 const std::string& PortTypeList();
 inline bool IsShared(std::string_view type) { return type == PortTypeWordOf(LUMBREX_PORT_SHARED); }
 
-// Fixed communication parameters; the words are the tool's (parity N, O, E,
-// M, S; flow "" for none, X or P).
+// The parity and flow letters by code: the library's own table
+// (params/parameter_text.h), so that the documents, the command line and the
+// output name the same letters. The code of a one-letter word, or -1; the
+// command line takes either case (`anyCase`), a document only capitals.
+int ParityCode(std::string_view word, bool anyCase = false);  // N 0, O 1, E 2, M 3, S 4
+int FlowCode(std::string_view word, bool anyCase = false);    // X 1, P 2
+// "N, O, E, M or S" and "X or P": what a place that takes a letter accepts.
+const std::string& ParityList();
+const std::string& FlowList();
+
+// Fixed communication parameters; the words are the tool's (a parity letter;
+// flow "" for none, or a flow letter).
 struct Parameters {
   int64_t baud = 0;
   std::string parity = "N";

@@ -197,11 +197,11 @@ class Reader {
     if (need("dataBits")) good = NumberOf(value["dataBits"], At(where, "dataBits"), &p.dataBits) && good;
     if (need("stopBits")) good = NumberOf(value["stopBits"], At(where, "stopBits"), &p.stopBits) && good;
     if (need("parity") && Text(value["parity"], At(where, "parity"), &p.parity) &&
-        (p.parity.size() != 1 || std::string("NOEMS").find(p.parity[0]) == std::string::npos))
-      good = false, Fail(At(where, "parity"), Quote(p.parity) + " is not N, O, E, M or S");
+        ParityCode(p.parity) < 0)
+      good = false, Fail(At(where, "parity"), Quote(p.parity) + " is not " + ParityList());
     if (value.contains("flow") && Text(value["flow"], At(where, "flow"), &p.flow)) {
       if (p.flow == "none") p.flow.clear();
-      else if (p.flow != "X" && p.flow != "P") good = false, Fail(At(where, "flow"), Quote(p.flow) + " is not none, X or P");
+      else if (FlowCode(p.flow) < 0) good = false, Fail(At(where, "flow"), Quote(p.flow) + " is not none, " + FlowList());
     }
     port->fixed = p;
     return good;

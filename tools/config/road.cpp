@@ -3,7 +3,6 @@
 #include "api/variant_values.h"
 #include "callers/number_rules.h"
 #include "callers/safe_name.h"
-#include "params/parameter_text.h"
 #include "snapshot.h"
 #include "variants.h"
 
@@ -19,15 +18,6 @@ const wchar_t* KindWord(NameKind kind) {
     case NameKind::kApplication: return L"the application name";
   }
   return L"the name";
-}
-
-// The code of `letter` among `letters` from `first`, or -1.
-template <size_t N>
-int LetterCode(const std::string& word, const lumbrex::Char16 (&letters)[N], int first) {
-  if (word.size() != 1) return -1;
-  for (size_t code = first; code < N; ++code)
-    if (letters[code] == static_cast<unsigned char>(word[0])) return static_cast<int>(code);
-  return -1;
 }
 
 bool Needs(Action action, NameKind kind) {
@@ -82,8 +72,8 @@ std::optional<CheckedStep> CheckStep(const config::Step& step, std::wstring* why
   }
   if (step.action == Action::kFixParameters) {
     const config::Parameters& p = step.parameters;
-    checked.parity_ = LetterCode(p.parity, lumbrex::kParityLetters, LUMBREX_PARITY_NONE);
-    checked.flow_ = p.flow.empty() ? 0 : LetterCode(p.flow, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF);
+    checked.parity_ = config::ParityCode(p.parity);
+    checked.flow_ = p.flow.empty() ? 0 : config::FlowCode(p.flow);
     if (checked.parity_ < 0 || checked.flow_ < 0) return *why = L"the parity or flow word is unknown", std::nullopt;
   }
   // Numbers another program stored may lie outside what a caller may send

@@ -123,11 +123,11 @@ void CommandTable::DefinePortParamsVerb(CLI::App* port) {
         PortSettings settings;
         settings.baud = NumberFor(line_.baud, L"BAUD", lumbrex::NumberArgument::kBaudrate);
         if (!ParseParity(Wide(line_.parity), &settings.parity))
-          throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
+          throw BadWord{L"PARITY is " + Wide(config::ParityList()) + L", not " + Quoted(line_.parity)};
         settings.dataBits = NumberFor(line_.data, L"DATA", lumbrex::NumberArgument::kDataBits);
         settings.stopBits = NumberFor(line_.stop, L"STOP", lumbrex::NumberArgument::kStopBits);
         if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
-          throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
+          throw BadWord{L"FLOW is " + Wide(config::FlowList()) + L", not " + Quoted(line_.flow)};
         return RunPortParams(ConnectionOf(line_), where, settings);
       },
       "The port's permission mask is kept.");

@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "console.h"
-#include "params/parameter_text.h"
 
 namespace lumbrexctl {
 namespace {
@@ -14,16 +13,6 @@ template <size_t N>
 int IndexOf(std::wstring_view word, const wchar_t* const (&names)[N]) {
   for (size_t i = 0; i < N; ++i)
     if (EqualsIgnoringAsciiCase(word, names[i])) return static_cast<int>(i);
-  return -1;
-}
-
-// The code in [first, last] whose letter of the parameter text `word` is, in
-// either case; -1 for any other word.
-template <size_t N>
-int LetterCode(std::wstring_view word, const lumbrex::Char16 (&letters)[N], int first, int last) {
-  if (word.size() != 1) return -1;
-  for (int code = first; code <= last; ++code)
-    if (lumbrex::AsciiUpper(word[0]) == letters[code]) return code;
   return -1;
 }
 
@@ -48,14 +37,14 @@ bool ParsePortType(std::wstring_view word, LONG* type) {
 }
 
 bool ParseParity(std::wstring_view word, int* parity) {
-  const int code = LetterCode(word, lumbrex::kParityLetters, LUMBREX_PARITY_NONE, LUMBREX_PARITY_SPACE);
+  const int code = config::ParityCode(Utf8(std::wstring(word)), true);
   if (code < 0) return false;
   *parity = code;
   return true;
 }
 
 bool ParseFlow(std::wstring_view word, int* flow) {
-  const int code = LetterCode(word, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF, LUMBREX_FLOW_HARDWARE);
+  const int code = config::FlowCode(Utf8(std::wstring(word)), true);
   if (code < 0) return false;
   *flow = code;
   return true;
