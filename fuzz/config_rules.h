@@ -1,28 +1,32 @@
-// The rules lumbrexctl applies to a document's names and numbers: the
-// characters no name may carry in a command (common/name_rules.h, as the tool
-// does) and the library's ranges.
+// What the road (tools/config/road.h) lets lumbrexctl send, as far as it does
+// not hang on the calling thread's code page: the characters no name carries
+// in a command (common/name_rules.h) and the callers' number rules, mirrored
+// here from callers/number_rules.cpp (a Win32 library) in the same words.
 #pragma once
 #include <climits>
-#include <string>
 
-#include "config_document.h"
+#include "common/name_rules.h"
+#include "config_plan.h"
 
-inline lumbrexctl::config::DocumentRules PlainRules() {
+inline bool Accepted(lumbrexctl::config::Number rule, int64_t v) {
   using lumbrexctl::config::Number;
-  lumbrexctl::config::DocumentRules rules = lumbrexctl::config::NameRules();
-  rules.number = [](Number rule, int64_t v) -> std::string {
-    switch (rule) {
-      case Number::kBaudrate: return v >= 1 && v <= INT_MAX ? "" : "1 to 2147483647";
-      case Number::kDataBits: return v >= 5 && v <= 8 ? "" : "5 to 8";
-      case Number::kStopBits: return v >= 0 && v <= 2 ? "" : "0 to 2";
-      case Number::kPortMask: return v >= 0 && v <= 3 ? "" : "0 to 3";
-      case Number::kSharePermission:
-        return v >= INT_MIN && v <= INT_MAX && (v == 0 || (v & 7) != 0)
-                   ? ""
-                   : "0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with "
-                     "at least one of the bits 1, 2, 4 set";
-      default: return "";  // the words' rules: no document number takes them
-    }
-  };
-  return rules;
+  switch (rule) {
+    case Number::kBaudrate: return v >= 1 && v <= INT_MAX;
+    case Number::kDataBits: return v >= 5 && v <= 8;
+    case Number::kStopBits: return v >= 0 && v <= 2;
+    case Number::kPortMask: return v >= 0 && v <= 3;
+    case Number::kSharePermission: return v >= INT_MIN && v <= INT_MAX && (v == 0 || (v & 7) != 0);
+    default: return true;  // the words' rules: no step sends them as numbers
+  }
+}
+
+// Whether the road would send the step; apply sends nothing of a plan
+// holding one it would not.
+inline bool Sendable(const lumbrexctl::config::Step& step) {
+  for (const std::string* name : {&step.bundle, &step.port})
+    if (!name->empty() && lumbrex::NameTextProblem(*name, false) != nullptr) return false;
+  if (!step.app.empty() && lumbrex::NameTextProblem(step.app, true) != nullptr) return false;
+  for (const auto& number : lumbrexctl::config::NumbersOf(step))
+    if (!Accepted(number.rule, number.value)) return false;
+  return true;
 }

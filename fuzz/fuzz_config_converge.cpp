@@ -14,7 +14,6 @@
 #include <string>
 
 #include "config_converge.h"
-#include "config_rules.h"
 
 using namespace lumbrexctl::config;
 
@@ -79,7 +78,7 @@ Model MakeModel(FuzzedDataProvider& in) {
 
 // The model as a document the reader took, or none.
 std::optional<Model> Document(const Model& model) {
-  return ReadDocument(WriteDocument(model), PlainRules()).model;
+  return ReadDocument(WriteDocument(model)).model;
 }
 
 }  // namespace

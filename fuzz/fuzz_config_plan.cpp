@@ -6,25 +6,23 @@
 #include <string>
 
 #include "config_converge.h"
-#include "config_rules.h"
 
 using namespace lumbrexctl::config;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find('\0');
-  const DocumentRules rules = PlainRules();
-  const ReadResult first = ReadDocument(input.substr(0, split), rules);
+  const ReadResult first = ReadDocument(input.substr(0, split));
   if (!first.model) {
     FUZZ_CHECK(!first.problems.empty());
     return 0;
   }
   FUZZ_CHECK(MakePlan(*first.model, *first.model, true).steps.empty());
   const std::string written = WriteDocument(*first.model);
-  const ReadResult again = ReadDocument(written, rules);
+  const ReadResult again = ReadDocument(written);
   FUZZ_CHECK(again.model && WriteDocument(*again.model) == written);
   if (split == std::string::npos) return 0;
-  const ReadResult second = ReadDocument(input.substr(split + 1), rules);
+  const ReadResult second = ReadDocument(input.substr(split + 1));
   if (!second.model) return 0;
   CheckConverges(*first.model, *second.model, false);
   CheckConverges(*first.model, *second.model, true);

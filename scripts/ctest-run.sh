@@ -6,6 +6,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 name=$1 preset=$2 what=$3
+# One run at a time in a prefix. Two runs in one tree would share its
+# registry, pipe and temp folder with no ctest lock between them, and the
+# first to end stops the wineserver under the other's running test, which
+# dies at once with no output.
+lock="${LUMBREX_WINEPREFIX:-$PWD/build/wineprefix}.run-lock"
+if [ -z "${LUMBREX_RUN_LOCK_HELD-}" ]; then
+  mkdir -p "$(dirname "$lock")"
+  flock -n "$lock" true || echo "$name: waiting for the other run in this prefix to end ($lock)"
+  LUMBREX_RUN_LOCK_HELD=1 exec flock "$lock" "$PWD/scripts/ctest-run.sh" "$@"
+fi
 shift 3
 start=$SECONDS
 result=FAILED

@@ -35,13 +35,6 @@ std::string Document(int ports, int perSide) {
   return doc + (outOpen ? "]}}]}" : "]}, \"out\": {\"ports\": []}}]}");
 }
 
-DocumentRules Rules() {
-  DocumentRules rules;
-  rules.name = rules.app = [](std::string_view) { return std::string(); };
-  rules.number = [](Number, int64_t) { return std::string(); };
-  return rules;
-}
-
 // The thread's CPU time: reading and planning make no system call, and the
 // machine is shared, so wall time would mostly measure the other processes.
 double ThreadSeconds() {
@@ -74,7 +67,6 @@ struct Row {
 int main(int argc, char** argv) {
   const bool smoke = argc > 1 && std::string(argv[1]) == "--smoke";
   const std::vector<int> sizes = smoke ? std::vector<int>{1000, 3000} : std::vector<int>{1000, 3000, 10000, 30000, 100000};
-  const DocumentRules rules = Rules();
   const Model none;
   std::vector<Row> rows;
   for (const auto& [layout, perSide] : {std::pair<const char*, int>{"bundles of 50", 25}, {"one bundle", 1 << 29}})
@@ -84,7 +76,7 @@ int main(int argc, char** argv) {
       std::vector<double> read, same, empty;
       for (int s = 0; s < samples; ++s) {
         double t0 = ThreadSeconds();
-        const ReadResult doc = ReadDocument(text, rules);
+        const ReadResult doc = ReadDocument(text);
         read.push_back(ThreadSeconds() - t0);
         if (!doc.model) return std::fprintf(stderr, "config plan: %s\n", doc.problems.front().Text().c_str()), 1;
         t0 = ThreadSeconds();

@@ -8,8 +8,9 @@ namespace lumbrex {
 namespace {
 
 std::wstring Problem(std::wstring_view name, bool application) {
+  // The library would send it as it is: ADD_BUNDLE with an empty field.
+  if (name.empty()) return L"is empty; the service needs at least one character to name a bundle, port or application";
   if (const char* problem = NameTextProblem(name, application)) return std::wstring(problem, problem + strlen(problem));
-  if (name.empty()) return std::wstring();
   // The code page the library converts commands with: the calling thread's,
   // which follows its locale and may differ from the system's. Without best
   // fit: a letter the code page lacks must count as lost, not pass as some

@@ -9,7 +9,8 @@
 namespace lumbrex {
 
 // Why a bundle or port name cannot go to the service as it is,
-// or "" when it can. Names travel unescaped in ANSI text: "!" ends the command
+// or "" when it can. An empty name is refused: the library sends it as given,
+// a command with an empty field. Names travel unescaped in ANSI text: "!" ends the command
 // (the rest would run as a command of its own), "," starts another field, a
 // character the calling thread's ANSI code page lacks arrives as a look-alike
 // or "?" (and so names another bundle), and a control character has no

@@ -236,6 +236,9 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
          return result;
        },
        HRESULT(0x8007000D), L"code page"},
+      // The library sends what it is given: "ADD_BUNDLE 4," for an empty name.
+      {"an empty name", [&] { return c->AddBundle(testsupport::Arg(std::wstring())); }, HRESULT(0x8007000D),
+       L"the bundle name \"\" is empty"},
       // Raw line breaks and NULs of a refused name are written out, as lumbrexctl writes them.
       {"a name with a line break and a NUL",
        [&] { return c->AddBundle(testsupport::Arg(std::wstring(L"a\nb\0!c", 6))); }, HRESULT(0x8007000D),

@@ -1,15 +1,18 @@
 // lumbrexctl's configuration documents: what the reader refuses, and where it
-// says the problem is; that a written document reads back as the same model.
+// says the problem is; that a written document reads back as the same model,
+// names and numbers another program stored included (whether a change may
+// send them is the road's to say, not the reader's).
 #include <gtest/gtest.h>
 
-#include "fuzz/config_rules.h"
+#include "config_document.h"
+
 
 namespace {
 
 using namespace lumbrexctl::config;
 
 std::string Problems(const std::string& text) {
-  const ReadResult read = ReadDocument(text, PlainRules());
+  const ReadResult read = ReadDocument(text);
   std::string all;
   for (const Problem& problem : read.problems) all += problem.Text() + "\n";
   EXPECT_EQ(read.model.has_value(), read.problems.empty());
@@ -33,10 +36,6 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {R"({"bundles": []})", "version: missing"},
       {R"({"version": 1, "colour": "red"})", "colour: unknown member"},
       {R"([1])", "expects an object"},
-      {OnePort(R"("type": "real", "parameters": {"baud": 9600, "parity": "N", "dataBits": 9, "stopBits": 0})"),
-       "bundles[1].in.ports[0].parameters.dataBits: 9 is not 5 to 8"},
-      {OnePort(R"("type": "real", "parameters": {"baud": 0, "parity": "N", "dataBits": 8, "stopBits": 0})"),
-       "bundles[1].in.ports[0].parameters.baud: 0 is not 1 to 2147483647"},
       {OnePort(R"("type": "real", "parameters": {"baud": 9600, "parity": "Q", "dataBits": 8, "stopBits": 0})"),
        "parameters.parity: 'Q' is not N, O, E, M or S"},
       {OnePort(R"("type": "real", "parameters": {"baud": 9600, "parity": "N", "dataBits": 8})"),
@@ -44,13 +43,10 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {OnePort(R"("type": "real", "parameters": {"baud": 9600, "parity": "N", "dataBits": 8, "stopBits": 0, "flow": "Z"})"),
        "parameters.flow: 'Z' is not none, X or P"},
       {OnePort(R"("type": "real", "parameters": "static")"), "expects \"dynamic\" or an object"},
-      {OnePort(R"("type": "real", "permissions": 4)"), "bundles[1].in.ports[0].permissions: 4 is not 0 to 3"},
       {OnePort(R"("type": "real", "permissions": 1.5)"), "permissions: 1.5 is not a whole number"},
       {OnePort(R"("type": "serial")"), "bundles[1].in.ports[0].type: 'serial' is not real, virtual, shared or switcher"},
       {OnePort(R"("permissions": 3)"), "bundles[1].in.ports[0].type: missing"},
       {OnePort(R"("type": "real", "share": {"a.exe": 3})"), "share: only a shared port has share permissions"},
-      {OnePort(R"("type": "shared", "share": {"a.exe": 8})"), "share[\"a.exe\"]: 8 is not 0, or a number from -2147483648 to 2147483647"},
-      {OnePort(R"("type": "shared", "share": {"a.exe": 2147483649})"), "share[\"a.exe\"]: 2147483649 is not 0, or"},
       {OnePort(R"("type": "shared", "share": {"a.exe": 1, "A.EXE": 2})"),
        "share[\"A.EXE\"]: 'A.EXE' names the same application as 'a.exe'"},
       {OnePort(R"("type": "real", "speed": 1)"), "bundles[1].in.ports[0].speed: unknown member"},
@@ -61,9 +57,6 @@ TEST(ConfigDocument, RefusesWithTheLocationAndTheRule) {
       {R"({"version": 1, "bundles": [{"name": "B", "out": {"ports": [{"name": "com1", "type": "real"},
           {"name": "COM1", "type": "virtual"}]}}]})",
        "bundles[0].out.ports[1].name: 'COM1' names the same port of this side as 'com1'"},
-      {R"({"version": 1, "bundles": [{"name": "a!DEL_BUNDLE B"}]})", "bundles[0].name: 'a!DEL_BUNDLE B' holds '!'"},
-      {R"({"version": 1, "bundles": [{"name": "x,y"}]})", "holds ','"},
-      {R"({"version": 1, "bundles": [{"name": "x\ny"}]})", "holds a control character"},
       {R"({"version": 1, "bundles": [{"name": ""}]})", "bundles[0].name: a name is at least one character"},
       // A member named twice: which one a JSON reader keeps is a guess.
       {R"({"version": 1, "bundles": [{"name": "A"}, {"name": "B", "name": "C"}]})", "bundles[1].name: named twice"},
@@ -103,19 +96,22 @@ TEST(ConfigDocument, WrittenDocumentsReadBackAlike) {
       "in": {"main": "com1", "ports": [
         {"name": "COM1", "type": "real", "parameters": {"baud": 115200, "parity": "E", "dataBits": 7, "stopBits": 0, "flow": "X"}},
         {"name": "COM20", "type": "virtual", "parameters": "dynamic", "permissions": 2}]},
-      "out": {"ports": [{"name": "COM30", "type": "shared", "share": {"terminal.exe": 7, "My, App!.exe": 0}},
-                        {"name": "COM40", "type": "switcher", "permissions": 0}]}}]})";
-  const ReadResult first = ReadDocument(text, PlainRules());
+      "out": {"ports": [{"name": "COM30", "type": "shared", "share": {"terminal.exe": 7, "My, App!.exe": 0, "b.exe": 8,
+                        "c.exe": -2147483648}},
+                        {"name": "COM40", "type": "switcher", "permissions": 4},
+                        {"name": "x!DEL_BUNDLE B,\ny", "type": "real", "parameters": {"baud": 0, "parity": "N",
+                         "dataBits": 9, "stopBits": 3}}]}}]})";
+  const ReadResult first = ReadDocument(text);
   ASSERT_TRUE(first.model) << first.problems.front().Text();
   const std::string written = WriteDocument(*first.model);
-  const ReadResult second = ReadDocument(written, PlainRules());
+  const ReadResult second = ReadDocument(written);
   ASSERT_TRUE(second.model) << second.problems.front().Text();
   EXPECT_EQ(WriteDocument(*second.model), written);
   // As Windows PowerShell 5.1 writes it with '>': UTF-16 behind a byte-order mark.
   for (const bool big : {false, true}) {
     std::string utf16 = big ? "\xFE\xFF" : "\xFF\xFE";
     for (const unsigned char c : text) utf16 += big ? std::string{'\0', char(c)} : std::string{char(c), '\0'};
-    const ReadResult wide = ReadDocument(utf16, PlainRules());
+    const ReadResult wide = ReadDocument(utf16);
     ASSERT_TRUE(wide.model) << wide.problems.front().Text();
     EXPECT_EQ(WriteDocument(*wide.model), written);
   }

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "config_plan.h"
-#include "fuzz/config_rules.h"
 
 namespace {
 
 using namespace lumbrexctl::config;
 
 Model Read(const std::string& text) {
-  const ReadResult read = ReadDocument(text, PlainRules());
+  const ReadResult read = ReadDocument(text);
   EXPECT_TRUE(read.model) << (read.problems.empty() ? "" : read.problems.front().Text());
   return read.model.value_or(Model{});
 }

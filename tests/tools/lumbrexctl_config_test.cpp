@@ -142,13 +142,10 @@ TEST(LumbrexctlConfig, PlanExitsTwoWheneverTheMachineDiffersFromTheFile) {
 }
 
 TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackAndWhatCannotBeIsSaid) {
-  // B1's out side has no main port; apply makes COM4 its main port.
-  RegistryFixture registry(RichConfig({Sz(BundleKey(L"B1"), kOutMain, L"")}));
-  ASSERT_EQ(registry.status(), ERROR_SUCCESS);
+  RegistryFixture registry;
   ServiceProcess service;
   ASSERT_TRUE(service.Ready()) << service.Problem();
   const std::wstring before = TempPath(L"before.json");
-  ASSERT_EQ(Ctl({L"export", before}).exitCode, 0u);
   // The service keeps bundle names to 255 characters: the last bundle is refused
   // after the option, the new bundle and its port, and the changes to B1 went through.
   const std::string tooLong(300, 'L');
@@ -156,16 +153,34 @@ TEST(LumbrexctlConfig, ARefusedCallHalfWayIsRolledBackAndWhatCannotBeIsSaid) {
   ASSERT_TRUE(WriteWholeFile(file, R"({"version": 1, "options": {"print": false}, "bundles": [
       {"name": "New", "in": {"ports": [{"name": "COM7", "type": "virtual", "permissions": 1}]}},
       {"name": "B1", "in": {"ports": [{"name": "COM1", "type": "real", "parameters": "dynamic"},
-                                      {"name": "COM2", "type": "shared", "share": {"new.exe": 5}}]},
+                                      {"name": "COM2", "type": "shared", "share": {"new.exe": 5, "odd.exe": 1}}]},
                      "out": {"main": "COM4", "ports": [{"name": "COM4", "type": "switcher"}]}},
       {"name": ")" + tooLong + R"("}]})"));
-  for (const bool rollBack : {true, false}) {
-    SCOPED_TRACE(rollBack);
-    const ProgramRun run = rollBack ? Ctl({L"apply", file}) : Ctl({L"apply", file, L"--no-rollback"});
+  // odd.exe stored by another program as 8, which no caller may send: the
+  // rollback cannot put it back, and so sends nothing at all.
+  const struct {
+    bool rollBack;
+    DWORD odd;
+  } runs[] = {{true, 8}, {true, 0}, {false, 0}};
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.rollBack + r.odd);
+    Wipe();
+    // B1's out side has no main port; apply makes COM4 its main port.
+    std::vector<RegItem> extra = {Sz(BundleKey(L"B1"), kOutMain, L"")};
+    if (r.odd != 0) extra.push_back(Dw(PermissionsKey(L"COM2"), L"odd.exe", r.odd));
+    ASSERT_EQ(Write(RichConfig(extra)), ERROR_SUCCESS);
+    ASSERT_EQ(Ctl({L"export", before}).exitCode, 0u);
+    const ProgramRun run = r.rollBack ? Ctl({L"apply", file}) : Ctl({L"apply", file, L"--no-rollback"});
     EXPECT_EQ(run.exitCode, 1u) << run.output;
     EXPECT_NE(run.output.find("done: add port New in COM7 virtual (BundleAddPort)"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("add bundle " + tooLong + " (AddBundle) failed"), std::string::npos) << run.output;
-    if (rollBack) {
+    if (r.odd != 0) {
+      for (const char* says : {"rollback: cannot be made: change port B1 in COM2 share odd.exe=8 "
+                               "(SharedPortSetPermissionsForApp): the share permission is 0, or a number",
+                               "rollback: not made, nothing was sent"})
+        EXPECT_NE(run.output.find(says), std::string::npos) << run.output;
+      EXPECT_EQ(run.output.find("rolled back:"), std::string::npos) << run.output;
+    } else if (r.rollBack) {
       for (const char* says : {"rolled back: remove bundle New (DeleteBundle)",
                                "rolled back: replace port B1 out COM4 (remove, to clear the side's main port)",
                                "not put back: share permission of port COM2 for new.exe: stored now as 3; it was not "
@@ -275,15 +290,20 @@ TEST(LumbrexctlConfig, NamesThatCannotBeSentExactlyAreNeverSent) {
   const std::wstring perms = PermissionsKey(L"COM2");
   SmallConfig registry({KeyOnly(SideKey(L"\u041F\u0440\u0438\u0432\u0435\u0442", LUMBREX_SIDE_IN)),  // Привет
                         KeyOnly(SideKey(L"??????", LUMBREX_SIDE_IN)), Dw(perms, L"\u0141ukasz.exe", 7),  // Łukasz.exe
-                        Dw(perms, L"Lukasz.exe", 5)});
+                        Dw(perms, L"Lukasz.exe", 5), KeyOnly(SideKey(L"a!b,c", LUMBREX_SIDE_OUT)),
+                        Dw(perms, L"eight.exe", 8), Dw(perms, L"low.exe", 0x80000000)});
   ASSERT_TRUE(registry.ok());
   const std::wstring file = TempPath(L"hostile.json");
   ASSERT_EQ(Ctl({L"export", file}).exitCode, 0u);
   ASSERT_NE(ReadWholeFile(file).find(u8"\"\u0141ukasz.exe\": 7"), std::string::npos) << ReadWholeFile(file);
   const ProgramRun plan = Ctl({L"plan", file});
   EXPECT_EQ(plan.exitCode, 0u) << plan.output;
-  EXPECT_NE(plan.output.find(u8"note: share permission port B1 in COM2 \u0141ukasz.exe left as stored"), std::string::npos)
-      << plan.output;
+  for (const char* says : {u8"note: share permission port B1 in COM2 \u0141ukasz.exe left as stored",
+                           "note: bundle a!b,c left as stored", "note: share permission port B1 in COM2 eight.exe left",
+                           "eight.exe left as stored, nothing to send; a change to it could not be sent: the share "
+                           "permission is 0, or a number",
+                           "low.exe left as stored"})
+    EXPECT_NE(plan.output.find(says), std::string::npos) << says << "\n" << plan.output;
   ASSERT_EQ(Write({KeyOnly(SideKey(L"x!DEL_BUNDLE Victim", LUMBREX_SIDE_IN)), KeyOnly(SideKey(L"Victim", LUMBREX_SIDE_IN)),
                    KeyOnly(SideKey(L"\u0414\u0443\u0431\u043B\u044C", LUMBREX_SIDE_IN)),  // Дубль
                    Dw(perms, L"\u017Baneta.exe", 1)}),                                      // Żaneta.exe
@@ -315,7 +335,7 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
       {"{\"version\": 1,\n \"bundles\": [{\"name\": \"A\",}]}", "bad.json: line 2, column 27: not JSON"},
       {R"({"version": 1, "bundles": [{"name": "A"}, {"name": "B", "in": {"ports": [{"name": "COM1", "type": "real",
           "parameters": {"baud": 9600, "parity": "N", "dataBits": 9, "stopBits": 0}}]}}]})",
-       "bundles[1].in.ports[0].parameters.dataBits: 9 is not 5 to 8"},
+       "parameters 9600,N,9,0 (BundleSetRealPortParameters): the number of data bits is 5 to 8, not 9"},
       {R"({"version": 1, "bundles": [{"name": "Demo"}, {"name": "DEMO"}]})", "names the same bundle as 'Demo'"},
       {R"({"version": 1, "bundles": [{"name": "x!DEL_BUNDLE B1"}]})", "holds '!'"},
       {R"({"version": 1, "bundles": [{"name": "\u0421\u0432\u044f\u0437\u043a\u0430"}]})", "ANSI code page"},
@@ -328,7 +348,7 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
           "share": {"a.exe": 1}}]}, "out": {"ports": [{"name": "COM9", "type": "shared", "share": {"a.exe": 7}}]}}]})",
        "bundles[0].out.ports[0].share: differs from the share permissions of the shared port 'COM9'"},
       {R"({"version": 1, "bundles": [{"name": "A", "in": {"ports": [{"name": "COM9", "type": "shared",
-          "share": {"a.exe": 2147483649}}]}}]})", "share[\"a.exe\"]: 2147483649 is not 0, or a number from"},
+          "share": {"a.exe": 2147483649}}]}}]})", "share a.exe=2147483649 (SharedPortSetPermissionsForApp): the share permission is 0, or a number"},
   };
   for (const auto& document : documents) {
     SCOPED_TRACE(document.text);

@@ -45,6 +45,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
     const char* never = nullptr;
   } runs[] = {
       {{L"bundle", L"add", L"T1"}, 0, ""},
+      {{L"bundle", L"add", L""}, 1, "bundle add: the bundle name '' is empty; the service needs"},
       // The service's no carries no reason: the configuration read after it does.
       {{L"bundle", L"add", L"t1"}, 1,
        "AddBundle failed: refused by the service (no error code): the bundle exists already"},
@@ -96,7 +97,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--user", L"U", L"show"}, 1, "--user requires --remote"},
       // Names the ANSI code page cannot carry are left as they are, and said so: sent, they would name
       // Lukasz.exe and ?????.exe instead.
-      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: the application name '\xC5\x81ukasz.exe' holds characters",
+      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: its name holds characters",
        {Dw(perms, lukasz, 7), Dw(perms, L"plain.exe", 7), Dw(perms, cyrillic, 7)}},
       {{L"show", L"--json"}, 0, "\"plain.exe\": 3", {}, "\"Lukasz.exe\""},
       {{L"show", L"--json"}, 0, "\"\xC5\x81ukasz.exe\": 7", {}, "?.exe"},

@@ -2,8 +2,6 @@
 
 #include <mutex>
 
-#include "console.h"
-#include "verbs.h"
 
 namespace lumbrexctl {
 namespace {
@@ -11,8 +9,6 @@ namespace {
 // Written by the verb's thread, read by the watchdog on the main thread.
 std::mutex g_lock;
 RunningCall g_running;
-
-std::wstring CodeWords(unsigned long code) { return L"error " + Num(code) + L": " + SystemMessage(code); }
 
 }  // namespace
 
@@ -35,16 +31,11 @@ std::wstring CommandFailure(const CallOutcome& outcome) {
   // A broken pipe is no answer of the service: it died or closed its end
   // after the command went out, or while it was answering.
   if (outcome.ConnectionLost())
-    return L"the connection to the service was lost (" + CodeWords(outcome.systemError) + L")";
-  if (outcome.StoredCode() && outcome.code != 0) return CodeWords(outcome.code);
+    return L"the connection to the service was lost (" + ErrorText(outcome.systemError) + L")";
+  if (outcome.StoredCode() && outcome.code != 0) return ErrorText(outcome.code);
   return L"refused by the service (no error code)";
 }
 
-std::wstring ReadFailure(const CallOutcome& outcome) { return CodeWords(outcome.code); }
-
-int Failed(const wchar_t* exportName, const std::wstring& why) {
-  Complain(std::wstring(exportName) + L" failed: " + why);
-  return kRefused;
-}
+std::wstring ReadFailure(const CallOutcome& outcome) { return ErrorText(outcome.code); }
 
 }  // namespace lumbrexctl

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "callers/call_outcome.h"
+#include "texts.h"
 
 namespace lumbrexctl {
 
@@ -41,14 +42,5 @@ std::wstring CommandFailure(const CallOutcome& outcome);
 // The same for a call that only reads: it stores a code on every failing
 // path (2 over 2 included, which the comparison cannot see).
 std::wstring ReadFailure(const CallOutcome& outcome);
-
-// "lumbrexctl: NAME failed: WHY" on stderr; the exit code 1.
-int Failed(const wchar_t* exportName, const std::wstring& why);
-inline int CommandFailed(const wchar_t* exportName, const CallOutcome& outcome) {
-  return Failed(exportName, CommandFailure(outcome));
-}
-inline int ReadFailed(const wchar_t* exportName, const CallOutcome& outcome) {
-  return Failed(exportName, ReadFailure(outcome));
-}
 
 }  // namespace lumbrexctl

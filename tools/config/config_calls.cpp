@@ -2,11 +2,8 @@
 
 #include <set>
 
-#include "callers/number_rules.h"
-#include "console.h"
-#include "show.h"
+#include "snapshot.h"
 #include "variants.h"
-#include "words.h"
 
 namespace lumbrexctl {
 namespace {
@@ -19,11 +16,11 @@ bool ParametersOf(const std::wstring& text, config::Parameters* p) {
   long long baud = 0, data = 0, stop = 0;
   int used = 0;
   const int got = std::swscanf(text.c_str(), L"%lld,%lc,%lld,%lld%n,%lc", &baud, &parity, &data, &stop, &used, &flow);
-  if (got < 4 || std::wstring(L"NOEMS").find(parity) == std::wstring::npos) return false;
-  *p = config::Parameters{baud, std::string(1, static_cast<char>(parity)), data, stop, ""};
+  if (got < 4 || config::ParityCode(Utf8(std::wstring(1, parity))) < 0) return false;
+  *p = config::Parameters{baud, Utf8(std::wstring(1, parity)), data, stop, ""};
   if (got == 5) {
-    if (flow != L'X' && flow != L'P') return false;
-    p->flow = std::string(1, static_cast<char>(flow));
+    p->flow = Utf8(std::wstring(1, flow));
+    if (config::FlowCode(p->flow) < 0) return false;
   }
   return true;
 }
@@ -118,14 +115,6 @@ std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config:
         current->leftoverShare.emplace_back(port.name, std::move(share));
       }
   return problems;
-}
-
-config::DocumentRules ToolRules() {
-  config::DocumentRules rules = config::NameRules();
-  rules.number = [](config::Number number, int64_t value) -> std::string {
-    return lumbrex::Accepts(number, value) ? std::string() : Utf8(lumbrex::AcceptedValues(number));
-  };
-  return rules;
 }
 
 std::wstring ExplainRefusal(const config::Step& step, const config::Model& after) {

@@ -1,5 +1,5 @@
 // The configuration documents' edge to the library: the configuration read
-// through the query exports as a document's model, a document's rules, and
+// through the query exports as a document's model, and
 // why the service refused a step (the steps themselves go by road.h).
 #pragma once
 #include <windows.h>
@@ -27,10 +27,6 @@ CurrentModel ReadCurrentModel();
 // holds now (the driver keeps them when a port goes): what such a port starts
 // with when it is added. What does not read exactly comes back as problems.
 std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config::Model* current);
-
-// The name and number rules of the other verbs (callers/safe_name.h,
-// callers/number_rules.h). Call on the thread that then calls the library.
-config::DocumentRules ToolRules();
 
 // Why the service may have refused the step, read from the configuration
 // after the refusal; "" when the configuration does not tell.

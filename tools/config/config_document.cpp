@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "params/parameter_text.h"
+
 namespace lumbrexctl::config {
 
 const OptionWords kOptionWords[kOptionCount] = {
@@ -34,27 +36,53 @@ bool IsPortType(std::string_view word) {
   return false;
 }
 
+namespace {
+
+// "a, b or c" of `count` words.
+template <typename WordOf>
+std::string ListOf(size_t count, WordOf word) {
+  std::string words;
+  for (size_t i = 0; i < count; ++i) words += (i == 0 ? "" : i + 1 == count ? " or " : ", ") + word(i);
+  return words;
+}
+
+template <size_t N>
+int LetterCode(std::string_view word, const lumbrex::Char16 (&letters)[N], int first, bool anyCase) {
+  if (word.size() != 1) return -1;
+  const lumbrex::Char16 letter = static_cast<unsigned char>(word[0]);
+  for (size_t code = first; code < N; ++code)
+    if ((anyCase ? lumbrex::AsciiUpper(letter) : letter) == letters[code]) return static_cast<int>(code);
+  return -1;
+}
+
+template <size_t N>
+std::string LetterList(const lumbrex::Char16 (&letters)[N], int first) {
+  return ListOf(N - first, [&](size_t i) { return std::string(1, static_cast<char>(letters[first + i])); });
+}
+
+}  // namespace
+
 const std::string& PortTypeList() {
-  static const std::string list = [] {
-    std::string words;
-    for (size_t i = 0; i < std::size(kPortTypes); ++i)
-      words += (i == 0 ? "" : i + 1 == std::size(kPortTypes) ? " or " : ", ") + std::string(kPortTypes[i].word);
-    return words;
-  }();
+  static const std::string list = ListOf(std::size(kPortTypes), [](size_t i) { return std::string(kPortTypes[i].word); });
   return list;
 }
 
-DocumentRules NameRules() {
-  const auto text = [](bool application) {
-    return [application](std::string_view name) {
-      const char* problem = ::lumbrex::NameTextProblem(name, application);
-      return problem ? std::string(problem) : std::string();
-    };
-  };
-  DocumentRules rules;
-  rules.name = text(false);
-  rules.app = text(true);
-  return rules;
+int ParityCode(std::string_view word, bool anyCase) {
+  return LetterCode(word, lumbrex::kParityLetters, LUMBREX_PARITY_NONE, anyCase);
+}
+
+int FlowCode(std::string_view word, bool anyCase) {
+  return LetterCode(word, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF, anyCase);
+}
+
+const std::string& ParityList() {
+  static const std::string list = LetterList(lumbrex::kParityLetters, LUMBREX_PARITY_NONE);
+  return list;
+}
+
+const std::string& FlowList() {
+  static const std::string list = LetterList(lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF);
+  return list;
 }
 
 namespace {

@@ -1,9 +1,7 @@
 // A whole configuration as `export` writes it and `plan`/`apply` read it
 // (docs/configuration.md): the options, the bundles, their sides' ports with
 // everything the service stores for them. Plain C++ (no Win32), so that the
-// reader and the planner are tested and fuzzed natively; the checks that need
-// the calling thread's code page or the library's number rules come in through
-// DocumentRules.
+// reader and the planner are tested and fuzzed natively.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -48,8 +46,18 @@ bool IsPortType(std::string_view word);  // one of the words, spelled exactly
 const std::string& PortTypeList();
 inline bool IsShared(std::string_view type) { return type == PortTypeWordOf(LUMBREX_PORT_SHARED); }
 
-// Fixed communication parameters; the words are the tool's (parity N, O, E,
-// M, S; flow "" for none, X or P).
+// The parity and flow letters by code: the library's own table
+// (params/parameter_text.h), so that the documents, the command line and the
+// output name the same letters. The code of a one-letter word, or -1; the
+// command line takes either case (`anyCase`), a document only capitals.
+int ParityCode(std::string_view word, bool anyCase = false);  // N 0, O 1, E 2, M 3, S 4
+int FlowCode(std::string_view word, bool anyCase = false);    // X 1, P 2
+// "N, O, E, M or S" and "X or P": what a place that takes a letter accepts.
+const std::string& ParityList();
+const std::string& FlowList();
+
+// Fixed communication parameters; the words are the tool's (a parity letter;
+// flow "" for none, or a flow letter).
 struct Parameters {
   int64_t baud = 0;
   std::string parity = "N";
@@ -106,20 +114,6 @@ using ::lumbrex::SameName;
 // The number rules of the library's callers (callers/number_rules.h).
 using Number = ::lumbrex::NumberArgument;
 
-struct DocumentRules {
-  // Why a bundle or port name (`name`), or an application name (`app`),
-  // cannot go to the service as it is; "" when it can.
-  std::function<std::string(std::string_view)> name, app;
-  // The accepted values in words ("5 to 8") when `value` is refused, else "".
-  std::function<std::string(Number, int64_t)> number;
-};
-
-// The name rules with what no code page can carry (common/name_rules.h): what
-// this thread's code page cannot carry is the road's to find, change by
-// change (road.h), since a document travels between machines and a name it
-// names but leaves alone is never sent. `number` is left to the caller.
-DocumentRules NameRules();
-
 // One thing wrong in a document: where ("bundles[1].in.ports[0].parameters.dataBits",
 // or "line 3, column 7" for text that is no JSON) and what.
 struct Problem {
@@ -133,7 +127,12 @@ struct ReadResult {
   std::optional<Model> model;
   std::vector<Problem> problems;
 };
-ReadResult ReadDocument(std::string_view text, const DocumentRules& rules);
+// Names and numbers are taken as the format carries them: any name of at
+// least one character, any whole number. Whether a change may send one is
+// decided by the road alone (road.h), so that what another program stored
+// round-trips, and a document asking to send what cannot be sent is refused
+// change by change with the reason.
+ReadResult ReadDocument(std::string_view text);
 
 // The document of a model, members in a fixed order, indented two spaces a
 // level and ending with a line end: the same model always gives the same text.

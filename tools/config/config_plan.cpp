@@ -1,6 +1,7 @@
 #include "config_plan.h"
 
 #include <algorithm>
+#include <set>
 #include <unordered_set>
 
 #include "config_state.h"
@@ -67,6 +68,9 @@ class Planner {
   State work_;
   const bool prune_;
   Names readded_;  // ports deleted to clear a main port, to be added again
+  // Share entries said left alone, by folded port and application name: the
+  // driver keeps one set per port name, however many bundles hold the port.
+  std::set<std::pair<std::u32string, std::u32string>> shareLeft_;
 
   void Do(const Step& step) {
     work_.Apply(step);
@@ -184,7 +188,8 @@ class Planner {
     for (const auto& [app, value] : now) {
       if (named.count(FoldedName(app)) != 0 || value == kDefaultShare) continue;
       if (!prune_) {
-        plan.leftAlone.push_back("share permission " + bundle + " " + kSideWords[s] + " " + name + " " + app);
+        if (shareLeft_.emplace(FoldedName(name), FoldedName(app)).second)
+          plan.leftAlone.push_back("share permission " + bundle + " " + kSideWords[s] + " " + name + " " + app);
         continue;
       }
       Step step = Make(Action::kShareDefault, Kind::kRemove, bundle, s, name);

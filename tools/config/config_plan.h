@@ -51,6 +51,14 @@ Plan MakePlan(const Model& current, const Model& target, bool prune);
 void ApplyStep(Model* model, const Step& step);
 
 const char* ExportOf(const Step& step);
+// The numbers the step sends, each with the callers' rule it must meet
+// (callers/number_rules.h) and its name in words: what the road checks.
+struct SentNumber {
+  Number rule;
+  const char* what;
+  int64_t value;
+};
+std::vector<SentNumber> NumbersOf(const Step& step);
 // "add port Demo in COM1 real (BundleAddPort)".
 std::string StepText(const Step& step);
 // "2 to add, 1 to change, 0 to remove".
@@ -84,7 +92,7 @@ struct SavedPlanRead {
   std::optional<SavedPlan> saved;
   std::vector<Problem> problems;
 };
-SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules);
+SavedPlanRead ReadSavedPlan(std::string_view text);
 // Why `saved` must not be carried out on `current`, where planning its
 // document again gave `againJson` (PlanJson); "" when what would run is what
 // the file shows.

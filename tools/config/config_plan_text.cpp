@@ -51,6 +51,18 @@ const char* ExportOf(const Step& step) {
   return "";
 }
 
+std::vector<SentNumber> NumbersOf(const Step& step) {
+  switch (step.action) {
+    case Action::kFixParameters:
+      return {{Number::kBaudrate, "the baud rate", step.parameters.baud},
+              {Number::kDataBits, "the number of data bits", step.parameters.dataBits},
+              {Number::kStopBits, "the stop-bits code", step.parameters.stopBits}};
+    case Action::kPermissions: return {{Number::kPortMask, "the permission mask", step.value}};
+    case Action::kShare: return {{Number::kSharePermission, "the share permission", step.value}};
+    default: return {};
+  }
+}
+
 std::string StepText(const Step& step) {
   const char* verb = step.replace ? "replace" : step.kind == Kind::kAdd ? "add" : step.kind == Kind::kRemove ? "remove" : "change";
   std::string text = std::string(verb) + " " + What(step);

@@ -12,7 +12,6 @@ std::string Quote(std::string_view text) { return "'" + std::string(text) + "'";
 
 class Reader {
  public:
-  explicit Reader(const DocumentRules& rules) : rules_(rules) {}
   std::vector<Problem> problems;
 
   Model Document(const Json& doc) {
@@ -43,7 +42,6 @@ class Reader {
 
  private:
   using Index = std::unordered_map<std::u32string, size_t>;
-  const DocumentRules& rules_;
   // Where each port was read, by its place in the model.
   std::unordered_map<const Port*, std::string> places_;
 
@@ -97,19 +95,19 @@ class Reader {
     return true;
   }
 
-  bool Name(const Json& value, const std::string& where, std::string* into, bool application = false) {
+  // Any name the registry can hold: whether a change may send it is the
+  // road's to decide (road.h), so that a name another program stored
+  // round-trips through export and plan.
+  bool Name(const Json& value, const std::string& where, std::string* into) {
     if (!Text(value, where, into)) return false;
     if (into->empty()) return Fail(where, "a name is at least one character"), false;
-    const std::string problem = (application ? rules_.app : rules_.name)(*into);
-    if (!problem.empty()) return Fail(where, Quote(*into) + " " + problem), false;
     return true;
   }
 
-  bool NumberOf(const Json& value, const std::string& where, Number rule, int64_t* into) {
+  // Any whole number, as for names: the callers' rules are the road's.
+  bool NumberOf(const Json& value, const std::string& where, int64_t* into) {
     if (!value.is_number_integer()) return Fail(where, value.dump() + " is not a whole number"), false;
     *into = value.is_number_unsigned() && value.get<uint64_t>() > INT64_MAX ? INT64_MAX : value.get<int64_t>();
-    const std::string accepted = rules_.number(rule, *into);
-    if (!accepted.empty()) return Fail(where, value.dump() + " is not " + accepted), false;
     return true;
   }
 
@@ -179,7 +177,7 @@ class Reader {
     }
     if (value.contains("parameters")) good = ParametersOf(value["parameters"], At(where, "parameters"), port) && good;
     if (value.contains("permissions"))
-      good = NumberOf(value["permissions"], At(where, "permissions"), Number::kPortMask, &port->mask) && good;
+      good = NumberOf(value["permissions"], At(where, "permissions"), &port->mask) && good;
     if (value.contains("share")) good = ShareOf(value["share"], At(where, "share"), port) && good;
     return good;
   }
@@ -195,15 +193,15 @@ class Reader {
       Fail(At(where, member), "missing");
       return good = false;
     };
-    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), Number::kBaudrate, &p.baud) && good;
-    if (need("dataBits")) good = NumberOf(value["dataBits"], At(where, "dataBits"), Number::kDataBits, &p.dataBits) && good;
-    if (need("stopBits")) good = NumberOf(value["stopBits"], At(where, "stopBits"), Number::kStopBits, &p.stopBits) && good;
+    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), &p.baud) && good;
+    if (need("dataBits")) good = NumberOf(value["dataBits"], At(where, "dataBits"), &p.dataBits) && good;
+    if (need("stopBits")) good = NumberOf(value["stopBits"], At(where, "stopBits"), &p.stopBits) && good;
     if (need("parity") && Text(value["parity"], At(where, "parity"), &p.parity) &&
-        (p.parity.size() != 1 || std::string("NOEMS").find(p.parity[0]) == std::string::npos))
-      good = false, Fail(At(where, "parity"), Quote(p.parity) + " is not N, O, E, M or S");
+        ParityCode(p.parity) < 0)
+      good = false, Fail(At(where, "parity"), Quote(p.parity) + " is not " + ParityList());
     if (value.contains("flow") && Text(value["flow"], At(where, "flow"), &p.flow)) {
       if (p.flow == "none") p.flow.clear();
-      else if (p.flow != "X" && p.flow != "P") good = false, Fail(At(where, "flow"), Quote(p.flow) + " is not none, X or P");
+      else if (FlowCode(p.flow) < 0) good = false, Fail(At(where, "flow"), Quote(p.flow) + " is not none, " + FlowList());
     }
     port->fixed = p;
     return good;
@@ -218,8 +216,8 @@ class Reader {
       const std::string at = where + "[\"" + item.key() + "\"]";
       std::string app;
       int64_t permission = 0;
-      if (!Name(item.key(), at, &app, true) ||
-          !NumberOf(item.value(), at, Number::kSharePermission, &permission)) {
+      if (!Name(item.key(), at, &app) ||
+          !NumberOf(item.value(), at, &permission)) {
         good = false;
         continue;
       }
@@ -235,11 +233,11 @@ class Reader {
 
 }  // namespace
 
-ReadResult ReadDocument(std::string_view text, const DocumentRules& rules) {
+ReadResult ReadDocument(std::string_view text) {
   ReadResult result;
   Json doc;
   if (!ParseJson(text, &doc, &result.problems)) return result;
-  Reader reader(rules);
+  Reader reader;
   Model model = reader.Document(doc);
   result.problems = std::move(reader.problems);
   if (result.problems.empty()) result.model = std::move(model);

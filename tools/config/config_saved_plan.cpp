@@ -35,7 +35,7 @@ std::string WriteSavedPlan(const Model& current, const Model& target, bool prune
                    {"plan", Json::parse(planJson)}});
 }
 
-SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules) {
+SavedPlanRead ReadSavedPlan(std::string_view text) {
   SavedPlanRead read;
   Json saved;
   // Within the document's bounds, each member named once, as a document.
@@ -54,7 +54,7 @@ SavedPlanRead ReadSavedPlan(std::string_view text, const DocumentRules& rules) {
   need("document", saved.contains("document"), "the document planned");
   need("plan", saved.contains("plan") && saved["plan"].is_object(), "the changes planned");
   if (!read.problems.empty()) return read;
-  ReadResult document = ReadDocument(Text(saved["document"]), rules);
+  ReadResult document = ReadDocument(Text(saved["document"]));
   for (Problem& problem : document.problems)
     read.problems.push_back({problem.where.empty() ? "document" : "document." + problem.where, problem.what});
   if (!document.model) return read;

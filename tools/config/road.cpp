@@ -1,9 +1,8 @@
 #include "road.h"
 
 #include "api/variant_values.h"
+#include "callers/number_rules.h"
 #include "callers/safe_name.h"
-#include "console.h"
-#include "params/parameter_text.h"
 #include "snapshot.h"
 #include "variants.h"
 
@@ -21,15 +20,6 @@ const wchar_t* KindWord(NameKind kind) {
   return L"the name";
 }
 
-// The code of `letter` among `letters` from `first`, or -1.
-template <size_t N>
-int LetterCode(const std::string& word, const lumbrex::Char16 (&letters)[N], int first) {
-  if (word.size() != 1) return -1;
-  for (size_t code = first; code < N; ++code)
-    if (letters[code] == static_cast<unsigned char>(word[0])) return static_cast<int>(code);
-  return -1;
-}
-
 bool Needs(Action action, NameKind kind) {
   switch (kind) {
     case NameKind::kBundle: return action != Action::kOption;
@@ -41,11 +31,21 @@ bool Needs(Action action, NameKind kind) {
 
 }  // namespace
 
+std::wstring NameProblemOf(std::wstring_view name, NameKind kind) {
+  return kind == NameKind::kApplication ? lumbrex::AppNameProblem(name) : lumbrex::NameProblem(name);
+}
+
 std::optional<SentName> CheckName(std::wstring_view name, NameKind kind, std::wstring* why) {
-  if (name.empty()) return *why = std::wstring(KindWord(kind)) + L" is empty", std::nullopt;
-  const std::wstring problem = kind == NameKind::kApplication ? lumbrex::AppNameProblem(name) : lumbrex::NameProblem(name);
+  const std::wstring problem = NameProblemOf(name, kind);
   if (!problem.empty()) return *why = std::wstring(KindWord(kind)) + L" '" + std::wstring(name) + L"' " + problem, std::nullopt;
   return SentName(std::wstring(name));
+}
+
+std::wstring NumberProblemOf(const config::Step& step) {
+  for (const config::SentNumber& number : config::NumbersOf(step))
+    if (!lumbrex::Accepts(number.rule, number.value))
+      return lumbrex::NumberRefusal(number.rule, Wide(number.what), Num(number.value));
+  return L"";
 }
 
 std::optional<CheckedStep> CheckStep(const config::Step& step, std::wstring* why) {
@@ -72,10 +72,14 @@ std::optional<CheckedStep> CheckStep(const config::Step& step, std::wstring* why
   }
   if (step.action == Action::kFixParameters) {
     const config::Parameters& p = step.parameters;
-    checked.parity_ = LetterCode(p.parity, lumbrex::kParityLetters, LUMBREX_PARITY_NONE);
-    checked.flow_ = p.flow.empty() ? 0 : LetterCode(p.flow, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF);
+    checked.parity_ = config::ParityCode(p.parity);
+    checked.flow_ = p.flow.empty() ? 0 : config::FlowCode(p.flow);
     if (checked.parity_ < 0 || checked.flow_ < 0) return *why = L"the parity or flow word is unknown", std::nullopt;
   }
+  // Numbers another program stored may lie outside what a caller may send
+  // (a share permission of 8); left alone they are no step, changed to such a
+  // value they are one that cannot be made.
+  if (std::wstring problem = NumberProblemOf(step); !problem.empty()) return *why = std::move(problem), std::nullopt;
   return checked;
 }
 

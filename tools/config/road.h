@@ -35,8 +35,13 @@ class SentName {
 // The name as it goes to the service, or nothing with *why set: "the bundle
 // name 'x!y' holds '!', which ends a command on the service's pipe".
 std::optional<SentName> CheckName(std::wstring_view name, NameKind kind, std::wstring* why);
+// Why CheckName refuses the name, without the name ("holds '!', ..."), or "".
+std::wstring NameProblemOf(std::wstring_view name, NameKind kind);
+// Why a number the step sends breaks the callers' rule for it ("the share
+// permission is 0, or ..., not 8"), or "": part of CheckStep.
+std::wstring NumberProblemOf(const config::Step& step);
 
-// A step whose names, type and parameter words all passed: what Send takes.
+// A step whose names, type, parameter words and numbers all passed: what Send takes.
 class CheckedStep {
  public:
   const config::Step& step() const { return step_; }

@@ -1,7 +1,6 @@
 #include "snapshot.h"
 
 #include "common/text.h"
-#include "console.h"
 #include "params/parameter_text.h"
 #include "variants.h"
 

@@ -161,7 +161,7 @@ void CommandTable::Word(CLI::App* verb, const char* name, std::string* into, con
 
 void CommandTable::PortWords(CLI::App* verb) {
   Word(verb, "BUNDLE", &line_.bundle, "the bundle");
-  Word(verb, "SIDE", &line_.side, "in or out");
+  Word(verb, "SIDE", &line_.side, SideWords());
   Word(verb, "PORT", &line_.port, "the port, e.g. COM3");
 }
 

@@ -110,7 +110,7 @@ void CommandTable::DefinePortVerbs() {
       [this] { return RunPortList(ReadAddressOf(line_), line_.json); },
       "Reads only; no service needed. Exits with 1 when the bundle or its side is missing.");
   Word(list, "BUNDLE", &line_.bundle, "the bundle");
-  Word(list, "SIDE", &line_.side, "in or out");
+  Word(list, "SIDE", &line_.side, SideWords());
   list->add_flag("--json", line_.json, "as one JSON object: bundle, side, main, ports");
 }
 
@@ -123,11 +123,11 @@ void CommandTable::DefinePortParamsVerb(CLI::App* port) {
         PortSettings settings;
         settings.baud = NumberFor(line_.baud, L"BAUD", lumbrex::NumberArgument::kBaudrate);
         if (!ParseParity(Wide(line_.parity), &settings.parity))
-          throw BadWord{L"PARITY is one of N, O, E, M, S, not " + Quoted(line_.parity)};
+          throw BadWord{L"PARITY is " + Wide(config::ParityList()) + L", not " + Quoted(line_.parity)};
         settings.dataBits = NumberFor(line_.data, L"DATA", lumbrex::NumberArgument::kDataBits);
         settings.stopBits = NumberFor(line_.stop, L"STOP", lumbrex::NumberArgument::kStopBits);
         if (!line_.flow.empty() && !ParseFlow(Wide(line_.flow), &settings.flow))
-          throw BadWord{L"FLOW is X or P, not " + Quoted(line_.flow)};
+          throw BadWord{L"FLOW is " + Wide(config::FlowList()) + L", not " + Quoted(line_.flow)};
         return RunPortParams(ConnectionOf(line_), where, settings);
       },
       "The port's permission mask is kept.");
@@ -151,12 +151,7 @@ void CommandTable::DefineOptionVerbs() {
           throw BadWord{L"the value is 'on' or 'off', not " + Quoted(line_.state)};
         return RunOptionSet(ConnectionOf(line_), *which, on);
       },
-      "NAME is one of:\n"
-      "  auto-open            ports opened automatically (OptionSetAutoOpenPort)\n"
-      "  ignore-errors        errors ignored on port creation (OptionSetIgnoreErrors)\n"
-      "  print                the port-to-print option (OptionSetPortToPrint)\n"
-      "  main-only            only the main port may send (OptionSetOnlyMainPortCanSend)\n"
-      "  baudrate-emulation   the virtual ports' baud-rate emulation (OptionSetBaudrateEmulation)");
+      OptionsHelp());
   Word(set, "NAME", &line_.option, "the option (below)");
   Word(set, "STATE", &line_.state, "on or off");
 

@@ -48,7 +48,7 @@ size_t Carry(const std::vector<CheckedStep>& steps, bool rollback, bool* lost) {
       continue;
     }
     *lost = outcome.ConnectionLost();
-    Complain(Wide(config::StepText(step)) + L" failed: " + StepFailure(step, outcome));
+    Say(Failed(Wide(config::StepText(step)), StepFailure(step, outcome)));
     return i;
   }
   return steps.size();

@@ -1,6 +1,7 @@
 #include "config_verbs.h"
 
 #include <algorithm>
+#include <set>
 
 #include "api/raii.h"
 #include "config_calls.h"
@@ -47,21 +48,22 @@ bool WriteWhole(const std::wstring& path, const std::string& text) {
   const bool ok = file.valid() &&
                   ::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                   written == text.size();
-  if (!ok) Complain(L"cannot write " + Printable(path) + L" (" + CodeText(GetLastError()) + L")");
+  if (!ok) Say(Failure{L"cannot write " + path, CodeText(GetLastError())});
   return ok;
 }
 
+const wchar_t* const kUnreadable = L"the configuration cannot be read back exactly";
+
 // The document of FILE, or every problem with it said: nothing is sent then.
 std::optional<config::Model> Document(const std::wstring& path, const std::string& text) {
-  const config::ReadResult read = config::ReadDocument(text, ToolRules());
-  for (const config::Problem& problem : read.problems) Complain(Printable(path) + L": " + Printable(Wide(problem.Text())));
+  const config::ReadResult read = config::ReadDocument(text);
+  for (const config::Problem& problem : read.problems) Say(Failure{path, Wide(problem.Text())});
   return read.model;
 }
 
 std::optional<config::Model> Current() {
   CurrentModel current = ReadCurrentModel();
-  for (const std::wstring& problem : current.problems)
-    Complain(L"the configuration cannot be read back exactly: " + Printable(problem));
+  for (const std::wstring& problem : current.problems) Say(Failure{kUnreadable, problem});
   if (!current.problems.empty()) return std::nullopt;
   return std::move(current.model);
 }
@@ -72,8 +74,7 @@ std::optional<config::Model> CurrentFor(const config::Model& target) {
   std::optional<config::Model> current = Current();
   if (!current) return std::nullopt;
   const std::vector<std::wstring> problems = ReadLeftoverShare(target, &*current);
-  for (const std::wstring& problem : problems)
-    Complain(L"the configuration cannot be read back exactly: " + Printable(problem));
+  for (const std::wstring& problem : problems) Say(Failure{kUnreadable, problem});
   if (!problems.empty()) return std::nullopt;
   return current;
 }
@@ -97,34 +98,62 @@ Checked CheckAll(const std::vector<Step>& steps) {
 
 void SayCannot(const Checked& checked, const std::wstring& lead) {
   for (const auto& [step, why] : checked.cannot)
-    Complain(lead + L"cannot be made: " + Wide(config::StepText(*step)) + L": " + why);
+    Say(Failure{lead + L"cannot be made: " + Wide(config::StepText(*step)), why});
 }
 
-// Names the target keeps as stored that this thread could not send: a change
-// to them would be refused, leaving them alone is not. The steps are searched
-// only for a name that fails, which is rare.
+// What the target keeps as stored that this thread could not send: a name
+// with '!' or one its code page lacks, a number outside the callers' rules
+// (road.h). A change to it would be refused; leaving it alone is not. Not
+// said where a step names it (that step cannot be made, and says so), and a
+// share entry once per port name, as the driver keeps it.
 void NoteUnsendable(const config::Model& target, const Plan& plan) {
-  const auto note = [&](const std::wstring& what, const std::string& name, NameKind kind, const std::string& bundle,
-                        const std::string* port) {
-    std::wstring why;
-    if (CheckName(Wide(name), kind, &why)) return;
-    for (const Step& step : plan.steps) {
-      const std::string& named = kind == NameKind::kBundle ? step.bundle : kind == NameKind::kPort ? step.port : step.app;
-      if (config::SameName(step.bundle, bundle) && (!port || config::SameName(step.port, *port)) &&
-          config::SameName(named, name))
-        return;  // a step names it: it cannot be made, and says so
-    }
+  const auto note = [&](const std::wstring& what, const std::wstring& why, const auto& names) {
+    for (const Step& step : plan.steps)
+      if (names(step)) return;
     Complain(L"note: " + what + L" left as stored, nothing to send; a change to it could not be sent: " + why);
   };
+  const auto number = [&](const std::wstring& what, const Step& probe) {
+    const std::wstring why = NumberProblemOf(probe);
+    if (why.empty()) return;
+    note(what, why, [&](const Step& step) {
+      return step.action == probe.action && step.side == probe.side && config::SameName(step.bundle, probe.bundle) &&
+             config::SameName(step.port, probe.port) && config::SameName(step.app, probe.app);
+    });
+  };
+  std::set<std::pair<std::u32string, std::u32string>> shares;
   for (const config::Bundle& bundle : target.bundles) {
-    note(L"bundle " + Wide(bundle.name), bundle.name, NameKind::kBundle, bundle.name, nullptr);
+    std::wstring why;
+    const auto inBundle = [&](const Step& step) { return config::SameName(step.bundle, bundle.name); };
+    if (!CheckName(Wide(bundle.name), NameKind::kBundle, &why)) {
+      note(L"bundle " + Wide(bundle.name), why, inBundle);
+      continue;
+    }
     for (int s = 0; s < 2; ++s)
       for (const config::Port& port : bundle.sides[s].ports) {
         const std::wstring where = L"port " + Wide(bundle.name) + L" " + Wide(config::kSideWords[s]) + L" " + Wide(port.name);
-        note(where, port.name, NameKind::kPort, bundle.name, nullptr);
-        for (const auto& entry : port.share)
-          note(L"share permission " + where + L" " + Wide(entry.first), entry.first, NameKind::kApplication, bundle.name,
-               &port.name);
+        const auto atPort = [&](const Step& step) { return inBundle(step) && config::SameName(step.port, port.name); };
+        if (!CheckName(Wide(port.name), NameKind::kPort, &why)) {
+          note(where, why, atPort);
+          continue;
+        }
+        Step probe;
+        probe.bundle = bundle.name, probe.side = s, probe.port = port.name;
+        probe.action = config::Action::kPermissions, probe.value = port.mask;
+        number(L"permission mask of " + where, probe);
+        if (port.fixed) {
+          probe.action = config::Action::kFixParameters, probe.parameters = *port.fixed;
+          number(L"parameters of " + where, probe);
+        }
+        for (const auto& [app, value] : port.share) {
+          if (!shares.emplace(config::FoldedName(port.name), config::FoldedName(app)).second) continue;
+          const std::wstring what = L"share permission " + where + L" " + Wide(app);
+          if (!CheckName(Wide(app), NameKind::kApplication, &why)) {
+            note(what, why, [&](const Step& step) { return atPort(step) && config::SameName(step.app, app); });
+            continue;
+          }
+          probe.action = config::Action::kShare, probe.app = app, probe.value = value;
+          number(what, probe);
+        }
       }
   }
 }
@@ -152,7 +181,7 @@ std::optional<Planned> MakePlanned(const ConfigRequest& request) {
   const std::wstring& path = request.planFile.empty() ? request.file : request.planFile;
   std::string text;
   std::wstring why;
-  if (!ReadWhole(path, &text, &why)) return Complain(L"cannot read " + Printable(path) + L" (" + why + L")"), std::nullopt;
+  if (!ReadWhole(path, &text, &why)) return Say(Failure{L"cannot read " + path, why}), std::nullopt;
   Planned out;
   out.prune = request.prune;
   std::optional<config::SavedPlan> saved;
@@ -161,9 +190,9 @@ std::optional<Planned> MakePlanned(const ConfigRequest& request) {
     if (!model) return std::nullopt;
     out.target = std::move(*model);
   } else {
-    config::SavedPlanRead read = config::ReadSavedPlan(text, ToolRules());
-    for (const config::Problem& problem : read.problems) Complain(Printable(path) + L": " + Printable(Wide(problem.Text())));
-    if (!read.saved) return Complain(Printable(path) + L": not a plan saved by 'lumbrexctl plan --out'"), std::nullopt;
+    config::SavedPlanRead read = config::ReadSavedPlan(text);
+    for (const config::Problem& problem : read.problems) Say(Failure{path, Wide(problem.Text())});
+    if (!read.saved) return Say(Failure{path, L"not a plan saved by 'lumbrexctl plan --out'"}), std::nullopt;
     saved = std::move(read.saved);
     out.target = saved->target;
     out.prune = saved->prune;
@@ -175,7 +204,7 @@ std::optional<Planned> MakePlanned(const ConfigRequest& request) {
   out.checked = CheckAll(out.plan.steps);
   out.json = config::PlanJson(out.plan, CannotReasons(out.plan, out.checked));
   const std::string stale = saved ? config::Stale(*saved, out.current, out.json) : "";
-  if (!stale.empty()) return Failed(L"apply", Wide(stale) + L"; nothing was sent (plan again)"), std::nullopt;
+  if (!stale.empty()) return Say(Failed(L"apply", Wide(stale) + L"; nothing was sent (plan again)")), std::nullopt;
   return out;
 }
 
@@ -209,19 +238,19 @@ int PrintPlan(const Planned& planned, bool json) {
 // the stored share permissions apply planned with), and says what it cannot.
 void RollBack(const config::Model& before, const std::vector<Step>& done) {
   std::optional<config::Model> now = CurrentFor(before);
-  if (!now) return Complain(L"rollback: not made, the configuration does not read back");
+  if (!now) return (void)Say(Failure{L"rollback", L"not made, the configuration does not read back"});
   const Plan back = config::MakePlan(*now, before, true);
   const Checked checked = CheckAll(back.steps);
   if (!checked.cannot.empty()) {
     SayCannot(checked, L"rollback: ");
-    return Complain(L"rollback: not made, nothing was sent; the configuration is not as it was ('lumbrexctl show')");
+    return (void)Say(Failure{L"rollback", L"not made, nothing was sent; the configuration is not as it was ('lumbrexctl show')"});
   }
   Out(L"rolling back: " + Wide(config::Summary(back)) + L"\n");
   bool lost = false;
   if (Carry(checked.ready, true, &lost) != back.steps.size())
-    return Complain(L"rollback: stopped; the configuration is not as it was ('lumbrexctl show')");
+    return (void)Say(Failure{L"rollback", L"stopped; the configuration is not as it was ('lumbrexctl show')"});
   std::optional<config::Model> after = Current();
-  if (!after) return Complain(L"rollback: done, but the configuration does not read back ('lumbrexctl show')");
+  if (!after) return (void)Say(Failure{L"rollback", L"done, but the configuration does not read back ('lumbrexctl show')"});
   const std::vector<std::string> kept = config::NotPutBack(before, done, *after);
   for (const std::string& line : kept) Out(L"not put back: " + Printable(Wide(line)) + L"\n");
   // A port removed and added again (for its type, or to clear a main port)
@@ -271,7 +300,7 @@ int RunApply(const ConfigRequest& request) {
   }
   if (!planned->checked.cannot.empty()) {
     SayCannot(planned->checked, L"");
-    return Failed(L"apply", L"the plan holds changes that cannot be made; nothing was sent");
+    return Say(Failed(L"apply", L"the plan holds changes that cannot be made; nothing was sent"));
   }
   if (int rc = Connect(Connection{})) return rc;
   bool lost = false;
@@ -287,7 +316,7 @@ int RunApply(const ConfigRequest& request) {
     Out((i == done && lost ? L"not known whether done (the reply was lost): " : L"not done: ") +
         Printable(Wide(config::StepText(plan.steps[i]))) + L"\n");
   if (request.noRollback) Out(L"not rolled back (--no-rollback): " + Num(done) + L" of " + Num(plan.steps.size()) + L" changes made\n");
-  else if (lost) Complain(L"rollback: not made, the connection to the service is lost; apply again to finish, or 'lumbrexctl show'");
+  else if (lost) Say(Failure{L"rollback", L"not made, the connection to the service is lost; apply again to finish, or 'lumbrexctl show'"});
   else RollBack(planned->current, std::vector<Step>(plan.steps.begin(), plan.steps.begin() + done));
   return kRefused;
 }

@@ -1,6 +1,7 @@
 #include "console.h"
 
-#include "callers/system_message.h"
+#include "verbs.h"
+
 
 namespace lumbrexctl {
 namespace {
@@ -52,32 +53,11 @@ void ErrUtf8(std::string_view text) {
   if (HANDLE h = Stream(STD_ERROR_HANDLE); h != nullptr && !text.empty()) WriteUtf8(h, text);
 }
 
-// A lone surrogate (a name no UTF-8 can carry) becomes U+FFFD.
-std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string bytes(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
-  return bytes;
-}
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int length = static_cast<int>(utf8.size());
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring text(static_cast<size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, text.data(), size);
-  return text;
-}
-
 void Complain(std::wstring_view message) { Err(L"lumbrexctl: " + Printable(message) + L"\n"); }
 
-std::wstring SystemMessage(DWORD code) {
-  const std::wstring text = lumbrex::SystemMessage(code);
-  return text.empty() ? L"unknown error" : text;
+int Say(const Failure& failure) {
+  Complain(failure.Text());
+  return kRefused;
 }
 
 }  // namespace lumbrexctl

@@ -1,6 +1,5 @@
-// The tool's edge to its reader: results on stdout, messages on stderr, and
-// the conversions between the exports' UTF-16 and the UTF-8 that CLI11 and
-// nlohmann::json hold.
+// The tool's edge to its reader: results on stdout, messages on stderr (the
+// engine's texts, texts.h, printed).
 #pragma once
 #include <windows.h>
 
@@ -8,6 +7,7 @@
 #include <string_view>
 
 #include "callers/printable.h"
+#include "texts.h"
 
 namespace lumbrexctl {
 
@@ -17,12 +17,6 @@ void Err(std::wstring_view text);
 void OutUtf8(std::string_view text);
 void ErrUtf8(std::string_view text);
 
-std::string Utf8(std::wstring_view text);
-std::wstring Wide(std::string_view utf8);
-
-// The system's text for a Windows error code, without its line end.
-std::wstring SystemMessage(DWORD code);
-
 // Printable: callers/printable.h, shared with the automation object.
 using ::lumbrex::Printable;
 
@@ -30,7 +24,7 @@ using ::lumbrex::Printable;
 // goes this way, so a name it quotes cannot forge a line or drive the
 // terminal, wherever it came from (command line, registry, driver).
 void Complain(std::wstring_view message);
-
-inline std::wstring Num(long long value) { return std::to_wstring(value); }
+// The failure said that way; the exit code 1.
+int Say(const Failure& failure);
 
 }  // namespace lumbrexctl

@@ -12,8 +12,8 @@
 #include "calls.h"
 #include "common/name_rules.h"
 #include "road.h"
-#include "words.h"
 #include "console.h"
+#include "words.h"
 #include "variants.h"
 #include "verbs.h"
 
@@ -43,20 +43,20 @@ std::wstring MissingPort(const TextArg& bundle, const PortAddress& where) {
 int RunShareReset(const Connection& connection, const PortAddress& where) {
   const TextArg bundle(where.bundle), port(where.port);
   const std::wstring missing = MissingPort(bundle, where);
-  if (!missing.empty()) return Failed(L"share reset", missing + L"; nothing was reset");
+  if (!missing.empty()) return Say(Failed(L"share reset", missing + L"; nothing was reset"));
   UniqueVariant apps, values;
   const CallOutcome listed = Call(L"SharedPortGetAppPermissions", [&] {
     return SharedPortGetAppPermissions(bundle.get(), where.side, port.get(), apps.get(), values.get());
   });
-  if (listed.result != 1) return ReadFailed(L"SharedPortGetAppPermissions", listed);  // the port name refused
+  if (listed.result != 1) return Say(Failed(L"SharedPortGetAppPermissions", ReadFailure(listed)));  // the port name refused
   if (apps->vt == VT_EMPTY) {
     // No key, or a key without values: nothing stored, nothing to send.
     if (!listed.StoredCode() || listed.code == ERROR_FILE_NOT_FOUND) {
       Complain(L"note: " + where.port + L" has no share permissions stored; nothing to reset");
       return kDone;
     }
-    return Failed(L"SharedPortGetAppPermissions", L"error " + Num(listed.code) + L": " + SystemMessage(listed.code) +
-                                                      L" (the applications could not be listed; nothing was reset)");
+    return Say(Failed(L"SharedPortGetAppPermissions", ErrorText(listed.code) +
+                                                      L" (the applications could not be listed; nothing was reset)"));
   }
   // Each reset is a step of the one road (road.h): checked on this thread,
   // whose code page the library converts with, before anything is sent.
@@ -69,8 +69,10 @@ int RunShareReset(const Connection& connection, const PortAddress& where) {
     step.side = where.side;
     step.port = Utf8(where.port);
     step.app = Utf8(app);
-    std::wstring why;
-    if (std::optional<CheckedStep> checked = CheckStep(step, &why)) named.push_back(std::move(*checked));
+    // The line names the application already: its name's problem alone.
+    std::wstring why = NameProblemOf(app, NameKind::kApplication);
+    if (!why.empty()) left.push_back({app, L"its name " + why});
+    else if (std::optional<CheckedStep> checked = CheckStep(step, &why)) named.push_back(std::move(*checked));
     else left.push_back({app, why});
   }
   if (!named.empty())
@@ -89,7 +91,7 @@ int RunShareReset(const Connection& connection, const PortAddress& where) {
     for (++i; i < named.size(); ++i)
       left.push_back({Wide(named[i].step().app), L"not sent: the connection to the service was lost"});
   }
-  for (const Left& app : left) Complain(L"share reset: '" + app.app + L"' not reset: " + app.why);
+  for (const Left& app : left) Say(Failure{L"share reset: '" + app.app + L"' not reset", app.why});
   if (left.empty()) return kDone;
   Complain(L"share reset: " + Num(reset) + L" of " + Num(reset + left.size()) + L" applications reset on " +
            where.port);

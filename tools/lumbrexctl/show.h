@@ -22,8 +22,6 @@ std::string BundleListJson(const std::vector<std::wstring>& names);
 // {"name", "on"}; "on" is null for an option the service has not stored.
 std::string OptionJson(const OptionInfo& option, std::optional<bool> on);
 
-// "code 2: File not found."
-std::wstring CodeText(unsigned int code);
 // True when the export's code says the driver's device did not open (the
 // export reports the open's error code): no port-sharing driver is loaded.
 bool DriverNotAvailable(unsigned int code);

@@ -6,8 +6,6 @@
 
 namespace lumbrexctl {
 
-std::wstring CodeText(unsigned int code) { return L"code " + Num(code) + L": " + SystemMessage(code); }
-
 bool DriverNotAvailable(unsigned int code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
 std::wstring OpenByProblem(unsigned int code) {
@@ -48,7 +46,7 @@ std::wstring OpenByLine(const PortInfo& port) {
 
 std::wstring ParametersText(const PortInfo& port) {
   if (port.dynamic) return L"dynamic";
-  if (port.unknownParity) return port.parameters + L" (the stored parity letter is none of N, O, E, M, S)";
+  if (port.unknownParity) return port.parameters + L" (the stored parity letter is none of " + Wide(config::ParityList()) + L")";
   if (!port.parameters.empty()) return port.parameters;
   if (port.dynamicCode != 0)
     return L"dynamic or unreadable (BundleRealPortAreParametersDynamic refuses the port name: " +

@@ -28,12 +28,12 @@ int Change(const Connection& connection, const config::Step& step) {
   const std::wstring exportName = Wide(config::ExportOf(step));
   std::wstring why;
   const std::optional<CheckedStep> checked = CheckStep(step, &why);
-  if (!checked) return Failed(exportName.c_str(), why + L"; nothing was sent");
+  if (!checked) return Say(Failed(exportName.c_str(), why + L"; nothing was sent"));
   if (int rc = Connect(connection)) return rc;
   const CallOutcome outcome = Send(*checked);
   if (outcome.result == 1) return kDone;
-  return connection.remote ? CommandFailed(exportName.c_str(), outcome)
-                           : Failed(exportName.c_str(), StepFailure(step, outcome));
+  return connection.remote ? Say(Failed(exportName.c_str(), CommandFailure(outcome)))
+                           : Say(Failed(exportName.c_str(), StepFailure(step, outcome)));
 }
 
 config::Step StepOf(config::Action action, const std::wstring& bundle, int side = LUMBREX_SIDE_IN,
@@ -57,7 +57,7 @@ int State(const Connection& connection, const wchar_t* exportName, const std::ws
     Out(Printable(name) + L": present\n");
     return kDone;
   }
-  if (outcome.ConnectionLost() || outcome.StoredCode()) return CommandFailed(exportName, outcome);
+  if (outcome.ConnectionLost() || outcome.StoredCode()) return Say(Failed(exportName, CommandFailure(outcome)));
   Out(Printable(name) + L": not present (the service did not answer OK)\n");
   return kRefused;
 }
@@ -68,8 +68,8 @@ int Connect(const Connection& connection) {
   if (!connection.remote) {
     const CallOutcome local = Call(L"ConnectToLocalService", [] { return ConnectToLocalService(); });
     if (local.result == 1) return kDone;
-    return Failed(L"ConnectToLocalService",
-                  std::wstring(L"the service's pipe ") + lumbrex::kLocalPipePath + L" " + local.PipeOpenFailure());
+    return Say(Failed(L"ConnectToLocalService",
+                  std::wstring(L"the service's pipe ") + lumbrex::kLocalPipePath + L" " + local.PipeOpenFailure()));
   }
   const TextArg server(connection.server), user(connection.user), password(connection.password);
   const CallOutcome outcome = Call(L"ConnectToRemoteService", [&] {
@@ -77,9 +77,9 @@ int Connect(const Connection& connection) {
   });
   if (outcome.result == 1) return kDone;
   // The logon's failure is stored; a pipe that does not open stores nothing.
-  if (outcome.StoredCode() && outcome.code != 0) return CommandFailed(L"ConnectToRemoteService", outcome);
-  return Failed(L"ConnectToRemoteService", L"the pipe \\\\" + connection.server + L"\\pipe\\" + lumbrex::kPipeName +
-                                               L" " + outcome.PipeOpenFailure());
+  if (outcome.StoredCode() && outcome.code != 0) return Say(Failed(L"ConnectToRemoteService", CommandFailure(outcome)));
+  return Say(Failed(L"ConnectToRemoteService", L"the pipe \\\\" + connection.server + L"\\pipe\\" + lumbrex::kPipeName +
+                                               L" " + outcome.PipeOpenFailure()));
 }
 
 std::string VersionText() { return "lumbrexctl " LUMBREXCTL_VERSION "\n" + Utf8(lumbrex::LoadedLibraryVersion()); }
@@ -98,7 +98,7 @@ int RunBundleList(bool json) {
   if (outcome.result == 1) {
     bundles = StringsOf(*names.get());
   } else if (outcome.code != ERROR_FILE_NOT_FOUND) {  // no configuration yet is no bundle
-    return ReadFailed(L"GetBundlesNames", outcome);
+    return Say(Failed(L"GetBundlesNames", ReadFailure(outcome)));
   }
   if (json) {
     OutUtf8(BundleListJson(bundles));
@@ -111,9 +111,9 @@ int RunBundleList(bool json) {
 int RunPortList(const PortAddress& where, bool json) {
   const SideInfo side = ReadSide(where.bundle, where.side);
   if (side.portsCode != 0)
-    return Failed(L"GetPortsNamesByBundleAndSide",
-                  L"error " + Num(side.portsCode) + L": " + SystemMessage(side.portsCode) +
-                      (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L""));
+    return Say(Failed(L"GetPortsNamesByBundleAndSide",
+                  ErrorText(side.portsCode) +
+                      (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L"")));
   const std::wstring sideWord = SideName(where.side);
   if (json) OutUtf8(PortListJson(where.bundle, sideWord.c_str(), side));
   else Out(PortListText(side));
@@ -130,7 +130,7 @@ int RunOptionGet(const OptionInfo& option, bool json) {
     else Out(std::wstring(option.name) + L": not set (" + CodeText(outcome.code) + L")\n");
     return kRefused;
   }
-  if (outcome.result != 1) return ReadFailed(option.getterName.c_str(), outcome);
+  if (outcome.result != 1) return Say(Failed(option.getterName.c_str(), ReadFailure(outcome)));
   if (json) OutUtf8(OptionJson(option, value != 0));
   else Out(std::wstring(option.name) + L": " + (value != 0 ? L"on" : L"off") + L"\n");
   return kDone;
@@ -142,7 +142,7 @@ int AskState(const Connection& connection, const std::wstring& bundle, const Por
   const std::optional<SentName> b = CheckName(bundle, NameKind::kBundle, &why);
   const std::optional<SentName> p = b && where ? CheckName(where->port, NameKind::kPort, &why) : std::nullopt;
   const wchar_t* exportName = where ? L"BundleGetPortState" : L"GetBundleState";
-  if (!b || (where && !p)) return Failed(exportName, why + L"; nothing was sent");
+  if (!b || (where && !p)) return Say(Failed(exportName, why + L"; nothing was sent"));
   if (!where) return State(connection, exportName, bundle, [&] { return AskBundleState(*b); });
   return State(connection, exportName, where->port, [&] { return AskPortState(*b, where->side, *p); });
 }
@@ -213,8 +213,8 @@ int RunShareApps(const std::wstring& port) {
   const CallOutcome outcome = ReadOpenApplications(port, &apps);
   if (outcome.result != 1) {
     if (DriverNotAvailable(outcome.code))
-      return Failed(L"SharedGetPortApplications", L"driver not available (" + CodeText(outcome.code) + L")");
-    return ReadFailed(L"SharedGetPortApplications", outcome);
+      return Say(Failed(L"SharedGetPortApplications", L"driver not available (" + CodeText(outcome.code) + L")"));
+    return Say(Failed(L"SharedGetPortApplications", ReadFailure(outcome)));
   }
   if (apps.empty()) Out(Printable(port) + L": no application\n");
   for (const OpenApplication& app : apps)

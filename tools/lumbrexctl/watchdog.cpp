@@ -80,7 +80,7 @@ int RunWatched(const std::function<int()>& verb, DWORD limitMs) {
   const lumbrex::UniqueHandle thread(CreateThread(nullptr, 0, RunJob, &job, 0, nullptr));
   if (!thread.valid()) {
     const DWORD error = GetLastError();
-    Complain(L"no thread for the verb: error " + Num(error) + L": " + SystemMessage(error));
+    Complain(L"no thread for the verb: " + ErrorText(error));
     return kRefused;
   }
   for (;;) {

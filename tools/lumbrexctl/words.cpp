@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "console.h"
-#include "params/parameter_text.h"
 
 namespace lumbrexctl {
 namespace {
@@ -14,16 +13,6 @@ template <size_t N>
 int IndexOf(std::wstring_view word, const wchar_t* const (&names)[N]) {
   for (size_t i = 0; i < N; ++i)
     if (EqualsIgnoringAsciiCase(word, names[i])) return static_cast<int>(i);
-  return -1;
-}
-
-// The code in [first, last] whose letter of the parameter text `word` is, in
-// either case; -1 for any other word.
-template <size_t N>
-int LetterCode(std::wstring_view word, const lumbrex::Char16 (&letters)[N], int first, int last) {
-  if (word.size() != 1) return -1;
-  for (int code = first; code <= last; ++code)
-    if (lumbrex::AsciiUpper(word[0]) == letters[code]) return code;
   return -1;
 }
 
@@ -48,14 +37,14 @@ bool ParsePortType(std::wstring_view word, LONG* type) {
 }
 
 bool ParseParity(std::wstring_view word, int* parity) {
-  const int code = LetterCode(word, lumbrex::kParityLetters, LUMBREX_PARITY_NONE, LUMBREX_PARITY_SPACE);
+  const int code = config::ParityCode(Utf8(std::wstring(word)), true);
   if (code < 0) return false;
   *parity = code;
   return true;
 }
 
 bool ParseFlow(std::wstring_view word, int* flow) {
-  const int code = LetterCode(word, lumbrex::kFlowLetters, LUMBREX_FLOW_XONXOFF, LUMBREX_FLOW_HARDWARE);
+  const int code = config::FlowCode(Utf8(std::wstring(word)), true);
   if (code < 0) return false;
   *flow = code;
   return true;
@@ -75,35 +64,22 @@ const OptionInfo* FindOption(std::wstring_view word) {
   return nullptr;
 }
 
-bool ParseNumber(std::wstring_view word, long long* value) {
-  size_t at = 0;
-  bool negative = false;
-  if (!word.empty() && (word[0] == L'-' || word[0] == L'+')) {
-    negative = word[0] == L'-';
-    at = 1;
-  }
-  int base = 10;
-  if (word.size() > at + 2 && word[at] == L'0' && (word[at + 1] == L'x' || word[at + 1] == L'X')) {
-    base = 16;
-    at += 2;
-  }
-  if (at >= word.size()) return false;
-  long long result = 0;
-  for (; at < word.size(); ++at) {
-    const wchar_t c = word[at];
-    int digit;
-    if (c >= L'0' && c <= L'9') digit = c - L'0';
-    else if (base == 16 && c >= L'a' && c <= L'f') digit = c - L'a' + 10;
-    else if (base == 16 && c >= L'A' && c <= L'F') digit = c - L'A' + 10;
-    else return false;
-    result = result * base + digit;
-    if (result > 0xFFFFFFFFLL) return false;
-  }
-  if (negative) result = -result;
-  if (result < -2147483648LL) return false;
-  *value = result;
-  return true;
+const char* SideWords() {
+  static const std::string words = std::string(config::kSideWords[0]) + " or " + config::kSideWords[1];
+  return words.c_str();
 }
 
+const char* OptionsHelp() {
+  static const std::string help = [] {
+    std::string text = "NAME is one of:";
+    for (const config::OptionWords& option : config::kOptionWords) {
+      const std::string word = option.word;
+      text += "\n  " + word + std::string(word.size() < 21 ? 21 - word.size() : 1, ' ') + option.what + " (" +
+              option.setter + ")";
+    }
+    return text;
+  }();
+  return help.c_str();
+}
 
 }  // namespace lumbrexctl

@@ -19,9 +19,11 @@ bool ParseParity(std::wstring_view word, int* parity);             // N 0, O 1, 
 bool ParseFlow(std::wstring_view word, int* flow);                 // X 1, P 2
 bool ParseOnOff(std::wstring_view word, bool* on);
 const OptionInfo* FindOption(std::wstring_view word);              // null for another word
-// A decimal number (optional sign) or 0x hexadecimal, the whole word,
-// fitting 32 bits signed or unsigned.
-bool ParseNumber(std::wstring_view word, long long* value);
+
+// Help texts made from the engine's word tables (config_document.h), so that
+// they name exactly the words the readers above take.
+const char* SideWords();    // "in or out"
+const char* OptionsHelp();  // "NAME is one of:" and a line per option: word, what, setter
 
 // NameProblem: callers/safe_name.h.
 using ::lumbrex::NameProblem;
