@@ -3,9 +3,11 @@
 # of its own: a silent install of an older package, the upgrade to this one,
 # Lumbrex.Control created from VBScript with no regsvr32 and a round trip to
 # the stand-in service, lumbrexctl from the system PATH through cmd, the
-# downgrade refused, a repair, the Stand-ins feature added, and a removal
-# that leaves no file, key or PATH entry of ours and the service's
-# configuration as it was.
+# downgrade refused, a rebuilt package of the same version that is the same
+# product (no second entry; it repairs and removes what the first build
+# installed), the Stand-ins feature added, a removal that leaves no file, key
+# or PATH entry of ours and the service's configuration as it was, and a
+# removal while a script holds the object, which closes no program.
 # Usage: lifecycle.sh BUILD_DIR WINE CLSID LIBID IID (the automation object's)
 set -euo pipefail
 build=$1 wine=$2 clsid="{$3}" libid="{$4}" iid="{$5}"
@@ -46,9 +48,18 @@ system_path() {
 step "packages: $version and an older 0.9.0 holding a file this one lacks"
 "$installer/stage.sh" "$build" "$work/stage"
 "$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" "$version" "$work/new.msi"
+# The same version built again: another package code, the same product.
+"$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" "$version" "$work/rebuilt.msi"
 echo "only in the older package" >"$work/stage/docs/only-in-0.9.0.md"
 "$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" 0.9.0 "$work/old.msi"
-new=$(win "$work/new.msi") old=$(win "$work/old.msi")
+new=$(win "$work/new.msi") old=$(win "$work/old.msi") rebuilt=$(win "$work/rebuilt.msi")
+property() { msiinfo export "$1" Property | tr -d '\r' | awk -v name="$2" '$1 == name {print $2}'; }
+revision() { msiinfo suminfo "$1" | sed -n 's/^Revision number (UUID): //p'; }
+[ "$(revision "$work/new.msi")" != "$(revision "$work/rebuilt.msi")" ] || die "two builds share a package code"
+[ "$(property "$work/new.msi" ProductCode)" == "$(property "$work/rebuilt.msi" ProductCode)" ] ||
+  die "two builds of $version are two products"
+[ "$(property "$work/new.msi" ProductCode)" != "$(property "$work/old.msi" ProductCode)" ] ||
+  die "0.9.0 and $version are one product: the upgrade would not replace it"
 
 step "a fresh prefix, with a configuration the service stored"
 "$wine" wineboot -i >/dev/null 2>&1
@@ -109,11 +120,14 @@ grep -q "A newer version of Lumbrex is already installed" <<<"$(msiinfo export "
   die "the package does not say why it refuses"
 grep -q "Lumbrex $version" <<<"$(uninstall_entries)" || die "the refused downgrade touched $version"
 
-step "repair restores a deleted file"
+step "a rebuilt package of $version: no second entry, and it repairs a deleted file"
+msiexec /i "$rebuilt" || die "installing the rebuilt package failed ($?)"
+[ "$(uninstall_entries | wc -l)" -eq 1 ] || die "the rebuilt package made another entry: $(uninstall_entries)"
 rm "$program_files/bin/lumbrexctl.exe"
-# /fa's own form: Wine's msiexec has no /f (with a product code it says so,
-# with a package it finds no product).
-msiexec /i "$new" REINSTALL=ALL REINSTALLMODE=amus || die "the repair failed ($?)"
+# /fva's own form: Wine's msiexec has no /f (with a product code it says so,
+# with a package it finds no product). "v" takes the rebuilt package in place
+# of the one the first build left in the installer's cache.
+msiexec /i "$rebuilt" REINSTALL=ALL REINSTALLMODE=vamus || die "the repair failed ($?)"
 [ -f "$program_files/bin/lumbrexctl.exe" ] || die "the repair did not restore lumbrexctl.exe"
 
 step "the Stand-ins feature: a service that starts on demand"
@@ -126,8 +140,8 @@ grep -q "REG_DWORD\s*0x3$" <<<"$("$wine" reg query "$service_key" /v Start 2>/de
 out=$(cd "$work" && "$wine" cmd /c 'cd /d C:\ && lumbrexctl bundle state MsiPlanted' 2>&1 | tr -d '\r') || true
 grep -q "MsiPlanted: present" <<<"$out" || die "the installed service does not answer: $out"
 
-step "removal leaves nothing of ours and the service's configuration as it was"
-msiexec /x "$new" || die "the removal failed ($?)"
+step "removal with the rebuilt package leaves nothing of ours and the service's configuration as it was"
+msiexec /x "$rebuilt" || die "the removal failed ($?)"
 [ ! -e "$program_files" ] || die "left in Program Files: $(cd "$program_files" && find . | head)"
 for key in "${our_keys[@]}"; do key_exists "$key" && die "left: $key"; done
 [ -z "$(uninstall_entries)" ] || die "an Uninstall entry is left: $(uninstall_entries)"
@@ -142,6 +156,28 @@ for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe; do
 done
 [ ! -e "$program_files/include" ] || die "Tools alone installed the SDK"
 key_exists "HKLM\\Software\\Classes\\CLSID\\$clsid" || die "Tools alone left Lumbrex.Control unregistered"
-msiexec /x "$new" || die "removing Tools alone failed ($?)"
-[ ! -e "$program_files" ] || die "left in Program Files after Tools alone"
+
+step "removal while a script holds Lumbrex.Control: no program closed, no restart"
+# A file in use is Windows Installer's to replace or remove at the next
+# restart (exit 3010); the package forbids closing the holder or restarting.
+[ "$(property "$work/new.msi" MSIRESTARTMANAGERCONTROL)" == Disable ] &&
+  [ "$(property "$work/new.msi" REBOOT)" == ReallySuppress ] || die "the package may close programs or restart"
+cat >"$work/hold.vbs" <<VBS
+Set lx = CreateObject("Lumbrex.Control")
+WScript.Echo "HOLDING " & lx.Version
+Set fso = CreateObject("Scripting.FileSystemObject")
+Do While Not fso.FileExists("$(win "$work")\\release")
+Loop
+WScript.Echo "STILL " & lx.Version
+VBS
+"$wine" cscript //nologo "$(win "$work/hold.vbs")" >"$work/hold.log" 2>&1 &
+holder=$!
+for _ in $(seq 150); do grep -q HOLDING "$work/hold.log" && break; sleep 0.1; done
+grep -q HOLDING "$work/hold.log" || { touch "$work/release"; die "the holding script did not start: $(cat "$work/hold.log")"; }
+status=0; msiexec /x "$new" || status=$?
+touch "$work/release"; wait "$holder" || true
+[ "$status" -eq 0 ] || [ "$status" -eq 3010 ] || die "removing Tools alone with the object held failed ($status)"
+grep -q "^STILL $version" "$work/hold.log" || die "the holding script did not run on: $(cat "$work/hold.log")"
+key_exists "HKLM\\Software\\Classes\\CLSID\\$clsid" && die "the held object is still registered"
+[ -z "$(uninstall_entries)" ] || die "an Uninstall entry is left: $(uninstall_entries)"
 echo "PASS"
