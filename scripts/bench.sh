@@ -86,7 +86,7 @@ sections=$(x86_64-w64-mingw32-objdump -h "$out/stripped/lumbrex.dll" | awk '/^ *
   echo "| Run | $(date -u '+%Y-%m-%d %H:%M UTC')${smoke:+ (smoke run: a few iterations only)} |"
   echo "| Machine | $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores seen |"
   echo "| Load average (1, 5, 15 min) before / after | $load_before / $load_after |"
-  echo "| Wine | $(wine --version) |"
+  echo "| Wine | $(wine64_run --version) |"
   echo "| Windows build | $(x86_64-w64-mingw32-g++ --version | head -n1), CMake preset mingw (RelWithDebInfo: -O2 -g) |"
   echo "| Native build | $compiler, -O2 |"
   echo

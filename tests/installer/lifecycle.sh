@@ -8,14 +8,15 @@
 # installed), the Stand-ins feature added, a removal that leaves no file, key
 # or PATH entry of ours and the service's configuration as it was, and a
 # removal while a script holds the object, which closes no program.
-# Usage: lifecycle.sh BUILD_DIR WINE CLSID LIBID IID (the automation object's)
+# Usage: lifecycle.sh BUILD_DIR WINE_RUN CLSID LIBID IID (the automation object's; WINE_RUN the
+# build's launcher, which names the 64-bit loader and Wine's 64-bit programs)
 set -euo pipefail
 build=$1 wine=$2 clsid="{$3}" libid="{$4}" iid="{$5}"
 here=$(cd "$(dirname "$0")" && pwd)
 installer=$here/../../installer
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 work=$(mktemp -d /tmp/lumbrex-msi-test.XXXXXX)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix LUMBREX_WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 service_pid=
 finish() {
   [ -z "$service_pid" ] || kill -KILL "$service_pid" 2>/dev/null || true
