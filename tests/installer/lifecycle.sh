@@ -2,14 +2,18 @@
 # The Windows Installer package's life on a machine, in a fresh Wine prefix
 # of its own: a silent install of an older package, the upgrade to this one,
 # Lumbrex.Control created from VBScript with no regsvr32 and a round trip to
-# the stand-in service, lumbrexctl from the system PATH through cmd, the
+# the stand-in service, under the 64-bit and the 32-bit cscript; a 64-bit and
+# a 32-bit program, started in a folder holding neither DLL, each loading its
+# own lumbrex.dll by bare name; lumbrexctl from the system PATH through cmd, the
 # downgrade refused, a rebuilt package of the same version that is the same
 # product (no second entry; it repairs and removes what the first build
 # installed), the Stand-ins feature added, a removal that leaves no file, key
 # or PATH entry of ours and the service's configuration as it was, and a
 # removal while a script holds the object, which closes no program.
+# Where this machine runs no 32-bit program, the 32-bit runs say so in one line.
 # Usage: lifecycle.sh BUILD_DIR WINE_RUN CLSID LIBID IID (the automation object's; WINE_RUN the
-# build's launcher, which names the 64-bit loader and Wine's 64-bit programs)
+# build's launcher, which names the 64-bit loader and Wine's 64-bit programs; BUILD_DIR/x86 the
+# 32-bit tree, whose launcher runs the 32-bit ones)
 set -euo pipefail
 build=$1 wine=$2 clsid="{$3}" libid="{$4}" iid="{$5}"
 here=$(cd "$(dirname "$0")" && pwd)
@@ -32,8 +36,12 @@ msiexec() { # exit status of msiexec, its log in $work/msi.log
   "$wine" msiexec "$@" /qn /l*v "$(win "$work")\\msi.log" >/dev/null 2>&1 || status=$?
   return $status
 }
-key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
+key_exists() { "$wine" reg query "$1" /reg:"${2:-64}" >/dev/null 2>&1; }
+wine32=$build/x86/wine-run.sh
+source "$here/../../scripts/wine-env.sh" >/dev/null  # for wine32_ready
+runs_32bit=1; skip_32bit=$(wine32_ready) || runs_32bit=
 program_files=$WINEPREFIX/drive_c/Program\ Files/Lumbrex
+system32=$WINEPREFIX/drive_c/windows/system32 syswow64=$WINEPREFIX/drive_c/windows/syswow64
 our_keys=("HKLM\\Software\\Classes\\CLSID\\$clsid" 'HKLM\Software\Classes\Lumbrex.Control'
           'HKLM\Software\Classes\Lumbrex.Control.1' "HKLM\\Software\\Classes\\TypeLib\\$libid"
           "HKLM\\Software\\Classes\\Interface\\$iid" 'HKLM\Software\Lumbrex')
@@ -78,14 +86,18 @@ msiexec /i "$new" || die "the upgrade failed ($?)"
 [ "$(uninstall_entries | wc -l)" -eq 1 ] || die "not one Uninstall entry after the upgrade: $(uninstall_entries)"
 grep -q "Lumbrex $version" <<<"$(uninstall_entries)" || die "the Uninstall entry is not $version's: $(uninstall_entries)"
 [ ! -e "$program_files/docs/only-in-0.9.0.md" ] || die "the upgrade left a file of 0.9.0"
-for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h include/lumbrex_codes.h \
-         lib/lumbrex.lib lib/liblumbrex.dll.a lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake \
-         examples/vba/Lumbrex.bas docs/install.md; do
+for f in bin/lumbrex-automation.dll bin/x86/lumbrex-automation.dll bin/lumbrexctl.exe include/lumbrex.h \
+         include/lumbrex_codes.h lib/lumbrex.lib lib/liblumbrex.dll.a lib/x86/lumbrex.lib lib/x86/liblumbrex.dll.a \
+         lib/lumbrex.def lib/cmake/Lumbrex/LumbrexConfig.cmake examples/vba/Lumbrex.bas docs/install.md; do
   [ -f "$program_files/$f" ] || die "the default install lacks $f"
 done
+# Each bitness's library where only that bitness looks, and nowhere on PATH.
+cmp -s "$system32/lumbrex.dll" "$work/stage/bin/lumbrex.dll" || die "System32 lacks the 64-bit lumbrex.dll"
+cmp -s "$syswow64/lumbrex.dll" "$work/stage/bin/x86/lumbrex.dll" || die "SysWOW64 lacks the 32-bit lumbrex.dll"
+[ -z "$(find "$program_files" -iname lumbrex.dll)" ] || die "a lumbrex.dll in Program Files, on PATH for both bitnesses"
 [ ! -e "$program_files/bin/lumbrex-service.exe" ] || die "the stand-in service came without its feature"
 
-step "Lumbrex.Control from VBScript, no regsvr32, against the stand-in service"
+step "Lumbrex.Control from VBScript under both cscripts, no regsvr32, against the stand-in service"
 "$wine" "$build/bin/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
 service_pid=$!
 for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
@@ -101,10 +113,26 @@ lx.DeleteBundle "MsiRoundTrip"
 If Err.Number <> 0 Then WScript.Echo "FAILED: " & Err.Description : WScript.Quit 1
 WScript.Echo "ROUNDTRIP OK " & lx.Version
 VBS
-out=$("$wine" cscript //nologo "$(win "$work/roundtrip.vbs")" 2>&1 | tr -d '\r')
-# The object names the library it loaded: the installed one.
-grep -qxF "ROUNDTRIP OK $version, lumbrex.dll $version (C:\Program Files\Lumbrex\bin\lumbrex.dll)" <<<"$out" ||
-  die "the script's round trip: $out"
+# The object names the library it loaded: the installed one, from the system
+# folder (a 32-bit process sees SysWOW64 under System32's name).
+for launcher in "$wine" ${runs_32bit:+"$wine32"}; do
+  out=$("$launcher" cscript //nologo "$(win "$work/roundtrip.vbs")" 2>&1 | tr -d '\r') || true
+  grep -qxF "ROUNDTRIP OK $version, lumbrex.dll $version (C:\windows\system32\lumbrex.dll)" <<<"$out" ||
+    die "the script's round trip under $launcher cscript: $out"
+done
+[ -n "$runs_32bit" ] || echo "$skip_32bit"
+
+step "a 64-bit and a 32-bit program, in a folder holding neither DLL, load their own lumbrex.dll by bare name"
+mkdir "$work/elsewhere"
+checks=("$wine" "$build/bin/lumbrex_load_check.exe" 64 x64)
+[ -z "$runs_32bit" ] || checks+=("$wine32" "$build/x86/bin/lumbrex_load_check.exe" 32 x86)
+for ((i = 0; i < ${#checks[@]}; i += 4)); do
+  cp "${checks[i + 1]}" "$work/elsewhere/load_check.exe"
+  out=$(cd "$work/elsewhere" && "${checks[i]}" ./load_check.exe 2>&1 | tr -d '\r') || die "${checks[i + 2]}-bit: $out"
+  grep -qxF "lumbrex.dll ${checks[i + 3]} in a ${checks[i + 2]}-bit process: C:\windows\system32\lumbrex.dll, last error 0" \
+    <<<"$out" || die "${checks[i + 2]}-bit: $out"
+done
+[ -n "$runs_32bit" ] || echo "$skip_32bit"
 kill -INT "$service_pid" 2>/dev/null || true; wait "$service_pid" 2>/dev/null || true; service_pid=
 
 step "lumbrexctl from the system PATH, through cmd in a folder without it"
@@ -144,7 +172,10 @@ grep -q "MsiPlanted: present" <<<"$out" || die "the installed service does not a
 step "removal with the rebuilt package leaves nothing of ours and the service's configuration as it was"
 msiexec /x "$rebuilt" || die "the removal failed ($?)"
 [ ! -e "$program_files" ] || die "left in Program Files: $(cd "$program_files" && find . | head)"
-for key in "${our_keys[@]}"; do key_exists "$key" && die "left: $key"; done
+[ ! -e "$system32/lumbrex.dll" ] && [ ! -e "$syswow64/lumbrex.dll" ] || die "a lumbrex.dll is left in a system folder"
+for key in "${our_keys[@]}"; do
+  for view in 64 32; do key_exists "$key" $view && die "left in the $view-bit view: $key"; done
+done
 [ -z "$(uninstall_entries)" ] || die "an Uninstall entry is left: $(uninstall_entries)"
 [ "$(system_path)" == "$before_path" ] || die "PATH is not as before: $(system_path)"
 key_exists "$service_key" && die "LumbrexService is left"
@@ -152,11 +183,14 @@ key_exists "$service_key" && die "LumbrexService is left"
 
 step "ADDLOCAL=Tools alone brings the runtime with it"
 msiexec /i "$new" ADDLOCAL=Tools || die "installing Tools alone failed ($?)"
-for f in bin/lumbrex.dll bin/lumbrex-automation.dll bin/lumbrexctl.exe; do
+for f in bin/lumbrex-automation.dll bin/x86/lumbrex-automation.dll bin/lumbrexctl.exe; do
   [ -f "$program_files/$f" ] || die "Tools alone lacks $f"
 done
+[ -f "$system32/lumbrex.dll" ] && [ -f "$syswow64/lumbrex.dll" ] || die "Tools alone lacks a lumbrex.dll"
 [ ! -e "$program_files/include" ] || die "Tools alone installed the SDK"
-key_exists "HKLM\\Software\\Classes\\CLSID\\$clsid" || die "Tools alone left Lumbrex.Control unregistered"
+for view in 64 32; do
+  key_exists "HKLM\\Software\\Classes\\CLSID\\$clsid" $view || die "Tools alone left the $view-bit Lumbrex.Control unregistered"
+done
 
 step "removal while a script holds Lumbrex.Control: no program closed, no restart"
 # A file in use is Windows Installer's to replace or remove at the next
@@ -173,7 +207,7 @@ WScript.Echo "STILL " & lx.Version
 VBS
 "$wine" cscript //nologo "$(win "$work/hold.vbs")" >"$work/hold.log" 2>&1 &
 holder=$!
-for _ in $(seq 150); do grep -q HOLDING "$work/hold.log" && break; sleep 0.1; done
+for _ in $(seq 150); do grep -qs HOLDING "$work/hold.log" && break; sleep 0.1; done
 grep -q HOLDING "$work/hold.log" || { touch "$work/release"; die "the holding script did not start: $(cat "$work/hold.log")"; }
 status=0; msiexec /x "$new" || status=$?
 touch "$work/release"; wait "$holder" || true
