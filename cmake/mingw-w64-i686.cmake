@@ -1,15 +1,7 @@
-# Cross-compiling toolchain for the 32-bit DLLs (build/x86): Debian's
-# mingw-w64 for i686, posix thread model as for 64 bits. The find rules are
-# the 64-bit file's.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling toolchain for 32-bit Windows programs (the build's x86 tree,
+# and SDK users building 32-bit programs): Debian's mingw-w64 for i686, posix
+# thread model as for 64 bits. Everything else, the find rules and the
+# unpacked SDK as a root included, is the 64-bit file's.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_DLLTOOL ${TOOLCHAIN_PREFIX}-dlltool)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX} ${CMAKE_PREFIX_PATH})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-x86_64.cmake)

@@ -1,8 +1,12 @@
 # Cross-compiling toolchain: Debian's mingw-w64, posix thread model (GCC 12's
 # win32 model has no std::mutex).
+# mingw-w64-i686.cmake names the 32-bit compilers and includes this file for
+# the rest.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+if(NOT TOOLCHAIN_PREFIX STREQUAL i686-w64-mingw32)
+  set(CMAKE_SYSTEM_PROCESSOR x86_64)
+  set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
+endif()
 set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)

@@ -50,9 +50,10 @@ done
 for lib_arch in "lib x86_64 name" "lib/x86 i386 undecorate"; do
   read -r lib arch name_type <<<"$lib_arch"
   kinds=$("$readobj" "$sdk/$lib/lumbrex.lib" | grep -E '^(File|Format|Arch|Name type|Type):' | sort | uniq -c | awk '{$1=$1; print}')
-  for line in "38 File: lumbrex.dll" "38 Format: COFF-import-file" "38 Name type: $name_type" "38 Type: code" "38 Arch: $arch"; do
-    grep -qx "$line" <<<"$kinds" || die "$lib/lumbrex.lib is not 38 $arch code imports of plain names from lumbrex.dll: $kinds"
+  for line in "38 File: lumbrex.dll" "38 Format: COFF-import-file" "38 Name type: $name_type" "38 Type: code"; do
+    grep -qx "$line" <<<"$kinds" || die "$lib/lumbrex.lib is not 38 code imports of plain names from lumbrex.dll: $kinds"
   done
+  ! grep 'Arch:' <<<"$kinds" | grep -qv "Arch: $arch$" || die "$lib/lumbrex.lib is not $arch only: $kinds"
 done
 
 # A project built for this Linux machine is refused when it configures, with the reason.
