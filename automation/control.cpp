@@ -39,7 +39,7 @@ PortTarget Target(Operation& op, const VARIANT& bundle, const VARIANT& side, con
 
 // The object holds nothing but its reference count and its type
 // information, so any thread may call it at any time ("Both"): its calls
-// into the library take turns (Operation), and the library serialises the
+// into the library take turns (call_turns.h), and the library serialises the
 // rest.
 class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexControl> {
  public:
@@ -63,17 +63,17 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   // Bundle and port editing.
   HRESULT STDMETHODCALLTYPE AddBundle(VARIANT bundle) override {
     Operation op(L"AddBundle");
-    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
+    const VARIANT b = op.Name(bundle, L"bundle");
     return op.Run([&] { return ::AddBundle(b); });
   }
   HRESULT STDMETHODCALLTYPE DeleteBundle(VARIANT bundle) override {
     Operation op(L"DeleteBundle");
-    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
+    const VARIANT b = op.Name(bundle, L"bundle");
     return op.Run([&] { return ::DeleteBundle(b); });
   }
   HRESULT STDMETHODCALLTYPE GetBundleState(VARIANT bundle, VARIANT_BOOL* running) override {
     Operation op(L"GetBundleState", running);
-    const VARIANT b = op.Name(bundle, L"bundle", NameKind::kAnyValue);
+    const VARIANT b = op.Name(bundle, L"bundle");
     return op.Ask([&] { return ::GetBundleState(b); }, running);
   }
   HRESULT STDMETHODCALLTYPE BundleAddPort(VARIANT bundle, VARIANT side, VARIANT port, VARIANT portType) override {
@@ -100,7 +100,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   }
   HRESULT STDMETHODCALLTYPE BundleUpdateSettings() override {
     Operation op(L"BundleUpdateSettings");
-    return op.Run([&] { return ::BundleUpdateSettings(); });
+    return op.Read([&] { return ::BundleUpdateSettings(); }, Failure::kCommand);
   }
 
   // Bundle and port queries.
@@ -124,7 +124,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     const VARIANT b = op.Name(bundle, L"bundle");
     const int s = op.Number(side, L"side", lumbrex::NumberArgument::kSide);
     UniqueVariant main;
-    const HRESULT hr = op.Run([&] { return ::BundleGetMainPortForSide(b, s, main.get()); }, Failure::kStoresCode);
+    const HRESULT hr = op.Read([&] { return ::BundleGetMainPortForSide(b, s, main.get()); });
     if (SUCCEEDED(hr)) *port = main.release();
     return hr;
   }
@@ -139,7 +139,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant kind;
     const HRESULT hr =
-        op.Run([&] { return ::BundleGetPortType(t.bundle, t.side, t.port, kind.get()); }, Failure::kStoresCode);
+        op.Read([&] { return ::BundleGetPortType(t.bundle, t.side, t.port, kind.get()); });
     // VT_INT is no type VBScript handles: hand the same number over as VT_I4.
     if (SUCCEEDED(hr)) *type = I4(kind->vt == VT_INT ? kind->intVal : 0);
     return hr;
@@ -152,7 +152,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     Operation op(name, value);
     op.MissingMeans(kOptionNotStored);
     unsigned int stored = 0;
-    const HRESULT hr = op.Run([&] { return get(&stored); }, Failure::kStoresCode);
+    const HRESULT hr = op.Read([&] { return get(&stored); });
     if (SUCCEEDED(hr)) NumberResult(stored, value);
     return hr;
   }
@@ -197,7 +197,8 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
                                                                VARIANT_BOOL* dynamic) override {
     Operation op(L"BundleRealPortAreParametersDynamic", dynamic);
     const PortTarget t = Target(op, bundle, side, port);
-    return op.Ask([&] { return ::BundleRealPortAreParametersDynamic(t.bundle, t.side, t.port); }, dynamic);
+    return op.Ask([&] { return ::BundleRealPortAreParametersDynamic(t.bundle, t.side, t.port); }, dynamic,
+                  Reach::kSendsNothing);
   }
   HRESULT STDMETHODCALLTYPE BundleGetRealPortParameters(VARIANT bundle, VARIANT side, VARIANT port,
                                                         VARIANT* parameters) override {
@@ -207,7 +208,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     // stays -1 when the stored letter is none of N, O, E, M, S, so that a
     // script cannot take an unknown letter for "no parity".
     int baudrate = 0, parity = -1, dataBits = 0, stopBits = 0, flow = 0;
-    const HRESULT hr = op.Run(
+    const HRESULT hr = op.Read(
         [&] {
           return ::BundleGetRealPortParameters(t.bundle, t.side, t.port, &baudrate, &parity, &dataBits, &stopBits,
                                                &flow);
@@ -247,7 +248,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant read;
     const HRESULT hr =
-        op.Run([&] { return ::BundlePortGetPermissions(t.bundle, t.side, t.port, read.get()); }, Failure::kStoresCode);
+        op.Read([&] { return ::BundlePortGetPermissions(t.bundle, t.side, t.port, read.get()); });
     if (SUCCEEDED(hr)) *mask = read.release();
     return hr;
   }
@@ -282,7 +283,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
     Operation op(L"SharedPortGetAppPermissions", applicationsAndPermissions);
     const PortTarget t = Target(op, bundle, side, port);
     UniqueVariant applications, permissions;
-    HRESULT hr = op.Run(
+    HRESULT hr = op.Read(
         [&] { return ::SharedPortGetAppPermissions(t.bundle, t.side, t.port, applications.get(), permissions.get()); });
     UniqueVariant apps, perms;
     if (SUCCEEDED(hr)) hr = ListResult(applications, apps.get());

@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,8 +37,14 @@ bool TextOf(const VARIANT& value, std::wstring_view* text);
 // an integer VARIANT argument, and what VBScript reads back (it has no VT_INT).
 using ::lumbrex::I4;
 
-// A plain int argument (side, baud rate, option value...): false for a value
-// that is not of a numeric type or no whole number within 32 bits.
-bool WholeNumber(const VARIANT& value, int* number);
+// A number argument, of any numeric type a script or caller passes: its
+// exact value when it is a whole number within 64 bits (VT_UI4 4294967295 is
+// 4294967295, not -1), so that the argument's rule judges the value itself.
+// False for no number (text, Empty, True...), a fraction, or more than 64 bits.
+bool WholeNumber(const VARIANT& value, int64_t* number);
+
+// What a refusal says was given: a number as written ('2.5'), else what kind
+// of value it is ("Empty (an unset variable)", "the text '9600'").
+std::wstring Given(const VARIANT& value);
 
 }  // namespace lumbrex_automation

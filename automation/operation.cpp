@@ -3,6 +3,7 @@
 #include <lumbrex.h>
 
 #include "api/raii.h"
+#include "callers/printable.h"
 #include "callers/system_message.h"
 #include "com_owner.h"
 #include "inputs.h"
@@ -26,17 +27,15 @@ HRESULT RaiseError(HRESULT code, const std::wstring& description) {
   if (SUCCEEDED(CreateErrorInfo(create.put()))) {
     create.get()->SetGUID(IID_NULL);
     create.get()->SetSource(const_cast<LPOLESTR>(kErrorSource));
-    create.get()->SetDescription(const_cast<LPOLESTR>(description.c_str()));
+    // A name quoted in it may hold line breaks or NULs (a NUL would end the
+    // description there).
+    const std::wstring shown = lumbrex::Printable(description);
+    create.get()->SetDescription(const_cast<LPOLESTR>(shown.c_str()));
     ComOwner<IErrorInfo> info;
     if (SUCCEEDED(create.get()->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.put()))))
       SetErrorInfo(0, info.get());
   }
   return code;
-}
-
-std::mutex& Operation::CallTurn() {
-  static std::mutex turn;
-  return turn;
 }
 
 Operation::Operation(const wchar_t* name, const void* result) : Operation(name) {
@@ -49,28 +48,12 @@ HRESULT Operation::Refuse(const std::wstring& why) {
 }
 
 VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind) {
-  VARIANT v = Unwrapped(value);
+  const VARIANT v = Unwrapped(value);
   if (refused()) return v;
   std::wstring_view text;
   if (!TextOf(v, &text)) {
-    // A string only: the library refuses anything else with its own code.
-    if (kind != NameKind::kAnyValue) return v;
-    // The library's own conversion (same call, flags and locale), made here
-    // once: converting a script object runs the script's code, which may
-    // fail or give other text the next time. What cannot be converted is
-    // refused, never handed on for the library to try again.
-    if ((v.vt & VT_BYREF) != 0 && v.byref == nullptr) {
-      Refuse(L"the " + std::wstring(what) + L" name is a null reference");
-      return v;
-    }
-    if (converted_->vt != VT_EMPTY || VariantChangeType(converted_.get(), &v, 0, VT_BSTR) != S_OK ||
-        converted_->vt != VT_BSTR) {
-      converted_.reset();
-      Refuse(L"the " + std::wstring(what) + L" name cannot be turned into text");
-      return v;
-    }
-    v = *converted_.get();
-    TextOf(v, &text);
+    Refuse(L"the " + std::wstring(what) + L" name is " + Given(v) + L", not text");
+    return v;
   }
   const std::wstring problem = kind == NameKind::kApplication ? AppNameProblem(text) : NameProblem(text);
   if (!problem.empty()) Refuse(L"the " + std::wstring(what) + L" name \"" + std::wstring(text) + L"\" " + problem);
@@ -80,16 +63,18 @@ VARIANT Operation::Name(const VARIANT& value, const wchar_t* what, NameKind kind
 VARIANT Operation::Value(const VARIANT& value) { return Unwrapped(value); }
 
 int Operation::Whole(const VARIANT& value, const wchar_t* what) {
-  int number = 0;
-  if (!refused() && !WholeNumber(value, &number)) Refuse(std::wstring(what) + L" must be a whole number");
-  return number;
+  int64_t number = 0;
+  if (!refused() && (!WholeNumber(value, &number) || number < INT32_MIN || number > INT32_MAX))
+    Refuse(std::wstring(what) + L" is a whole number from -2147483648 to 2147483647, not " + Given(value));
+  return refused() ? 0 : static_cast<int>(number);
 }
 
 int Operation::Number(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule) {
-  const int number = Whole(value, what);
-  if (!refused() && !lumbrex::Accepts(rule, number))
-    Refuse(std::wstring(what) + L" is " + lumbrex::AcceptedValues(rule) + L", not " + std::to_wstring(number));
-  return number;
+  int64_t number = 0;
+  // Every rule lies within 32 bits signed, so what it accepts fits an int.
+  if (!refused() && (!WholeNumber(value, &number) || !lumbrex::Accepts(rule, number)))
+    Refuse(lumbrex::NumberRefusal(rule, what, Given(value)));
+  return refused() ? 0 : static_cast<int>(number);
 }
 
 VARIANT Operation::IntegerVariant(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule) {

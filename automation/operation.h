@@ -5,13 +5,13 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <mutex>
 #include <string>
 #include <utility>
 
 #include "api/raii.h"
 #include "callers/call_outcome.h"
 #include "callers/number_rules.h"
+#include "call_turns.h"
 #include "results.h"
 
 namespace lumbrex_automation {
@@ -25,7 +25,7 @@ constexpr HRESULT kNoService = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0202
 // The port has dynamic parameters, or its parameter entry cannot be read or parsed.
 constexpr HRESULT kNoParameters = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x0203);
 // An input this object refuses before calling the library (an unsafe name,
-// a number that is not whole): the library's own code for a refused argument.
+// a name that is not text, a number outside its rule): the library's own code for a refused argument.
 constexpr HRESULT kRefusedInput = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
 
 // What the library's ERROR_FILE_NOT_FOUND (2) means for a method: the
@@ -49,14 +49,14 @@ enum class Failure {
 };
 
 // Raises an automation error: the thread's error object gets the
-// description and source, and the HRESULT is returned for the method to pass on.
+// description (its control characters written out, callers/printable.h) and
+// source, and the HRESULT is returned for the method to pass on.
 HRESULT RaiseError(HRESULT code, const std::wstring& description);
 
-// How the library takes a name.
+// What a name may hold beyond the command's own rules.
 enum class NameKind {
-  kString,       // a string only: anything else it refuses
-  kAnyValue,     // any VARIANT, turned into text (AddBundle, DeleteBundle, GetBundleState)
-  kApplication,  // a string only, sent with "!", "," and "@" escaped
+  kBundleOrPort,  // sent unescaped: no '!' or ','
+  kApplication,   // sent with "!", "," and "@" escaped
 };
 
 class Operation {
@@ -68,14 +68,16 @@ class Operation {
 
   // The inputs, unwrapped; after the first refused one the rest are not
   // looked at, and the export is not called.
-  // A name checked as the service will read it. One the library turns into
-  // text is turned into text here, once, and comes back as that text (held
-  // by this object until it ends), so the text checked is the text sent.
-  VARIANT Name(const VARIANT& value, const wchar_t* what, NameKind kind = NameKind::kString);
+  // A name checked as the service will read it: text, or a reference to
+  // text, only. The library would turn anything else into some text itself
+  // (Empty into "", True into "-1", an object into whatever its default
+  // property gives at that moment), which nobody checked.
+  VARIANT Name(const VARIANT& value, const wchar_t* what, NameKind kind = NameKind::kBundleOrPort);
   VARIANT Value(const VARIANT& value);                       // passed on as given
   int Whole(const VARIANT& value, const wchar_t* what);      // any whole number within 32 bits
-  // A whole number within the argument's rule; IntegerVariant gives it as
-  // the VT_I4 the library takes for an integer VARIANT argument.
+  // A whole number within the argument's rule, refused in the rule's words
+  // (lumbrexctl's too); IntegerVariant gives it as the VT_I4 the library
+  // takes for an integer VARIANT argument.
   int Number(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule);
   VARIANT IntegerVariant(const VARIANT& value, const wchar_t* what, lumbrex::NumberArgument rule);
   // What a stored 2 means for this method (kNoSuchTarget, ...); without it
@@ -85,40 +87,36 @@ class Operation {
 
   // Calls the export (unless an input was refused) and gives the method's
   // HRESULT: S_OK for a result of 1, else the error for the way it fails.
+  // `reach`: whether the export may send a command (call_turns.h).
   template <typename Call>
-  HRESULT Run(Call&& call, Failure failure = Failure::kCommand) {
+  HRESULT Run(Call&& call, Failure failure = Failure::kCommand, Reach reach = Reach::kMaySend) {
     if (refused()) return refusal_;
-    Observe(std::forward<Call>(call));
+    outcome_ = ObserveInTurn(reach, std::forward<Call>(call));
     return Finish(failure);
+  }
+  // A registry or driver read.
+  template <typename Call>
+  HRESULT Read(Call&& call, Failure failure = Failure::kStoresCode) {
+    return Run(std::forward<Call>(call), failure, Reach::kSendsNothing);
   }
   // For exports whose 0 is an answer (no, not running): True or False, or
   // the error when the call stored a code or lost the connection.
   template <typename Call>
-  HRESULT Ask(Call&& call, VARIANT_BOOL* answer) {
+  HRESULT Ask(Call&& call, VARIANT_BOOL* answer, Reach reach = Reach::kMaySend) {
     if (refused()) return refusal_;
-    Observe(std::forward<Call>(call));
+    outcome_ = ObserveInTurn(reach, std::forward<Call>(call));
     if (!outcome_.result && (outcome_.StoredCode() || outcome_.ConnectionLost())) return Finish(Failure::kCommand);
     *answer = outcome_.result ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
   }
-  // For exports that write a list into `list`: the list as the method's result.
+  // For reads that write a list into `list`: the list as the method's result.
   template <typename Call>
   HRESULT RunList(Call&& call, lumbrex::UniqueVariant& list, VARIANT* out) {
-    const HRESULT hr = Run(std::forward<Call>(call), Failure::kStoresCode);
+    const HRESULT hr = Read(std::forward<Call>(call));
     return FAILED(hr) ? hr : ListResult(list, out);
   }
 
  private:
-  // The library's last-error code is one value for the process: two calls
-  // at once would each read the other's code as their own. The calls of all
-  // objects in the process take turns, a command waiting for the service's
-  // reply included.
-  template <typename Call>
-  void Observe(Call&& call) {
-    std::lock_guard<std::mutex> turn(CallTurn());
-    outcome_ = lumbrex::Observe(std::forward<Call>(call));
-  }
-  static std::mutex& CallTurn();
   HRESULT Finish(Failure failure) const;
   HRESULT Refuse(const std::wstring& why);
   // The reason a stored code gives, in this system's words where it has them.
@@ -128,7 +126,6 @@ class Operation {
   HRESULT refusal_ = S_OK;
   const wchar_t* missing_ = nullptr;
   lumbrex::CallOutcome outcome_;
-  lumbrex::UniqueVariant converted_;  // a name turned into text, passed on by value
 };
 
 }  // namespace lumbrex_automation

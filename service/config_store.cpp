@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "api/raii.h"
+#include "common/name_rules.h"
 #include "common/names.h"
 
 namespace lumbrex::service {
@@ -17,7 +18,9 @@ constexpr REGSAM kView32 = KEY_WOW64_32KEY;
 
 Outcome Ok() { return Outcome{true, nullptr, ERROR_SUCCESS}; }
 Outcome Refused(const char* reason) { return Outcome{false, reason, ERROR_SUCCESS}; }
-Outcome Failed(const char* reason, LONG code) { return Outcome{false, reason, code}; }
+Outcome Failed(const char* reason, LONG code, const wchar_t* value = nullptr) {
+  return Outcome{false, reason, code, value};
+}
 
 std::wstring BundlePath(const Text& bundle) { return std::wstring(kConfigRootKeyPath) + L"\\" + bundle; }
 const wchar_t* SideKeyName(Side side) { return kSideKeyNames[static_cast<int>(side)]; }
@@ -58,13 +61,9 @@ LONG QueryString(HKEY key, const wchar_t* name, std::wstring& text) {
   return ERROR_SUCCESS;
 }
 
-// The registry's rule for key and value names: equal without regard to case,
-// unit by unit over all of Unicode (PÉ and pé, ПОРТ and порт are one name),
-// with no other folding ("STRASSE" and "straße" are two).
-bool SameName(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-         CSTR_EQUAL;
-}
+// The registry's rule for key and value names, shared with the tool that
+// plans against this service (common/name_rules.h).
+bool SameName(const std::wstring& a, const std::wstring& b) { return lumbrex::SameName(a, b); }
 
 bool ValueExists(HKEY key, const wchar_t* name) {
   return RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -96,6 +95,18 @@ Outcome OpenPort(const Request& r, REGSAM access, UniqueHkey& side) {
   Outcome outcome = OpenSide(r, access, side);
   if (!outcome.ok) return outcome;
   if (!ValueExists(side.get(), r.port.c_str())) return Refused("no such port on that side");
+  return Ok();
+}
+
+// The configuration root, writable, and an existing bundle's key below it,
+// readable: what deleting or renaming a bundle starts from.
+Outcome OpenBundle(const Text& name, UniqueHkey& root, UniqueHkey& bundle) {
+  LONG status = OpenKey(kConfigRootKeyPath, KEY_ALL_ACCESS | kView64, root);
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
+  status = RegOpenKeyExW(root.get(), name.c_str(), 0, KEY_READ | kView64, bundle.put());
+  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
+  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
   return Ok();
 }
 
@@ -148,33 +159,22 @@ Outcome ConfigStore::AddBundle(const Request& r) {
 }
 
 Outcome ConfigStore::DelBundle(const Request& r) {
-  UniqueHkey root;
-  LONG status = OpenKey(kConfigRootKeyPath, KEY_ALL_ACCESS | kView64, root);
-  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
-  if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
-  {
-    UniqueHkey bundle;
-    status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, bundle.put());
-    if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
-    if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
-  }
-  status = RegDeleteTreeW(root.get(), r.bundle.c_str());
+  UniqueHkey root, bundle;
+  const Outcome found = OpenBundle(r.bundle, root, bundle);
+  if (!found.ok) return found;
+  bundle.reset();
+  const LONG status = RegDeleteTreeW(root.get(), r.bundle.c_str());
   if (status != ERROR_SUCCESS) return Failed("bundle key cannot be deleted", status);
   return Ok();
 }
 
 Outcome ConfigStore::RenameBundle(const Request& r) {
-  UniqueHkey root;
-  LONG status = OpenKey(kConfigRootKeyPath, KEY_ALL_ACCESS | kView64, root);
-  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
-  if (status != ERROR_SUCCESS) return Failed("root key cannot be opened", status);
-  UniqueHkey from;
-  status = RegOpenKeyExW(root.get(), r.bundle.c_str(), 0, KEY_READ | kView64, from.put());
-  if (status == ERROR_FILE_NOT_FOUND) return Refused("no such bundle");
-  if (status != ERROR_SUCCESS) return Failed("bundle key cannot be opened", status);
+  UniqueHkey root, from;
+  const Outcome found = OpenBundle(r.bundle, root, from);
+  if (!found.ok) return found;
   UniqueHkey to;
   DWORD disposition = 0;
-  status = RegCreateKeyExW(root.get(), r.newBundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
+  LONG status = RegCreateKeyExW(root.get(), r.newBundle.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr,
                            to.put(), &disposition);
   if (status != ERROR_SUCCESS) return Failed("new bundle key cannot be created", status);
   if (disposition != REG_CREATED_NEW_KEY) return Refused("new bundle name exists already");
@@ -280,7 +280,7 @@ Outcome ConfigStore::UpdateSettings(const Request& r) {
   if (status != ERROR_SUCCESS) return Failed("root key (32-bit view) cannot be created", status);
   for (int i = 0; i < LUMBREX_OPTION_STRICT_BAUDRATE; ++i) {
     status = SetDword(root.get(), kOptionValueNames[i], r.options[i]);
-    if (status != ERROR_SUCCESS) return Failed("option cannot be written", status);
+    if (status != ERROR_SUCCESS) return Failed("option cannot be written", status, kOptionValueNames[i]);
   }
   UniqueHkey driver;
   status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDriverServiceKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
@@ -288,7 +288,8 @@ Outcome ConfigStore::UpdateSettings(const Request& r) {
   if (status != ERROR_SUCCESS) return Failed("driver service key cannot be created", status);
   status = SetDword(driver.get(), kOptionValueNames[LUMBREX_OPTION_STRICT_BAUDRATE],
                     r.options[LUMBREX_OPTION_STRICT_BAUDRATE]);
-  if (status != ERROR_SUCCESS) return Failed("StrictBaudrate cannot be written", status);
+  if (status != ERROR_SUCCESS)
+    return Failed("option cannot be written", status, kOptionValueNames[LUMBREX_OPTION_STRICT_BAUDRATE]);
   return Ok();
 }
 

@@ -15,6 +15,7 @@ struct Outcome {
   bool ok = false;
   const char* reason = nullptr;  // why not, for the log
   LONG code = ERROR_SUCCESS;     // the registry's code when it failed
+  const wchar_t* value = nullptr;  // the registry value it failed on, named in the log (common/names.h)
 };
 
 class ConfigStore {

@@ -228,6 +228,7 @@ bool PipeServer::HandleCommand(uint64_t client, const std::string& ansi) {
     } else {
       line += "ERROR (";
       line += outcome.reason ? outcome.reason : "refused";
+      if (outcome.value != nullptr) line += ": " + ToUtf8(outcome.value);
       if (outcome.code != ERROR_SUCCESS) line += ", registry error " + std::to_string(outcome.code);
       line += ")";
     }

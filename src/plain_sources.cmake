@@ -4,6 +4,7 @@
 # fuzzers, with the sanitizers). One list, so both builds compile the same code.
 set(LUMBREX_PLAIN_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/common/text.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/common/name_rules.cpp
   ${CMAKE_CURRENT_LIST_DIR}/api/port_name.cpp
   ${CMAKE_CURRENT_LIST_DIR}/params/port_entry.cpp
   ${CMAKE_CURRENT_LIST_DIR}/params/parameter_text.cpp

@@ -13,10 +13,12 @@ bool IsPortType(int64_t v) {
 }
 
 // As the library judges a share permission: 0, or at least one of the three
-// low bits set (8 means nothing to the driver; 9 carries the 1 bit). Read as
-// a 32-bit value, as the library reads it.
+// low bits set (8 means nothing to the driver; 9 carries the 1 bit). Only
+// values of 32 bits signed: the library reads a stored share permission back
+// as a signed 32-bit number (4294967295 reads -1), so a larger one would never
+// read back as given. Configuration documents have the same limit.
 bool IsSharePermission(int64_t v) {
-  if (v < INT32_MIN || v > UINT32_MAX) return false;
+  if (v < INT32_MIN || v > INT32_MAX) return false;
   const uint32_t bits = static_cast<uint32_t>(v);
   return bits == LUMBREX_SHARE_NONE || (bits & LUMBREX_SHARE_ANY_BIT) != 0;
 }
@@ -37,7 +39,7 @@ const Rule kRules[] = {
     /* stop bits */ {LUMBREX_STOP_BITS_ONE, LUMBREX_STOP_BITS_TWO, nullptr, L"0 to 2"},
     /* flow control */ {LUMBREX_FLOW_NONE, LUMBREX_FLOW_HARDWARE, nullptr, L"0 to 2 (none, XON/XOFF, hardware)"},
     /* port mask */ {0, LUMBREX_PORT_PERMISSION_BOTH, nullptr, L"0 to 3 (2 the high bit, 1 the low bit)"},
-    /* share permission */ {0, 0, IsSharePermission, L"0, or a number with at least one of the bits 1, 2, 4 set"},
+    /* share permission */ {0, 0, IsSharePermission, L"0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with at least one of the bits 1, 2, 4 set"},
 };
 
 static_assert(sizeof kRules / sizeof kRules[0] == static_cast<size_t>(NumberArgument::kSharePermission) + 1,
@@ -53,5 +55,9 @@ bool Accepts(NumberArgument argument, int64_t value) {
 }
 
 const wchar_t* AcceptedValues(NumberArgument argument) { return RuleOf(argument).words; }
+
+std::wstring NumberRefusal(NumberArgument argument, std::wstring_view what, std::wstring_view given) {
+  return std::wstring(what) + L" is " + AcceptedValues(argument) + L", not " + std::wstring(given);
+}
 
 }  // namespace lumbrex

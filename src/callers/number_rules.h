@@ -6,6 +6,8 @@
 // everything outside these rules, all with the same words.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace lumbrex {
 
@@ -26,5 +28,10 @@ bool Accepts(NumberArgument argument, int64_t value);
 
 // The accepted values in words, e.g. L"5 to 8", for a refusal's message.
 const wchar_t* AcceptedValues(NumberArgument argument);
+
+// The refusal of a value, in the same words for every caller: "WHAT is
+// <accepted values>, not GIVEN", GIVEN being what the caller got, as it
+// shows it (a quoted word, a number, "text").
+std::wstring NumberRefusal(NumberArgument argument, std::wstring_view what, std::wstring_view given);
 
 }  // namespace lumbrex

@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
-namespace lumbrex {
+#include "common/name_rules.h"
 
-std::wstring AppNameProblem(std::wstring_view name) {
-  for (const wchar_t c : name)
-    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return L"holds a control character";
+namespace lumbrex {
+namespace {
+
+std::wstring Problem(std::wstring_view name, bool application) {
+  if (const char* problem = NameTextProblem(name, application)) return std::wstring(problem, problem + strlen(problem));
   if (name.empty()) return std::wstring();
   // The code page the library converts commands with: the calling thread's,
   // which follows its locale and may differ from the system's. Without best
@@ -20,12 +22,9 @@ std::wstring AppNameProblem(std::wstring_view name) {
   return std::wstring();
 }
 
-std::wstring NameProblem(std::wstring_view name) {
-  for (const wchar_t c : name) {
-    if (c == L'!') return L"holds '!', which ends a command on the service's pipe";
-    if (c == L',') return L"holds ',', which separates the fields of a command";
-  }
-  return AppNameProblem(name);
-}
+}  // namespace
+
+std::wstring AppNameProblem(std::wstring_view name) { return Problem(name, true); }
+std::wstring NameProblem(std::wstring_view name) { return Problem(name, false); }
 
 }  // namespace lumbrex

@@ -6,6 +6,7 @@
 # copy there; its removal must take that copy back, and only that copy.
 # Usage: roundtrip.sh WINE_RUN BIN_DIR SCRIPT CLSID LIBID IID (the object's, from the IDL)
 set -euo pipefail
+source "$(dirname "$0")/../support/service_log.sh"
 wine_run=$1 bin=$2 script=$3 clsid="{$4}" libid="{$5}" iid="{$6}"
 service_pid= log=
 die() { echo "FAIL: $*"; exit 1; }
@@ -49,8 +50,7 @@ log=$(mktemp /tmp/lumbrex-roundtrip.XXXXXX)
 "$wine_run" "$bin/lumbrex-service.exe" --foreground >"$log" 2>&1 &
 service_pid=$!
 # The script connects once: wait until the service serves its pipe.
-for _ in $(seq 150); do grep -q serving "$log" && break; sleep 0.1; done
-grep -q serving "$log" || { cat "$log"; die "the service did not start"; }
+wait_for_serving "$log" || die "the service did not start"
 # The stand-in port-sharing driver reports these two applications holding
 # COM70 open; the script prints what SharedGetPortApplications gives for it.
 "$wine_run" "$bin/lumbrex-demo-driver.exe" COM70 terminal.exe logger.exe || die "the stand-in driver did not load"

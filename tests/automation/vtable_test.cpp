@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "api/raii.h"
+#include "callers/number_rules.h"
 #include "com_owner.h"
 #include "lumbrex_automation.h"
 #include "support/registry_fixture.h"
@@ -78,12 +79,11 @@ struct Failure {
   size_t sends = 0;
 };
 
-// A script object whose default property is a given text: what a name
-// becomes when a method turns it into text. The first `failures` reads fail,
-// as a script's property that raises an error does.
+// A script object whose default property is a given text: what the library
+// would turn it into, had the object not refused it as no text.
 class DefaultText final : public IDispatch {
  public:
-  explicit DefaultText(const wchar_t* text, int failures = 0) : text_(text), failures_(failures) {}
+  explicit DefaultText(const wchar_t* text) : text_(text) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
     if (iid != IID_IUnknown && iid != IID_IDispatch) return *out = nullptr, E_NOINTERFACE;
     *out = this;
@@ -99,7 +99,6 @@ class DefaultText final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                    UINT*) override {
     if (id != DISPID_VALUE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
-    if (failures_ > 0) return --failures_, DISP_E_EXCEPTION;
     VariantInit(result);
     result->vt = VT_BSTR;
     result->bstrVal = SysAllocString(text_);
@@ -108,8 +107,13 @@ class DefaultText final : public IDispatch {
 
  private:
   const wchar_t* text_;
-  int failures_;
 };
+
+VARIANT R8(double value) {
+  VARIANT v = testsupport::OfType(VT_R8);
+  v.dblVal = value;
+  return v;
+}
 
 VARIANT Dispatch(IDispatch* object) { return testsupport::OfType(VT_DISPATCH, reinterpret_cast<intptr_t>(object)); }
 
@@ -197,14 +201,10 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
   Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), port(Bstr(L"COM1")), cafe(Bstr(L"caf\u00e9"));
   Var dashed(Bstr(L"COM-1"));  // no port name for the library, nothing the object refuses
   const VARIANT b = bundle.copy(), s = side.copy(), p = port.copy(), e = cafe.copy(), d = dashed.copy();
-  const VARIANT eight = I4(8), one = I4(1), three = I4(3);
+  const VARIANT eight = I4(8), three = I4(3);
   Var app(Bstr(L"My, App.exe")), textSide(Bstr(L"1"));
   const VARIANT a = app.copy(), unset = testsupport::OfType(VT_EMPTY);
   LONG real = 1;  // VBA's "Dim t As Long" passed on
-  DefaultText injected(L"x!DEL_BUNDLE B");
-  // Refused on its first read, then "x!DEL_BUNDLE B": read once, or B goes.
-  DefaultText shiftyAdd(L"x!DEL_BUNDLE B", 1), shiftyState(L"x!DEL_BUNDLE B", 1), shiftyDelete(L"x!DEL_BUNDLE B", 1);
-  VARIANT shiftyVariable = Dispatch(&shiftyDelete);  // a script's variable, passed by reference
   Var out;
   VARIANT_BOOL open = VARIANT_FALSE;
   const auto badPort = [&] { return c->BundleSetMainPortForSide(b, s, d); };
@@ -212,6 +212,8 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
     return c->BundleSetRealPortParameters(b, s, p, I4(baud), I4(parity), I4(data), I4(stop), I4(flow));
   };
   const HRESULT brokenPipe = HRESULT_FROM_WIN32(ERROR_BROKEN_PIPE);
+  const std::wstring shareWords =
+      lumbrex::NumberRefusal(lumbrex::NumberArgument::kSharePermission, L"permission", L"'2147483648'");
   const Failure rows[] = {
       {"BundleGetPortType, no bundle", [&] { return c->BundleGetPortType(b, s, p, &out); }, HRESULT(0x80070002),
        L"no such bundle, side or port"},
@@ -222,8 +224,7 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
       {"port COM-1, code 2 held", badPort, HRESULT(0x8007000D), L"the library refused an argument"},
       // 13 stored over 13 is still the library's refusal of this call.
       {"port COM-1 again, code 13 held", badPort, HRESULT(0x8007000D), L"the library refused an argument"},
-      {"port state, code 13 held, port no string", [&] { return c->BundleGetPortState(b, s, one, &open); },
-       HRESULT(0x8007000D), L"the library refused an argument"},
+
       // A letter of the system's code page that the thread's lacks: the
       // library would send it as "?", naming another bundle.
       {"a name the thread's code page lacks",
@@ -235,21 +236,14 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
          return result;
        },
        HRESULT(0x8007000D), L"code page"},
-      // The library turns this name into text itself: the object checks that text.
-      {"an object whose default property holds '!'",
-       [&] { return c->AddBundle(Dispatch(&injected)); }, HRESULT(0x8007000D), L"'!'"},
-      {"AddBundle, an object whose first read fails", [&] { return c->AddBundle(Dispatch(&shiftyAdd)); },
-       HRESULT(0x8007000D), L"cannot be turned into text"},
-      {"GetBundleState, an object whose first read fails",
-       [&] { return c->GetBundleState(Dispatch(&shiftyState), &open); }, HRESULT(0x8007000D),
-       L"cannot be turned into text"},
-      {"DeleteBundle, a variable holding an object whose first read fails",
-       [&] { return c->DeleteBundle(testsupport::ByRef(VT_VARIANT, &shiftyVariable)); }, HRESULT(0x8007000D),
-       L"cannot be turned into text"},
+      // Raw line breaks and NULs of a refused name are written out, as lumbrexctl writes them.
+      {"a name with a line break and a NUL",
+       [&] { return c->AddBundle(testsupport::Arg(std::wstring(L"a\nb\0!c", 6))); }, HRESULT(0x8007000D),
+       L"name \"a\\nb\\x00!c\" holds '!'"},
       // Numbers the library would take and store as something else.
-      {"baud rate 0", [&] { return params(0, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to 2147483647, not 0"},
+      {"baud rate 0", [&] { return params(0, 0, 8, 0, 0); }, HRESULT(0x8007000D), L"baudrate is 1 to 2147483647, not '0'"},
       {"parity 5", [&] { return params(9600, 5, 8, 0, 0); }, HRESULT(0x8007000D), L"parity is 0 to 4"},
-      {"data bits 9", [&] { return params(9600, 0, 9, 0, 0); }, HRESULT(0x8007000D), L"dataBits is 5 to 8, not 9"},
+      {"data bits 9", [&] { return params(9600, 0, 9, 0, 0); }, HRESULT(0x8007000D), L"dataBits is 5 to 8, not '9'"},
       {"flow control 3", [&] { return params(9600, 0, 8, 0, 3); }, HRESULT(0x8007000D), L"flowControl is 0 to 2"},
       {"mask 4", [&] { return c->BundlePortSetPermissions(b, s, p, I4(4)); }, HRESULT(0x8007000D),
        L"mask is 0 to 3"},
@@ -259,9 +253,26 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
        [&] { return c->BundlePortGetPermissions(b, I4(-1), p, &out); }, HRESULT(0x8007000D), L"side is 0"},
       {"share permission 8", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, eight); },
        HRESULT(0x8007000D), L"permission is 0, or"},
-      {"side unset", [&] { return c->BundleDeletePort(b, unset, p); }, HRESULT(0x8007000D), L"whole number"},
+      // Above 2147483647 in any type, in lumbrexctl's words; the largest value goes.
+      {"share permission 2147483648 (VT_I8)",
+       [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, testsupport::I8(2147483648LL)); },
+       HRESULT(0x8007000D), shareWords.c_str()},
+      {"share permission 2147483649 (VT_R8)",
+       [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, R8(2147483649.0)); }, HRESULT(0x8007000D),
+       L"not '2147483649'"},
+      {"share permission 4294967295 (VT_UI4)",
+       [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, testsupport::OfType(VT_UI4, 0xFFFFFFFFLL)); },
+       HRESULT(0x8007000D), L"not '4294967295'"},
+      {"share permission 2147483647 (VT_R8)",
+       [&] { return c->SharedPortSetPermissionsForApp(b, s, p, b, R8(2147483647.0)); }, S_OK, L"", 1},
+      {"side unset", [&] { return c->BundleDeletePort(b, unset, p); }, HRESULT(0x8007000D),
+       L"side is 0 (input side) or 1 (output side), not Empty"},
       {"side as text", [&] { return c->BundleDeletePort(b, textSide.copy(), p); }, HRESULT(0x8007000D),
-       L"whole number"},
+       L"not the text '1'"},
+      {"side 2.5", [&] { return c->BundleDeletePort(b, R8(2.5), p); }, HRESULT(0x8007000D),
+       L"not '2.5'"},
+      {"option value beyond 32 bits", [&] { return c->OptionSetAutoOpenPort(R8(4294967296.0)); },
+       HRESULT(0x8007000D), L"value is a whole number from -2147483648 to 2147483647, not '4294967296'"},
       // The library escapes ',' in an application name: the command goes.
       {"application name with ','", [&] { return c->SharedPortSetPermissionsForApp(b, s, p, a, three); }, S_OK, L"",
        1},
@@ -292,6 +303,89 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
     else EXPECT_THAT(ErrorText(), testing::HasSubstr(row.says)) << row.call;
     EXPECT_EQ(service.CommandCount(), before + row.sends) << row.call;
   }
+}
+
+// A name that is not text, in every place of every method that takes one:
+// refused before anything is sent, whatever text the library would have made
+// of it (Empty "", True "-1", an object its default property's text).
+TEST_F(AutomationTable, NamesThatAreNotTextAreRefusedBeforeSending) {
+  testsupport::TestPipeServer service;
+  ASSERT_EQ(c->ConnectToLocalService(), S_OK);
+  DefaultText object(L"TableBundle");
+  LONG number = 5;
+  const struct {
+    const char* input;
+    VARIANT value;
+    const wchar_t* says;
+  } inputs[] = {
+      {"Empty", testsupport::OfType(VT_EMPTY), L"is Empty (an unset variable), not text"},
+      {"True", testsupport::OfType(VT_BOOL, VARIANT_TRUE), L"is True or False, not text"},
+      {"a number by reference", testsupport::ByRef(VT_I4, &number), L"is '5', not text"},
+      {"an object", Dispatch(&object), L"is an object, not text"},
+  };
+  Var name(Bstr(L"TableBundle")), port(Bstr(L"COM1"));
+  const VARIANT t = name.copy(), p = port.copy(), zero = I4(0), one = I4(1);
+  for (const auto& in : inputs) {
+    const VARIANT& n = in.value;
+    Var out;
+    VARIANT_BOOL answer = VARIANT_FALSE;
+    const Call rows[] = {
+        {"AddBundle", [&] { return c->AddBundle(n); }},
+        {"DeleteBundle", [&] { return c->DeleteBundle(n); }},
+        {"GetBundleState", [&] { return c->GetBundleState(n, &answer); }},
+        {"BundleAddPort bundle", [&] { return c->BundleAddPort(n, zero, p, one); }},
+        {"BundleAddPort port", [&] { return c->BundleAddPort(t, zero, n, one); }},
+        {"BundleDeletePort port", [&] { return c->BundleDeletePort(t, zero, n); }},
+        {"BundleGetPortState port", [&] { return c->BundleGetPortState(t, zero, n, &answer); }},
+        {"BundleSetMainPortForSide port", [&] { return c->BundleSetMainPortForSide(t, zero, n); }},
+        {"GetPortsNamesByBundleAndSide", [&] { return c->GetPortsNamesByBundleAndSide(n, zero, &out); }},
+        {"BundleGetMainPortForSide", [&] { return c->BundleGetMainPortForSide(n, zero, &out); }},
+        {"BundleSetRealPortParameters port",
+         [&] { return c->BundleSetRealPortParameters(t, zero, n, I4(9600), zero, I4(8), zero, zero); }},
+        {"BundleSetDynamicParametersForRealPort port",
+         [&] { return c->BundleSetDynamicParametersForRealPort(t, zero, n); }},
+        {"BundlePortSetPermissions port", [&] { return c->BundlePortSetPermissions(t, zero, n, one); }},
+        {"SharedPortSetPermissionsForApp application",
+         [&] { return c->SharedPortSetPermissionsForApp(t, zero, p, n, one); }},
+        {"SharedSetDefaultPermissions application", [&] { return c->SharedSetDefaultPermissions(t, zero, p, n); }},
+        {"SharedDelAllPermissions port", [&] { return c->SharedDelAllPermissions(t, zero, n); }},
+        {"SharedGetPortApplications", [&] { return c->SharedGetPortApplications(n, &out); }},
+    };
+    for (const auto& row : rows) {
+      SetErrorInfo(0, nullptr);
+      EXPECT_EQ(row.call(), HRESULT(0x8007000D)) << row.method << " given " << in.input;
+      EXPECT_THAT(ErrorText(), testing::HasSubstr(in.says)) << row.method << " given " << in.input;
+    }
+  }
+  EXPECT_EQ(service.CommandCount(), 0u);
+}
+
+// A command the service leaves unanswered holds up other commands (the
+// library sends one at a time), not the object's reads on other threads.
+TEST_F(AutomationTable, ReadsDoNotWaitForACommandTheServiceLeavesUnanswered) {
+  testsupport::RegistryFixture registry;  // no configuration: the read fails at once with 2
+  testsupport::TestPipeServer service;
+  const lumbrex::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  service.SetRule([&](const std::string&) { return testsupport::TestPipeServer::Reply{"ERROR!", false, 5000, release.get()}; });
+  ASSERT_EQ(c->ConnectToLocalService(), S_OK);
+  Var bundle(Bstr(L"TableBundle"));
+  const VARIANT b = bundle.copy();
+  std::atomic<HRESULT> added{E_PENDING};
+  std::thread command([&] {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    added = c->AddBundle(b);
+    CoUninitialize();
+  });
+  ASSERT_TRUE(service.WaitForCommands(1));
+  const DWORD start = GetTickCount();
+  Var names;
+  EXPECT_EQ(c->GetBundlesNames(&names), HRESULT(0x80070002));
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  EXPECT_EQ(added.load(), E_PENDING) << "the command ended before the read: nothing was shown";
+  SetEvent(release.get());
+  command.join();
+  // The service said no; the 2 the read stored meanwhile is not the command's.
+  EXPECT_EQ(added.load(), HRESULT(0x80040201));
 }
 
 // Threads failing at once in different ways, on one object: each call must

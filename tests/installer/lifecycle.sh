@@ -15,6 +15,7 @@
 # build's launcher, which names the 64-bit loader and Wine's 64-bit programs; BUILD_DIR/x86 the
 # 32-bit tree, whose launcher runs the 32-bit ones)
 set -euo pipefail
+source "$(dirname "$0")/../support/service_log.sh"
 build=$1 wine=$2 clsid="{$3}" libid="{$4}" iid="{$5}"
 here=$(cd "$(dirname "$0")" && pwd)
 installer=$here/../../installer
@@ -100,8 +101,7 @@ cmp -s "$syswow64/lumbrex.dll" "$work/stage/bin/x86/lumbrex.dll" || die "SysWOW6
 step "Lumbrex.Control from VBScript under both cscripts, no regsvr32, against the stand-in service"
 "$wine" "$build/bin/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
 service_pid=$!
-for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
-grep -q serving "$work/service.log" || { cat "$work/service.log"; die "the stand-in service did not start"; }
+wait_for_serving "$work/service.log" || die "the stand-in service did not start"
 cat >"$work/roundtrip.vbs" <<'VBS'
 On Error Resume Next
 Set lx = CreateObject("Lumbrex.Control")

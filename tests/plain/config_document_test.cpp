@@ -100,18 +100,4 @@ TEST(ConfigDocument, WrittenDocumentsReadBackAlike) {
   EXPECT_FALSE(second.model->options[1]);  // not named: not managed
 }
 
-TEST(ConfigDocument, NamesCompareAsTheRegistryComparesThem) {
-  const struct {
-    const char *a, *b;
-    bool same;
-  } cases[] = {
-      {"COM1", "com1", true},       {"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9", true},  // ÉTÉ, été
-      {"\xC5\x81", "\xC5\x82", true},                                                  // Ł, ł
-      {"\xD0\x9F\xD0\x9E", "\xD0\xBF\xD0\xBE", true},                                  // ПО, по
-      {"STRASSE", "stra\xC3\x9F" "e", false},                                          // straße
-      {"COM1", "COM10", false},     {"a\xFF", "a\xFE", false},  // malformed bytes stay apart
-  };
-  for (const auto& c : cases) EXPECT_EQ(SameName(c.a, c.b), c.same) << c.a << " " << c.b;
-}
-
 }  // namespace

@@ -6,6 +6,7 @@
 # this machine runs no 32-bit program, the 32-bit runs say so in one line.
 # Usage: consumer_test.sh BUILD_DIR WINE_RUN LLVM_NM LLVM_READOBJ
 set -euo pipefail
+source "$(dirname "$0")/../support/service_log.sh"
 build=$1 wine_run=$2 nm=$3 readobj=$4
 export LUMBREX_WINEPREFIX=${LUMBREX_WINEPREFIX:-$(sed -n 's/^LUMBREX_WINEPREFIX:PATH=//p' "$build/CMakeCache.txt")}
 root=${LUMBREX_ROOT_KEY:?set by tests/CMakeLists.txt from src/common/names.h}
@@ -84,8 +85,7 @@ grep -q lumbrex.dll <<<"$out" || die "a missing lumbrex.dll does not name itself
 "$wine_run" reg delete "$root" /f /reg:64 >/dev/null 2>&1 || true
 "$sdk/tools/wine-run.sh" "$sdk/tools/lumbrex-service.exe" --foreground >"$work/service.log" 2>&1 &
 service_pid=$!
-for _ in $(seq 150); do grep -q serving "$work/service.log" && break; sleep 0.1; done
-grep -q serving "$work/service.log" || { cat "$work/service.log"; die "the service did not start"; }
+wait_for_serving "$work/service.log" || die "the service did not start"
 
 run_example() { # [--fresh] exe, then lines its output must hold; the 64-bit and the 32-bit build
   local fresh= exe out line bits

@@ -2,7 +2,7 @@
 // configuration survives export, an empty registry and apply; what a second
 // apply sends (counted at a fake service: nothing); pruning; a refused call
 // half-way rolled back; a saved plan refused after someone else's change; bad
-// documents refused before anything is sent.
+// documents and names that cannot be sent exactly refused before anything is sent.
 #include <gtest/gtest.h>
 
 #include "support/service_process.h"
@@ -151,6 +151,44 @@ TEST(LumbrexctlConfig, ASavedPlanIsRefusedOnceTheConfigurationChanged) {
   const ProgramRun applied = Ctl({L"apply", L"--plan", saved});
   EXPECT_EQ(applied.exitCode, 0u) << applied.output;
   EXPECT_NE(Exported().find("\"Planned\""), std::string::npos);
+}
+
+// Names another program stored: a bundle with "!", Cyrillic bundles beside
+// one of question marks (what the Cyrillic one becomes in the ANSI code
+// page), and two applications with one ANSI form. The export keeps them and
+// plans to nothing; pruning them would send something else than they are, so
+// apply --prune sends nothing at all and names each step and why.
+TEST(LumbrexctlConfig, NamesThatCannotBeSentExactlyAreNeverSent) {
+  const std::wstring perms = PermissionsKey(L"COM2");
+  SmallConfig registry({KeyOnly(SideKey(L"\u041F\u0440\u0438\u0432\u0435\u0442", LUMBREX_SIDE_IN)),  // Привет
+                        KeyOnly(SideKey(L"??????", LUMBREX_SIDE_IN)), Dw(perms, L"\u0141ukasz.exe", 7),  // Łukasz.exe
+                        Dw(perms, L"Lukasz.exe", 5)});
+  ASSERT_TRUE(registry.ok());
+  const std::wstring file = TempPath(L"hostile.json");
+  ASSERT_EQ(Ctl({L"export", file}).exitCode, 0u);
+  ASSERT_NE(ReadWholeFile(file).find(u8"\"\u0141ukasz.exe\": 7"), std::string::npos) << ReadWholeFile(file);
+  const ProgramRun plan = Ctl({L"plan", file});
+  EXPECT_EQ(plan.exitCode, 0u) << plan.output;
+  EXPECT_NE(plan.output.find(u8"note: share permission port B1 in COM2 \u0141ukasz.exe left as stored"), std::string::npos)
+      << plan.output;
+  ASSERT_EQ(Write({KeyOnly(SideKey(L"x!DEL_BUNDLE Victim", LUMBREX_SIDE_IN)), KeyOnly(SideKey(L"Victim", LUMBREX_SIDE_IN)),
+                   KeyOnly(SideKey(L"\u0414\u0443\u0431\u043B\u044C", LUMBREX_SIDE_IN)),  // Дубль
+                   Dw(perms, L"\u017Baneta.exe", 1)}),                                      // Żaneta.exe
+            ERROR_SUCCESS);
+  TestPipeServer fake;
+  for (const wchar_t* verb : {L"plan", L"apply"}) {
+    SCOPED_TRACE(verb);
+    const ProgramRun run = Ctl({verb, file, L"--prune"});
+    EXPECT_EQ(run.exitCode, 1u) << run.output;
+    for (const char* says : {"cannot be made: remove bundle x!DEL_BUNDLE Victim (DeleteBundle): the bundle name "
+                             "'x!DEL_BUNDLE Victim' holds '!'",
+                             u8"cannot be made: remove bundle \u0414\u0443\u0431\u043B\u044C (DeleteBundle): the bundle name",
+                             u8"cannot be made: remove port B1 in COM2 share \u017Baneta.exe (back to 3, as for any "
+                             "application) (SharedSetDefaultPermissions): the application name",
+                             "ANSI code page"})
+      EXPECT_NE(run.output.find(says), std::string::npos) << says << "\n" << run.output;
+  }
+  EXPECT_EQ(fake.CommandCount(), 0u);
 }
 
 TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {

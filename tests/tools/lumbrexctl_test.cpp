@@ -75,6 +75,12 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"bundle", L"add", L"a,b"}, 2, "','"},
       // The library escapes '!' and ',' in an application name.
       {{L"share", L"set", L"T1", L"in", L"COM1", L"My, App!.exe", L"3"}, 0, ""},
+      // Share permissions in the automation object's words: within 32 bits signed, as documents hold them.
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483647"}, 0, ""},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"4294967295"}, 2,
+       "VALUE is 0, or a number from -2147483648 to 2147483647 (the limit of configuration documents too) with at "
+       "least one of the bits 1, 2, 4 set, not '4294967295'"},
+      {{L"share", L"set", L"T1", L"in", L"COM1", L"a.exe", L"2147483649"}, 2, "2147483647 (the limit"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"-9600", L"E", L"7", L"1"}, 2, "BAUD is 1 to"},
       {{L"port", L"perms", L"T1", L"in", L"COM1", L"4"}, 2, "MASK is 0 to 3"},
       {{L"bundle", L"list"}, 0, "T1\n"},
@@ -90,7 +96,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"--user", L"U", L"show"}, 2, "--user requires --remote"},
       // Names the ANSI code page cannot carry are left as they are, and said so: sent, they would name
       // Lukasz.exe and ?????.exe instead.
-      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: its name holds characters",
+      {{L"share", L"reset", L"T1", L"out", L"COM9"}, 1, "'\xC5\x81ukasz.exe' not reset: the application name '\xC5\x81ukasz.exe' holds characters",
        {Dw(perms, lukasz, 7), Dw(perms, L"plain.exe", 7), Dw(perms, cyrillic, 7)}},
       {{L"show", L"--json"}, 0, "\"plain.exe\": 3", {}, "\"Lukasz.exe\""},
       {{L"show", L"--json"}, 0, "\"\xC5\x81ukasz.exe\": 7", {}, "?.exe"},

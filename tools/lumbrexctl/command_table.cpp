@@ -29,9 +29,11 @@ LONG NumberIn(const std::string& word, const wchar_t* what, long long low, long 
 }
 
 LONG NumberFor(const std::string& word, const wchar_t* what, lumbrex::NumberArgument rule) {
-  const long long number = NumberWord(word, what);
-  if (!lumbrex::Accepts(rule, number))
-    throw BadWord{std::wstring(what) + L" is " + lumbrex::AcceptedValues(rule) + L", not " + Quoted(word)};
+  // A word that is no number, or none within 32 bits, gets the rule's words
+  // too: the automation object refuses the same values in the same words.
+  long long number = 0;
+  if (!ParseNumber(Wide(word), &number) || !lumbrex::Accepts(rule, number))
+    throw BadWord{lumbrex::NumberRefusal(rule, what, Quoted(word))};
   return static_cast<LONG>(number);
 }
 

@@ -73,25 +73,6 @@ std::wstring Wide(std::string_view utf8) {
   return text;
 }
 
-std::wstring Printable(std::wstring_view text) {
-  std::wstring out;
-  out.reserve(text.size());
-  for (const wchar_t c : text) {
-    if (c == L'\r') out += L"\\r";
-    else if (c == L'\n') out += L"\\n";
-    else if (c == L'\t') out += L"\\t";
-    else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-      static const wchar_t kHex[] = L"0123456789abcdef";
-      out += L"\\x";
-      out += kHex[(c >> 4) & 0xF];
-      out += kHex[c & 0xF];
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 void Complain(std::wstring_view message) { Err(L"lumbrexctl: " + Printable(message) + L"\n"); }
 
 std::wstring SystemMessage(DWORD code) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "callers/printable.h"
+
 namespace lumbrexctl {
 
 void Out(std::wstring_view text);
@@ -21,11 +23,8 @@ std::wstring Wide(std::string_view utf8);
 // The system's text for a Windows error code, without its line end.
 std::wstring SystemMessage(DWORD code);
 
-// `text` with its control characters written out ("\r", "\n", "\t", else
-// "\x1b"): a name read from the registry or the driver may hold any of
-// them, and raw they would move the cursor, recolour the terminal or fake a
-// line of output.
-std::wstring Printable(std::wstring_view text);
+// Printable: callers/printable.h, shared with the automation object.
+using ::lumbrex::Printable;
 
 // "lumbrexctl: MESSAGE" and a line end on stderr: every message of the tool
 // goes this way, so a name it quotes cannot forge a line or drive the

@@ -92,7 +92,7 @@ std::string ShowJson(const Configuration& config) {
   Json out;
   Json options = Json::object(), optionErrors = Json::object();
   for (int i = 0; i < kOptionCount; ++i) {
-    const std::string name = Wtf8(kOptions[i].name);
+    const std::string name = Wtf8(Options()[i].name);
     options[name] = config.optionRead[i] ? Json(config.optionValue[i] != 0) : Json(nullptr);
     if (!config.optionRead[i]) optionErrors[name] = Error(config.optionCode[i]);
   }

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "calls.h"
-#include "callers/safe_name.h"
+#include "common/name_rules.h"
+#include "road.h"
+#include "words.h"
 #include "console.h"
 #include "variants.h"
 #include "verbs.h"
@@ -32,9 +34,8 @@ std::wstring MissingPort(const TextArg& bundle, const PortAddress& where) {
   });
   if (listed.result != 1) return L"no such bundle " + where.bundle;
   for (const std::wstring& port : StringsOf(*ports.get()))
-    if (CompareStringOrdinal(port.c_str(), -1, where.port.c_str(), -1, TRUE) == CSTR_EQUAL) return L"";
-  return L"no port " + where.port + L" on the " + (where.side == LUMBREX_SIDE_IN ? L"in" : L"out") +
-         L" side of " + where.bundle;
+    if (lumbrex::SameName(port, where.port)) return L"";
+  return L"no port " + where.port + L" on the " + SideName(where.side) + L" side of " + where.bundle;
 }
 
 }  // namespace
@@ -57,30 +58,36 @@ int RunShareReset(const Connection& connection, const PortAddress& where) {
     return Failed(L"SharedPortGetAppPermissions", L"error " + Num(listed.code) + L": " + SystemMessage(listed.code) +
                                                       L" (the applications could not be listed; nothing was reset)");
   }
-  // Checked on this thread, whose code page the library converts with.
-  std::vector<std::wstring> named;
+  // Each reset is a step of the one road (road.h): checked on this thread,
+  // whose code page the library converts with, before anything is sent.
+  std::vector<CheckedStep> named;
   std::vector<Left> left;
   for (const std::wstring& app : StringsOf(*apps.get())) {
-    const std::wstring problem = lumbrex::AppNameProblem(app);
-    if (problem.empty()) named.push_back(app);
-    else left.push_back({app, L"its name " + problem});
+    config::Step step;
+    step.action = config::Action::kShareDefault;
+    step.bundle = Utf8(where.bundle);
+    step.side = where.side;
+    step.port = Utf8(where.port);
+    step.app = Utf8(app);
+    std::wstring why;
+    if (std::optional<CheckedStep> checked = CheckStep(step, &why)) named.push_back(std::move(*checked));
+    else left.push_back({app, why});
   }
   if (!named.empty())
     if (int rc = Connect(connection)) return rc;
   size_t reset = 0;
   for (size_t i = 0; i < named.size(); ++i) {
-    const TextArg application(named[i]);
-    const CallOutcome outcome = Call(L"SharedSetDefaultPermissions", [&] {
-      return SharedSetDefaultPermissions(bundle.get(), where.side, port.get(), application.get());
-    });
+    const CallOutcome outcome = Send(named[i]);
     if (outcome.result == 1) {
       ++reset;
       continue;
     }
-    left.push_back({named[i], L"SharedSetDefaultPermissions failed: " + CommandFailure(outcome)});
+    const std::wstring app = Wide(named[i].step().app);
+    left.push_back({app, L"SharedSetDefaultPermissions failed: " + CommandFailure(outcome)});
     if (!outcome.ConnectionLost()) continue;
     // Every later command would fail at once without reaching the service.
-    for (++i; i < named.size(); ++i) left.push_back({named[i], L"not sent: the connection to the service was lost"});
+    for (++i; i < named.size(); ++i)
+      left.push_back({Wide(named[i].step().app), L"not sent: the connection to the service was lost"});
   }
   for (const Left& app : left) Complain(L"share reset: '" + app.app + L"' not reset: " + app.why);
   if (left.empty()) return kDone;

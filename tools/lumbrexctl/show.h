@@ -1,11 +1,11 @@
-// `show`: the configuration read by config_model as the tree of text
+// `show`: the configuration read by snapshot.h as the tree of text
 // (text_output.cpp) or as one JSON object (json_output.cpp). Both say the same
 // about every part that could not be read.
 #pragma once
 #include <optional>
 #include <string>
 
-#include "config_model.h"
+#include "snapshot.h"
 
 namespace lumbrexctl {
 

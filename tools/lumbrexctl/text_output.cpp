@@ -94,7 +94,7 @@ std::wstring PortListText(const SideInfo& side) {
 std::wstring ShowText(const Configuration& config) {
   std::wstring out = L"Options\n";
   for (int i = 0; i < kOptionCount; ++i) {
-    out += L"  " + std::wstring(kOptions[i].name) + L": ";
+    out += L"  " + Options()[i].name + L": ";
     if (config.optionRead[i]) out += config.optionValue[i] != 0 ? L"on" : L"off";
     else out += L"not set (" + CodeText(config.optionCode[i]) + L")";
     out += L"\n";

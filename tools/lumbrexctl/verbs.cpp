@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "api/module_path.h"
-#include "api/variant_values.h"
+#include "params/parameter_text.h"
 #include "calls.h"
 #include "config_calls.h"
 #include "callers/loaded_library.h"
@@ -18,27 +18,24 @@
 namespace lumbrexctl {
 namespace {
 
-// Runs one changing export once connected.
-int Change(const Connection& connection, const wchar_t* exportName, const std::function<int()>& call) {
+// One change, as the step apply would make of it, by the one road to the
+// library (road.h). The service may refuse without a reason: the
+// configuration read after the refusal says why where it can (the bundle
+// exists already, no such bundle, the port is not on that side, it exists
+// with another type, its entry names no type), as apply says it. Not for
+// another machine's service: the configuration read would be this machine's.
+int Change(const Connection& connection, const config::Step& step) {
+  const std::wstring exportName = Wide(config::ExportOf(step));
+  std::wstring why;
+  const std::optional<CheckedStep> checked = CheckStep(step, &why);
+  if (!checked) return Failed(exportName.c_str(), why + L"; nothing was sent");
   if (int rc = Connect(connection)) return rc;
-  const CallOutcome outcome = Call(exportName, call);
-  return outcome.result == 1 ? kDone : CommandFailed(exportName, outcome);
-}
-
-// A change the service may refuse without a reason: the configuration read
-// after the refusal says why where it can (the bundle exists already, no such
-// bundle, the port is not on that side, it exists with another type, its
-// entry names no type), as apply says it. Not for another machine's service:
-// the configuration read would be this machine's.
-int Change(const Connection& connection, const wchar_t* exportName, const std::function<int()>& call,
-           const config::Step& step) {
-  if (int rc = Connect(connection)) return rc;
-  const CallOutcome outcome = Call(exportName, call);
+  const CallOutcome outcome = Send(*checked);
   if (outcome.result == 1) return kDone;
-  return connection.remote ? CommandFailed(exportName, outcome) : Failed(exportName, StepFailure(step, outcome));
+  return connection.remote ? CommandFailed(exportName.c_str(), outcome)
+                           : Failed(exportName.c_str(), StepFailure(step, outcome));
 }
 
-// The single verb as the step apply would make of it.
 config::Step StepOf(config::Action action, const std::wstring& bundle, int side = LUMBREX_SIDE_IN,
                     const std::wstring& port = L"") {
   config::Step step;
@@ -53,9 +50,9 @@ config::Step StepOf(config::Action action, const std::wstring& bundle, int side 
 // no carries no reason: "not present", exit 1. A refused argument or a lost
 // connection is no answer of the service at all.
 int State(const Connection& connection, const wchar_t* exportName, const std::wstring& name,
-          const std::function<int()>& call) {
+          const std::function<CallOutcome()>& ask) {
   if (int rc = Connect(connection)) return rc;
-  const CallOutcome outcome = Call(exportName, call);
+  const CallOutcome outcome = ask();
   if (outcome.result == 1) {
     Out(Printable(name) + L": present\n");
     return kDone;
@@ -117,15 +114,15 @@ int RunPortList(const PortAddress& where, bool json) {
     return Failed(L"GetPortsNamesByBundleAndSide",
                   L"error " + Num(side.portsCode) + L": " + SystemMessage(side.portsCode) +
                       (side.portsCode == ERROR_FILE_NOT_FOUND ? L" (no such bundle, or it lacks that side)" : L""));
-  const wchar_t* sideWord = SideName(where.side);
-  if (json) OutUtf8(PortListJson(where.bundle, sideWord, side));
+  const std::wstring sideWord = SideName(where.side);
+  if (json) OutUtf8(PortListJson(where.bundle, sideWord.c_str(), side));
   else Out(PortListText(side));
   return kDone;
 }
 
 int RunOptionGet(const OptionInfo& option, bool json) {
   unsigned int value = 0;
-  const CallOutcome outcome = Call(option.getterName, [&] { return option.get(&value); });
+  const CallOutcome outcome = Call(option.getterName.c_str(), [&] { return option.get(&value); });
   // Never stored (the service writes all five with its first UPDATE_SETTINGS):
   // said as show says it, still exit 1.
   if (outcome.result != 1 && outcome.StoredCode() && outcome.code == ERROR_FILE_NOT_FOUND) {
@@ -133,92 +130,82 @@ int RunOptionGet(const OptionInfo& option, bool json) {
     else Out(std::wstring(option.name) + L": not set (" + CodeText(outcome.code) + L")\n");
     return kRefused;
   }
-  if (outcome.result != 1) return ReadFailed(option.getterName, outcome);
+  if (outcome.result != 1) return ReadFailed(option.getterName.c_str(), outcome);
   if (json) OutUtf8(OptionJson(option, value != 0));
   else Out(std::wstring(option.name) + L": " + (value != 0 ? L"on" : L"off") + L"\n");
   return kDone;
 }
 
+// The names of a state verb, checked as a change's are: the command carries them too.
+int AskState(const Connection& connection, const std::wstring& bundle, const PortAddress* where) {
+  std::wstring why;
+  const std::optional<SentName> b = CheckName(bundle, NameKind::kBundle, &why);
+  const std::optional<SentName> p = b && where ? CheckName(where->port, NameKind::kPort, &why) : std::nullopt;
+  const wchar_t* exportName = where ? L"BundleGetPortState" : L"GetBundleState";
+  if (!b || (where && !p)) return Failed(exportName, why + L"; nothing was sent");
+  if (!where) return State(connection, exportName, bundle, [&] { return AskBundleState(*b); });
+  return State(connection, exportName, where->port, [&] { return AskPortState(*b, where->side, *p); });
+}
+
 int RunBundle(const Connection& connection, BundleVerb verb, const std::wstring& name) {
-  const TextArg bundle(name);
   switch (verb) {
-    case BundleVerb::kAdd:
-      return Change(connection, L"AddBundle", [&] { return AddBundle(bundle.get()); },
-                    StepOf(config::Action::kAddBundle, name));
-    case BundleVerb::kDelete:
-      return Change(connection, L"DeleteBundle", [&] { return DeleteBundle(bundle.get()); },
-                    StepOf(config::Action::kDeleteBundle, name));
-    case BundleVerb::kState:
-      return State(connection, L"GetBundleState", name, [&] { return GetBundleState(bundle.get()); });
+    case BundleVerb::kAdd: return Change(connection, StepOf(config::Action::kAddBundle, name));
+    case BundleVerb::kDelete: return Change(connection, StepOf(config::Action::kDeleteBundle, name));
+    case BundleVerb::kState: return AskState(connection, name, nullptr);
   }
   return kUsage;
 }
 
 int RunPort(const Connection& connection, PortVerb verb, const PortAddress& where) {
-  const TextArg bundle(where.bundle), port(where.port);
-  const int side = where.side;
+  const auto step = [&](config::Action action) { return StepOf(action, where.bundle, where.side, where.port); };
   switch (verb) {
-    case PortVerb::kDelete:
-      return Change(connection, L"BundleDeletePort", [&] { return BundleDeletePort(bundle.get(), side, port.get()); },
-                    StepOf(config::Action::kDeletePort, where.bundle, side, where.port));
-    case PortVerb::kState:
-      return State(connection, L"BundleGetPortState", where.port,
-                   [&] { return BundleGetPortState(bundle.get(), side, port.get()); });
-    case PortVerb::kMain:
-      return Change(connection, L"BundleSetMainPortForSide",
-                    [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); },
-                    StepOf(config::Action::kMain, where.bundle, side, where.port));
-    case PortVerb::kDynamic:
-      return Change(connection, L"BundleSetDynamicParametersForRealPort",
-                    [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); },
-                    StepOf(config::Action::kDynamic, where.bundle, side, where.port));
+    case PortVerb::kDelete: return Change(connection, step(config::Action::kDeletePort));
+    case PortVerb::kState: return AskState(connection, where.bundle, &where);
+    case PortVerb::kMain: return Change(connection, step(config::Action::kMain));
+    case PortVerb::kDynamic: return Change(connection, step(config::Action::kDynamic));
   }
   return kUsage;
 }
 
 int RunPortAdd(const Connection& connection, const PortAddress& where, LONG type) {
-  const TextArg bundle(where.bundle), port(where.port);
-  return Change(connection, L"BundleAddPort",
-                [&] { return BundleAddPort(bundle.get(), where.side, port.get(), lumbrex::I4(type)); },
-                StepOf(config::Action::kAddPort, where.bundle, where.side, where.port));
+  config::Step step = StepOf(config::Action::kAddPort, where.bundle, where.side, where.port);
+  const char* word = config::PortTypeWordOf(type);
+  step.type = word != nullptr ? word : "";
+  return Change(connection, step);
 }
 
 int RunPortParams(const Connection& connection, const PortAddress& where, const PortSettings& s) {
-  const TextArg bundle(where.bundle), port(where.port);
-  const auto call = [&] {
-    return BundleSetRealPortParameters(bundle.get(), where.side, port.get(), s.baud, s.parity, s.dataBits,
-                                       s.stopBits, s.flow);
-  };
-  return Change(connection, L"BundleSetRealPortParameters", call,
-                StepOf(config::Action::kFixParameters, where.bundle, where.side, where.port));
+  config::Step step = StepOf(config::Action::kFixParameters, where.bundle, where.side, where.port);
+  const auto letter = [](lumbrex::Char16 c) { return c == 0 ? std::string() : std::string(1, static_cast<char>(c)); };
+  step.parameters = config::Parameters{s.baud, letter(lumbrex::kParityLetters[s.parity]), s.dataBits, s.stopBits,
+                                       letter(lumbrex::kFlowLetters[s.flow])};
+  return Change(connection, step);
 }
 
 int RunPortPerms(const Connection& connection, const PortAddress& where, LONG mask) {
-  const TextArg bundle(where.bundle), port(where.port);
-  // The export clears its mask VARIANT: it gets a copy (a number, nothing to free).
-  return Change(connection, L"BundlePortSetPermissions",
-                [&] { return BundlePortSetPermissions(bundle.get(), where.side, port.get(), lumbrex::I4(mask)); },
-                StepOf(config::Action::kPermissions, where.bundle, where.side, where.port));
+  config::Step step = StepOf(config::Action::kPermissions, where.bundle, where.side, where.port);
+  step.value = mask;
+  return Change(connection, step);
 }
 
 int RunOptionSet(const Connection& connection, const OptionInfo& option, bool on) {
-  return Change(connection, option.setterName, [&] { return option.set(on ? 1 : 0); });
+  config::Step step;
+  step.option = option.option;
+  step.on = on;
+  return Change(connection, step);
 }
 
 int RunShareSet(const Connection& connection, const PortAddress& where, const std::wstring& app, LONG value) {
-  const TextArg bundle(where.bundle), port(where.port), application(app);
-  const auto call = [&] {
-    return SharedPortSetPermissionsForApp(bundle.get(), where.side, port.get(), application.get(), lumbrex::I4(value));
-  };
-  return Change(connection, L"SharedPortSetPermissionsForApp", call,
-                StepOf(config::Action::kShare, where.bundle, where.side, where.port));
+  config::Step step = StepOf(config::Action::kShare, where.bundle, where.side, where.port);
+  step.app = Utf8(app);
+  step.value = value;
+  return Change(connection, step);
 }
 
 int RunShareDefault(const Connection& connection, const PortAddress& where, const std::wstring& app) {
-  const TextArg bundle(where.bundle), port(where.port), application(app);
-  const auto call = [&] { return SharedSetDefaultPermissions(bundle.get(), where.side, port.get(), application.get()); };
-  return Change(connection, L"SharedSetDefaultPermissions", call,
-                StepOf(config::Action::kShareDefault, where.bundle, where.side, where.port));
+  config::Step step = StepOf(config::Action::kShareDefault, where.bundle, where.side, where.port);
+  step.app = Utf8(app);
+  return Change(connection, step);
 }
 
 int RunShareApps(const std::wstring& port) {

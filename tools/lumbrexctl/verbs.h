@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "config_model.h"
+#include "snapshot.h"
 
 namespace lumbrexctl {
 

@@ -29,18 +29,13 @@ int LetterCode(std::wstring_view word, const lumbrex::Char16 (&letters)[N], int 
 
 }  // namespace
 
-// The tool's side words, by side code.
-const wchar_t* const kSides[] = {L"in", L"out"};
-static_assert(LUMBREX_SIDE_IN == 0 && LUMBREX_SIDE_OUT == 1, "kSides is indexed by the side code");
-
 bool ParseSide(std::wstring_view word, int* side) {
-  const int at = IndexOf(word, kSides);
-  if (at < 0) return false;
-  *side = at;
-  return true;
+  for (int code = LUMBREX_SIDE_IN; code <= LUMBREX_SIDE_OUT; ++code)
+    if (EqualsIgnoringAsciiCase(word, Wide(config::kSideWords[code]))) return *side = code, true;
+  return false;
 }
 
-const wchar_t* SideName(int side) { return kSides[side == LUMBREX_SIDE_IN ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT]; }
+std::wstring SideName(int side) { return Wide(config::kSideWords[side == LUMBREX_SIDE_IN ? LUMBREX_SIDE_IN : LUMBREX_SIDE_OUT]); }
 
 bool ParsePortType(std::wstring_view word, LONG* type) {
   for (const config::PortTypeWord& name : config::kPortTypes) {
@@ -75,7 +70,7 @@ bool ParseOnOff(std::wstring_view word, bool* on) {
 }
 
 const OptionInfo* FindOption(std::wstring_view word) {
-  for (const OptionInfo& option : kOptions)
+  for (const OptionInfo& option : Options())
     if (EqualsIgnoringAsciiCase(word, option.name)) return &option;
   return nullptr;
 }

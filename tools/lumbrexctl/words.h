@@ -8,12 +8,12 @@
 #include <string_view>
 
 #include "callers/safe_name.h"
-#include "config_model.h"
+#include "snapshot.h"
 
 namespace lumbrexctl {
 
 bool ParseSide(std::wstring_view word, int* side);                // in 0, out 1
-const wchar_t* SideName(int side);                                 // "in" or "out"
+std::wstring SideName(int side);                                   // "in" or "out"
 bool ParsePortType(std::wstring_view word, LONG* type);            // real, virtual, shared, switcher
 bool ParseParity(std::wstring_view word, int* parity);             // N 0, O 1, E 2, M 3, S 4
 bool ParseFlow(std::wstring_view word, int* flow);                 // X 1, P 2

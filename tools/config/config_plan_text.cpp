@@ -8,11 +8,6 @@
 namespace lumbrexctl::config {
 namespace {
 
-// The setters of the options, in kOptionNames' order.
-const char* const kOptionSetters[kOptionCount] = {"OptionSetAutoOpenPort", "OptionSetIgnoreErrors",
-                                                  "OptionSetPortToPrint", "OptionSetOnlyMainPortCanSend",
-                                                  "OptionSetBaudrateEmulation"};
-
 std::string ParameterText(const Parameters& p) {
   std::string text = std::to_string(p.baud) + "," + p.parity + "," + std::to_string(p.dataBits) + "," +
                      std::to_string(p.stopBits);
@@ -23,7 +18,7 @@ std::string What(const Step& step) {
   const std::string port =
       "port " + step.bundle + " " + (step.side == LUMBREX_SIDE_IN ? "in " : "out ") + step.port;
   switch (step.action) {
-    case Action::kOption: return std::string("option ") + kOptionNames[step.option] + (step.on ? " on" : " off");
+    case Action::kOption: return std::string("option ") + kOptionWords[step.option].word + (step.on ? " on" : " off");
     case Action::kAddBundle:
     case Action::kDeleteBundle: return "bundle " + step.bundle;
     case Action::kAddPort: return port + " " + step.type;
@@ -42,7 +37,7 @@ std::string What(const Step& step) {
 
 const char* ExportOf(const Step& step) {
   switch (step.action) {
-    case Action::kOption: return kOptionSetters[step.option];
+    case Action::kOption: return kOptionWords[step.option].setter;
     case Action::kAddBundle: return "AddBundle";
     case Action::kDeleteBundle: return "DeleteBundle";
     case Action::kAddPort: return "BundleAddPort";

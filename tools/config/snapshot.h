@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -13,17 +14,16 @@
 
 namespace lumbrexctl {
 
-// The five global options: the tool's word for each, its getter and setter.
+// The five global options (config::kOptionWords) with their getter and
+// setter, in the order of LumbrexOption.
 struct OptionInfo {
-  const wchar_t* name;
+  int option;  // LumbrexOption
+  std::wstring name, setterName, getterName;
   int(LUMBREX_CALL* get)(unsigned int*);
   int(LUMBREX_CALL* set)(int);
-  const wchar_t* setterName;
-  const wchar_t* getterName;
 };
-// In the order of LumbrexOption.
 constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
-extern const OptionInfo kOptions[kOptionCount];
+const std::array<OptionInfo, kOptionCount>& Options();
 
 // The tool's word of a port type code (config::kPortTypes); "unknown" for another code.
 std::wstring TypeName(int type);

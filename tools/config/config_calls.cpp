@@ -1,9 +1,7 @@
 #include "config_calls.h"
 
-#include <cwchar>
 #include <set>
 
-#include "api/variant_values.h"
 #include "callers/number_rules.h"
 #include "console.h"
 #include "show.h"
@@ -30,6 +28,21 @@ bool ParametersOf(const std::wstring& text, config::Parameters* p) {
   return true;
 }
 
+// The applications and their permissions as SharedPortGetAppPermissions gave
+// them: two lists of one length, each value "%d" text.
+void ShareOf(const std::wstring& where, const std::vector<std::wstring>& apps, const std::vector<std::wstring>& values,
+             config::Share* share, std::vector<std::wstring>* problems) {
+  if (apps.size() != values.size())
+    return problems->push_back(where + L": its share permissions read as " + Num(apps.size()) + L" applications and " +
+                               Num(values.size()) + L" values");
+  for (size_t i = 0; i < apps.size(); ++i) {
+    long long value = 0;
+    if (!ParseNumber(values[i], &value))
+      problems->push_back(where + L": the share permission of " + apps[i] + L" reads as '" + values[i] + L"'");
+    else share->emplace_back(Utf8(apps[i]), value);
+  }
+}
+
 config::Port PortOf(const std::wstring& where, const PortInfo& info, std::vector<std::wstring>* problems) {
   config::Port port;
   port.name = Utf8(info.name);
@@ -42,9 +55,8 @@ config::Port PortOf(const std::wstring& where, const PortInfo& info, std::vector
   }
   if (info.permsRead) port.mask = info.perms;
   else problems->push_back(where + L": its permission mask does not read (" + CodeText(info.permsCode) + L")");
-  if (info.shareCode != 0) problems->push_back(where + L": its share permissions do not read");
-  for (size_t i = 0; i < info.shareApps.size() && i < info.shareValues.size(); ++i)
-    port.share.emplace_back(Utf8(info.shareApps[i]), std::wcstoll(info.shareValues[i].c_str(), nullptr, 10));
+  if (info.shareCode != 0) problems->push_back(where + L": its share permissions do not read (" + CodeText(info.shareCode) + L")");
+  else ShareOf(where, info.shareApps, info.shareValues, &port.share, problems);
   return port;
 }
 
@@ -62,7 +74,7 @@ CurrentModel ReadCurrentModel() {
     config::Bundle bundle;
     bundle.name = Utf8(info.name);
     for (int s = 0; s < 2; ++s) {
-      const std::wstring where = info.name + (s == 0 ? L" in" : L" out");
+      const std::wstring where = info.name + L" " + Wide(config::kSideWords[s]);
       if (info.sides[s].portsCode != 0 && info.sides[s].portsCode != ERROR_FILE_NOT_FOUND)
         current.problems.push_back(where + L": the ports do not read");
       bundle.sides[s].main = Utf8(info.sides[s].main);
@@ -74,7 +86,8 @@ CurrentModel ReadCurrentModel() {
   return current;
 }
 
-void ReadLeftoverShare(const config::Model& target, config::Model* current) {
+std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config::Model* current) {
+  std::vector<std::wstring> problems;
   // The names of the ports some bundle holds, folded once: a configuration of
   // a thousand ports would otherwise fold a million names.
   std::set<std::u32string> held;
@@ -90,72 +103,29 @@ void ReadLeftoverShare(const config::Model& target, config::Model* current) {
         const CallOutcome read = Call(L"SharedPortGetAppPermissions", [&] {
           return SharedPortGetAppPermissions(b.get(), s, p.get(), apps.get(), values.get());
         });
-        if (read.result != 1 || apps->vt == VT_EMPTY) continue;
+        const std::wstring where = L"the share permissions stored for " + Wide(port.name);
+        // A key it cannot read is success with no arrays and a stored code;
+        // no key at all (2) is a port nobody gave permissions.
+        const bool unread = read.result != 1 || (apps->vt == VT_EMPTY && read.StoredCode() && read.code != 0 &&
+                                                 read.code != ERROR_FILE_NOT_FOUND);
+        if (unread) {
+          problems.push_back(where + L" do not read (" + CodeText(read.code) + L")");
+          continue;
+        }
+        if (apps->vt == VT_EMPTY) continue;
         config::Share share;
-        const auto names = StringsOf(*apps.get()), numbers = StringsOf(*values.get());
-        for (size_t i = 0; i < names.size() && i < numbers.size(); ++i)
-          share.emplace_back(Utf8(names[i]), std::wcstoll(numbers[i].c_str(), nullptr, 10));
+        ShareOf(where, StringsOf(*apps.get()), StringsOf(*values.get()), &share, &problems);
         current->leftoverShare.emplace_back(port.name, std::move(share));
       }
+  return problems;
 }
 
 config::DocumentRules ToolRules() {
-  config::DocumentRules rules;
-  rules.name = [](std::string_view name) { return Utf8(NameProblem(Wide(name))); };
-  rules.app = [](std::string_view name) { return Utf8(lumbrex::AppNameProblem(Wide(name))); };
+  config::DocumentRules rules = config::NameRules();
   rules.number = [](config::Number number, int64_t value) -> std::string {
-    using lumbrex::NumberArgument;
-    static const NumberArgument kRules[] = {NumberArgument::kBaudrate, NumberArgument::kDataBits,
-                                            NumberArgument::kStopBits, NumberArgument::kPortMask,
-                                            NumberArgument::kSharePermission};
-    const NumberArgument rule = kRules[static_cast<int>(number)];
-    return lumbrex::Accepts(rule, value) ? std::string() : Utf8(lumbrex::AcceptedValues(rule));
+    return lumbrex::Accepts(number, value) ? std::string() : Utf8(lumbrex::AcceptedValues(number));
   };
   return rules;
-}
-
-CallOutcome Send(const config::Step& step) {
-  const wchar_t* name = nullptr;
-  const std::wstring exportName = Wide(config::ExportOf(step));
-  name = exportName.c_str();
-  const TextArg bundle(Wide(step.bundle)), port(Wide(step.port)), app(Wide(step.app));
-  const int side = step.side;
-  switch (step.action) {
-    case Action::kOption: return Call(name, [&] { return kOptions[step.option].set(step.on ? 1 : 0); });
-    case Action::kAddBundle: return Call(name, [&] { return AddBundle(bundle.get()); });
-    case Action::kDeleteBundle: return Call(name, [&] { return DeleteBundle(bundle.get()); });
-    case Action::kAddPort: {
-      LONG type = 0;
-      ParsePortType(Wide(step.type), &type);
-      return Call(name, [&] { return BundleAddPort(bundle.get(), side, port.get(), lumbrex::I4(type)); });
-    }
-    case Action::kDeletePort: return Call(name, [&] { return BundleDeletePort(bundle.get(), side, port.get()); });
-    case Action::kFixParameters: {
-      const config::Parameters& p = step.parameters;
-      int parity = 0, flow = 0;
-      ParseParity(Wide(p.parity), &parity);
-      if (!p.flow.empty()) ParseFlow(Wide(p.flow), &flow);
-      return Call(name, [&] {
-        return BundleSetRealPortParameters(bundle.get(), side, port.get(), static_cast<int>(p.baud), parity,
-                                           static_cast<int>(p.dataBits), static_cast<int>(p.stopBits), flow);
-      });
-    }
-    case Action::kDynamic:
-      return Call(name, [&] { return BundleSetDynamicParametersForRealPort(bundle.get(), side, port.get()); });
-    case Action::kPermissions:
-      return Call(name, [&] {
-        return BundlePortSetPermissions(bundle.get(), side, port.get(), lumbrex::I4(static_cast<LONG>(step.value)));
-      });
-    case Action::kMain: return Call(name, [&] { return BundleSetMainPortForSide(bundle.get(), side, port.get()); });
-    case Action::kShare:
-      return Call(name, [&] {
-        return SharedPortSetPermissionsForApp(bundle.get(), side, port.get(), app.get(),
-                                              lumbrex::I4(static_cast<LONG>(step.value)));
-      });
-    case Action::kShareDefault:
-      return Call(name, [&] { return SharedSetDefaultPermissions(bundle.get(), side, port.get(), app.get()); });
-  }
-  return CallOutcome{};
 }
 
 std::wstring ExplainRefusal(const config::Step& step, const config::Model& after) {
@@ -170,7 +140,7 @@ std::wstring ExplainRefusal(const config::Step& step, const config::Model& after
   if (bundle == nullptr) return L"no such bundle";
   if (step.action == Action::kDeleteBundle) return L"";
   const config::Port* port = named(bundle->sides[step.side].ports, step.port);
-  const std::wstring side = step.side == LUMBREX_SIDE_IN ? L"in" : L"out";
+  const std::wstring side = Wide(config::kSideWords[step.side]);
   if (step.action == Action::kAddPort)
     return port == nullptr ? L"" : L"the port exists already on that side, as a " + Wide(port->type) + L" port";
   if (port == nullptr) return L"the port is not on the " + side + L" side of that bundle";

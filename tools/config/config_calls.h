@@ -1,6 +1,6 @@
 // The configuration documents' edge to the library: the configuration read
-// through the query exports as a document's model, a document's rules as
-// lumbrexctl applies them elsewhere, and one planned step as its export call.
+// through the query exports as a document's model, a document's rules, and
+// why the service refused a step (the steps themselves go by road.h).
 #pragma once
 #include <windows.h>
 
@@ -9,6 +9,7 @@
 
 #include "calls.h"
 #include "config_plan.h"
+#include "road.h"
 
 namespace lumbrexctl {
 
@@ -24,15 +25,12 @@ CurrentModel ReadCurrentModel();
 
 // The share permissions stored for the target's shared ports that no bundle
 // holds now (the driver keeps them when a port goes): what such a port starts
-// with when it is added.
-void ReadLeftoverShare(const config::Model& target, config::Model* current);
+// with when it is added. What does not read exactly comes back as problems.
+std::vector<std::wstring> ReadLeftoverShare(const config::Model& target, config::Model* current);
 
 // The name and number rules of the other verbs (callers/safe_name.h,
 // callers/number_rules.h). Call on the thread that then calls the library.
 config::DocumentRules ToolRules();
-
-// The step's export call, made.
-CallOutcome Send(const config::Step& step);
 
 // Why the service may have refused the step, read from the configuration
 // after the refusal; "" when the configuration does not tell.

@@ -1,4 +1,4 @@
-#include "config_model.h"
+#include "snapshot.h"
 
 #include "common/text.h"
 #include "console.h"
@@ -7,18 +7,24 @@
 
 namespace lumbrexctl {
 
-const OptionInfo kOptions[kOptionCount] = {
-    {L"auto-open", OptionGetPortsAutoOpen, OptionSetAutoOpenPort, L"OptionSetAutoOpenPort",
-     L"OptionGetPortsAutoOpen"},
-    {L"ignore-errors", OptionGetIgnoreErrorsOnPortCreation, OptionSetIgnoreErrors, L"OptionSetIgnoreErrors",
-     L"OptionGetIgnoreErrorsOnPortCreation"},
-    {L"print", OptionGetPortToPrint, OptionSetPortToPrint, L"OptionSetPortToPrint",
-     L"OptionGetPortToPrint"},
-    {L"main-only", OptionGetIfSendToMainSet, OptionSetOnlyMainPortCanSend, L"OptionSetOnlyMainPortCanSend",
-     L"OptionGetIfSendToMainSet"},
-    {L"baudrate-emulation", OptionGetBaudrateEmulation, OptionSetBaudrateEmulation, L"OptionSetBaudrateEmulation",
-     L"OptionGetBaudrateEmulation"},
-};
+const std::array<OptionInfo, kOptionCount>& Options() {
+  using Get = int(LUMBREX_CALL*)(unsigned int*);
+  using Set = int(LUMBREX_CALL*)(int);
+  static const Get kGetters[kOptionCount] = {OptionGetPortsAutoOpen, OptionGetIgnoreErrorsOnPortCreation,
+                                             OptionGetPortToPrint, OptionGetIfSendToMainSet,
+                                             OptionGetBaudrateEmulation};
+  static const Set kSetters[kOptionCount] = {OptionSetAutoOpenPort, OptionSetIgnoreErrors, OptionSetPortToPrint,
+                                             OptionSetOnlyMainPortCanSend, OptionSetBaudrateEmulation};
+  static const std::array<OptionInfo, kOptionCount> options = [] {
+    std::array<OptionInfo, kOptionCount> all;
+    for (int i = 0; i < kOptionCount; ++i) {
+      const config::OptionWords& words = config::kOptionWords[i];
+      all[i] = OptionInfo{i, Wide(words.word), Wide(words.setter), Wide(words.getter), kGetters[i], kSetters[i]};
+    }
+    return all;
+  }();
+  return options;
+}
 
 std::wstring TypeName(int type) {
   const char* word = config::PortTypeWordOf(type);
@@ -147,7 +153,7 @@ Configuration ReadConfiguration() {
   Configuration config;
   for (int i = 0; i < kOptionCount; ++i) {
     unsigned int value = 0;
-    const CallOutcome read = Call(kOptions[i].getterName, [&] { return kOptions[i].get(&value); });
+    const CallOutcome read = Call(Options()[i].getterName.c_str(), [&] { return Options()[i].get(&value); });
     if (read.result == 1) {
       config.optionRead[i] = true;
       config.optionValue[i] = value;

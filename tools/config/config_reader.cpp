@@ -161,7 +161,7 @@ class Reader {
       const std::string where = "options." + item.key();
       int index = -1;
       for (int i = 0; i < kOptionCount; ++i)
-        if (item.key() == kOptionNames[i]) index = i;
+        if (item.key() == kOptionWords[i].word) index = i;
       if (index < 0) Fail(where, "unknown option");
       else if (!item.value().is_boolean()) Fail(where, "expects true or false");
       else model->options[index] = item.value().get<bool>();
@@ -172,7 +172,7 @@ class Reader {
     if (!Members(value, where, {"name", "in", "out"})) return false;
     if (!value.contains("name")) return Fail(At(where, "name"), "missing"), false;
     const bool named = Name(value["name"], At(where, "name"), &bundle->name);
-    const char* sides[2] = {"in", "out"};
+    const char* const* sides = kSideWords;
     for (int s = 0; s < 2; ++s)
       if (value.contains(sides[s])) SideOf(value[sides[s]], At(where, sides[s]), &bundle->sides[s]);
     return named;
@@ -228,7 +228,7 @@ class Reader {
       Fail(At(where, member), "missing");
       return good = false;
     };
-    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), Number::kBaud, &p.baud) && good;
+    if (need("baud")) good = NumberOf(value["baud"], At(where, "baud"), Number::kBaudrate, &p.baud) && good;
     if (need("dataBits")) good = NumberOf(value["dataBits"], At(where, "dataBits"), Number::kDataBits, &p.dataBits) && good;
     if (need("stopBits")) good = NumberOf(value["stopBits"], At(where, "stopBits"), Number::kStopBits, &p.stopBits) && good;
     if (need("parity") && Text(value["parity"], At(where, "parity"), &p.parity) &&

@@ -13,14 +13,26 @@
 #include <string_view>
 #include <vector>
 
+#include "callers/number_rules.h"
+#include "common/name_rules.h"
 #include "lumbrex_codes.h"
 
 namespace lumbrexctl::config {
 
 constexpr int kFormatVersion = 1;
 constexpr int kOptionCount = LUMBREX_OPTION_COUNT;
-// The options by the tool's words, in the order `show` lists them.
-extern const char* const kOptionNames[kOptionCount];
+// The five global options in the order of LumbrexOption, which `show` lists
+// them in: the tool's word for each (documents, command line, output), what
+// it does, and the exports that set and read it. The one table of them all.
+struct OptionWords {
+  const char* word;
+  const char* what;
+  const char* setter;
+  const char* getter;
+};
+extern const OptionWords kOptionWords[kOptionCount];
+// The sides by the tool's words, by side code (in, out).
+extern const char* const kSideWords[2];
 
 // The tool's word for each port type code of BundleAddPort and
 // BundleGetPortType: the one table of the documents, the command line and the
@@ -85,13 +97,12 @@ struct Model {
   std::vector<std::pair<std::string, Share>> leftoverShare;
 };
 
-// Names compare as the registry compares key and value names: without regard
-// to case, for the letters of the ANSI code pages (Latin, Greek, Cyrillic).
-std::u32string FoldedName(std::string_view utf8);
-bool SameName(std::string_view a, std::string_view b);
+// Names compare as the service compares them (common/name_rules.h).
+using ::lumbrex::FoldedName;
+using ::lumbrex::SameName;
 
 // The number rules of the library's callers (callers/number_rules.h).
-enum class Number { kBaud, kDataBits, kStopBits, kPortMask, kSharePermission };
+using Number = ::lumbrex::NumberArgument;
 
 struct DocumentRules {
   // Why a bundle or port name (`name`), or an application name (`app`),
@@ -100,6 +111,12 @@ struct DocumentRules {
   // The accepted values in words ("5 to 8") when `value` is refused, else "".
   std::function<std::string(Number, int64_t)> number;
 };
+
+// The name rules with what no code page can carry (common/name_rules.h): what
+// this thread's code page cannot carry is the road's to find, change by
+// change (road.h), since a document travels between machines and a name it
+// names but leaves alone is never sent. `number` is left to the caller.
+DocumentRules NameRules();
 
 // One thing wrong in a document: where ("bundles[1].in.ports[0].parameters.dataBits",
 // or "line 3, column 7" for text that is no JSON) and what.

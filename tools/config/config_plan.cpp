@@ -96,8 +96,6 @@ void ApplyStep(Model* model, const Step& step) {
 
 namespace {
 
-const char* const kSideWords[2] = {"in", "out"};
-
 // Builds the steps while carrying each out on a working copy, so that every
 // comparison sees what the earlier steps left (a port deleted for its type
 // takes the side's main port with it).
