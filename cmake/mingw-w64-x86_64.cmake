@@ -1,7 +1,8 @@
 # Cross-compiling toolchain: Debian's mingw-w64, posix thread model (GCC 12's
 # win32 model has no std::mutex).
+# mingw-w64-i686.cmake names the 32-bit compilers and includes this file for
+# the rest.
 set(CMAKE_SYSTEM_NAME Windows)
-# mingw-w64-i686.cmake sets TOOLCHAIN_PREFIX to i686-w64-mingw32 first.
 if(NOT DEFINED TOOLCHAIN_PREFIX)
   set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
 endif()

@@ -93,9 +93,10 @@ extern "C" {
 
 /* ---- Version and codes --------------------------------------------------- */
 
-/* The version of this header; lumbrex.dll built from the same sources carries
-   the same numbers in its version resource (FileVersion). The build refuses
-   to configure when they differ from the project's version. */
+/* The version of this header and of the library built with it: these three
+   lines are where the project's version is set. lumbrex.dll carries the same
+   numbers in its version resource (FileVersion), the Windows Installer
+   package in its ProductVersion. */
 #define LUMBREX_VERSION_MAJOR 1
 #define LUMBREX_VERSION_MINOR 0
 #define LUMBREX_VERSION_PATCH 0

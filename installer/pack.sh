@@ -37,7 +37,10 @@ while IFS= read -r -d '' binary; do sign "$binary"; done < <(find "$work/stage" 
                                       --var var.Stage --win64) >"$work/sdk-files.wxs"
 # wixl reads each Source relative to where it runs.
 cp "$wxs" "$work/lumbrex.wxs"
-(cd "$work" && wixl -a x64 -D Version="$version" -D Stage=stage -D Win64=yes -o lumbrex.msi lumbrex.wxs sdk-files.wxs)
+upgrade_code=$(grep -oE 'UpgradeCode="\{[0-9a-fA-F-]+\}"' "$wxs" | tr -d '{}"' | cut -d= -f2)
+product_code=$(cmake -D UPGRADE_CODE="$upgrade_code" -D VERSION="$version" -P "$(dirname "$0")/product_code.cmake")
+(cd "$work" && wixl -a x64 -D Version="$version" -D ProductCode="$product_code" -D Stage=stage -D Win64=yes \
+                    -I "$(cd "$(dirname "$wxs")" && pwd)" -o lumbrex.msi lumbrex.wxs sdk-files.wxs)
 
 # The PATH entry: "=-*" sets a system variable at install and removes what it
 # added at removal; ";[~]" keeps the value already there, behind bin\. Put in

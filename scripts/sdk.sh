@@ -1,9 +1,10 @@
 #!/bin/bash
 # Makes the SDK zip and the Windows Installer package in one step: configures
-# the build folder if needed, builds what the zip holds (the target
-# lumbrex-sdk: the library, its import libraries, the automation object,
-# lumbrexctl, the stand-in service, driver and driver loader) and the package
-# (the target lumbrex-msi, docs/install.md), then packs the zip with cpack.
+# the build folder and its 32-bit tree (BUILD_DIR/x86) if needed, builds what
+# the zip holds (the target lumbrex-sdk: the library, its import libraries,
+# the automation object, each of both bitnesses, lumbrexctl, the stand-in
+# service, driver and driver loader) and the package (the target lumbrex-msi,
+# docs/install.md), then packs the zip with cpack.
 # Usage: scripts/sdk.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,6 +24,10 @@ fi
 if [ "$(realpath -m "$made_from")" != "$repo" ]; then
   echo "sdk.sh: $build belongs to the source tree $made_from, not $repo; give a folder of this tree" >&2
   exit 1
+fi
+if [ ! -f "$build/x86/CMakeCache.txt" ]; then
+  (cd "$repo" && cmake --preset mingw-x86 -B "$build/x86" -DLUMBREX_X64_BIN="$build/bin" \
+                       -DLUMBREX_WINEPREFIX="$build/wineprefix" >/dev/null)
 fi
 cmake --build "$build" --target lumbrex-sdk lumbrex-msi
 (cd "$build" && cpack -G ZIP --config CPackConfig.cmake >/dev/null)

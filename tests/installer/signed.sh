@@ -25,11 +25,14 @@ while IFS= read -r -d '' binary; do
   verify "$binary" || { cat "$work/verify.log"; die "${binary#$work/extracted/} is not signed"; }
   count=$((count + 1))
 done < <(find "$work/extracted" \( -name '*.dll' -o -name '*.exe' \) -print0)
-[ "$count" -eq 4 ] || die "$count DLLs and EXEs in the package, not the 4 of bin\\"
+# Six in the package (bin\\, bin\\x86\\ and the two system folders); the two
+# lumbrex.dll of the system folders extract to one path, the later one kept.
+binaries=$(msiinfo export "$work/signed.msi" File | tr -d '\r' | awk -F'\t' '$3 ~ /\.(dll|exe)$/' | wc -l)
+[ "$binaries" -eq 6 ] && [ "$count" -eq 5 ] || die "$binaries DLLs and EXEs in the package, $count extracted: not 6 and 5"
 # The stage is not signed in place: an unsigned package stays unsigned.
 "$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" "$version" "$work/unsigned.msi"
 verify "$work/unsigned.msi" && die "an unsigned build carries a signature"
 # Half a configuration is refused, not silently unsigned.
 LUMBREX_SIGN_CERT=$work/cert.pem "$installer/pack.sh" "$build/installer/lumbrex.wxs" "$work/stage" "$version" \
   "$work/half.msi" 2>/dev/null && die "a certificate without a key was taken"
-echo "PASS: the package and its $count binaries verify"
+echo "PASS: the package and its binaries verify ($count of $binaries extracted)"
