@@ -1,121 +1,23 @@
-// Lumbrex.Control called through its interface's table, as C++ callers do,
-// from the DLL's own class factory (no registration needed).
+// Lumbrex.Control called through its interface's table: results, refusals
+// and what each refusal says.
 #include <windows.h>
 #include <initguid.h>
 #include <ole2.h>
 
-#include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "api/raii.h"
 #include "callers/number_rules.h"
-#include "com_owner.h"
-#include "lumbrex_automation.h"
 #include "support/registry_fixture.h"
 #include "support/test_pipe_server.h"
-#include "support/variants.h"
 
+#include "table_fixture.h"
+
+namespace table_test {
 namespace {
-
-using testsupport::Bstr;
-using testsupport::I4;
-using testsupport::Var;
-using lumbrex_automation::ComOwner;
-
-// Each test's object, created from the DLL beside this program and not
-// connected to a service.
-class AutomationTable : public ::testing::Test {
- protected:
-  AutomationTable() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    module_ = LoadLibraryW(L"lumbrex-automation.dll");
-    if (module_ == nullptr) return;
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    const auto get =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void (*)()>(GetProcAddress(module_, "DllGetClassObject")));
-    ComOwner<IClassFactory> factory;
-    if (get == nullptr || FAILED(get(CLSID_Control, IID_IClassFactory, reinterpret_cast<void**>(factory.put()))))
-      return;
-    factory.get()->CreateInstance(nullptr, IID_ILumbrexControl, reinterpret_cast<void**>(control_.put()));
-    c = control_.get();
-  }
-  ~AutomationTable() override {
-    control_.reset();
-    CoUninitialize();
-  }
-  void SetUp() override { ASSERT_NE(c, nullptr) << "lumbrex-automation.dll gave no object"; }
-
-  HMODULE module_ = nullptr;  // stays loaded: COM may still call into it at uninitialisation
-  ComOwner<ILumbrexControl> control_;
-  ILumbrexControl* c = nullptr;
-};
-
-// The description (or another part) of the thread's error object.
-std::wstring ErrorText(HRESULT (STDMETHODCALLTYPE IErrorInfo::*part)(BSTR*) = &IErrorInfo::GetDescription) {
-  ComOwner<IErrorInfo> info;
-  if (GetErrorInfo(0, info.put()) != S_OK) return L"";
-  lumbrex::UniqueBstr text;
-  (info.get()->*part)(text.put());
-  return text.get() ? text.get() : L"";
-}
-
-// Rows of the tables of calls on the object: a call, and a failing call with
-// its number, what its description says and the commands the service gets.
-struct Call {
-  const char* method;
-  std::function<HRESULT()> call;
-};
-struct Failure {
-  const char* call;
-  std::function<HRESULT()> run;
-  HRESULT number;
-  const wchar_t* says = L"";
-  size_t sends = 0;
-};
-
-// A script object whose default property is a given text: what the library
-// would turn it into, had the object not refused it as no text.
-class DefaultText final : public IDispatch {
- public:
-  explicit DefaultText(const wchar_t* text) : text_(text) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid != IID_IUnknown && iid != IID_IDispatch) return *out = nullptr, E_NOINTERFACE;
-    *out = this;
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return *count = 0, S_OK; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                                   UINT*) override {
-    if (id != DISPID_VALUE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
-    VariantInit(result);
-    result->vt = VT_BSTR;
-    result->bstrVal = SysAllocString(text_);
-    return S_OK;
-  }
-
- private:
-  const wchar_t* text_;
-};
-
-VARIANT R8(double value) {
-  VARIANT v = testsupport::OfType(VT_R8);
-  v.dblVal = value;
-  return v;
-}
-
-VARIANT Dispatch(IDispatch* object) { return testsupport::OfType(VT_DISPATCH, reinterpret_cast<intptr_t>(object)); }
 
 // A method with a result, given a null result pointer: refused, never written through.
 TEST_F(AutomationTable, NullResultPointersAreRefused) {
@@ -308,117 +210,5 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
   }
 }
 
-// A name that is not text, in every place of every method that takes one:
-// refused before anything is sent, whatever text the library would have made
-// of it (Empty "", True "-1", an object its default property's text).
-TEST_F(AutomationTable, NamesThatAreNotTextAreRefusedBeforeSending) {
-  testsupport::TestPipeServer service;
-  ASSERT_EQ(c->ConnectToLocalService(), S_OK);
-  DefaultText object(L"TableBundle");
-  LONG number = 5;
-  const struct {
-    const char* input;
-    VARIANT value;
-    const wchar_t* says;
-  } inputs[] = {
-      {"Empty", testsupport::OfType(VT_EMPTY), L"is Empty (an unset variable), not text"},
-      {"True", testsupport::OfType(VT_BOOL, VARIANT_TRUE), L"is True or False, not text"},
-      {"a number by reference", testsupport::ByRef(VT_I4, &number), L"is '5', not text"},
-      {"an object", Dispatch(&object), L"is an object, not text"},
-  };
-  Var name(Bstr(L"TableBundle")), port(Bstr(L"COM1"));
-  const VARIANT t = name.copy(), p = port.copy(), zero = I4(0), one = I4(1);
-  for (const auto& in : inputs) {
-    const VARIANT& n = in.value;
-    Var out;
-    VARIANT_BOOL answer = VARIANT_FALSE;
-    const Call rows[] = {
-        {"AddBundle", [&] { return c->AddBundle(n); }},
-        {"DeleteBundle", [&] { return c->DeleteBundle(n); }},
-        {"GetBundleState", [&] { return c->GetBundleState(n, &answer); }},
-        {"BundleAddPort bundle", [&] { return c->BundleAddPort(n, zero, p, one); }},
-        {"BundleAddPort port", [&] { return c->BundleAddPort(t, zero, n, one); }},
-        {"BundleDeletePort port", [&] { return c->BundleDeletePort(t, zero, n); }},
-        {"BundleGetPortState port", [&] { return c->BundleGetPortState(t, zero, n, &answer); }},
-        {"BundleSetMainPortForSide port", [&] { return c->BundleSetMainPortForSide(t, zero, n); }},
-        {"GetPortsNamesByBundleAndSide", [&] { return c->GetPortsNamesByBundleAndSide(n, zero, &out); }},
-        {"BundleGetMainPortForSide", [&] { return c->BundleGetMainPortForSide(n, zero, &out); }},
-        {"BundleSetRealPortParameters port",
-         [&] { return c->BundleSetRealPortParameters(t, zero, n, I4(9600), zero, I4(8), zero, zero); }},
-        {"BundleSetDynamicParametersForRealPort port",
-         [&] { return c->BundleSetDynamicParametersForRealPort(t, zero, n); }},
-        {"BundlePortSetPermissions port", [&] { return c->BundlePortSetPermissions(t, zero, n, one); }},
-        {"SharedPortSetPermissionsForApp application",
-         [&] { return c->SharedPortSetPermissionsForApp(t, zero, p, n, one); }},
-        {"SharedSetDefaultPermissions application", [&] { return c->SharedSetDefaultPermissions(t, zero, p, n); }},
-        {"SharedDelAllPermissions port", [&] { return c->SharedDelAllPermissions(t, zero, n); }},
-        {"SharedGetPortApplications", [&] { return c->SharedGetPortApplications(n, &out); }},
-    };
-    for (const auto& row : rows) {
-      SetErrorInfo(0, nullptr);
-      EXPECT_EQ(row.call(), HRESULT(0x8007000D)) << row.method << " given " << in.input;
-      EXPECT_THAT(ErrorText(), testing::HasSubstr(in.says)) << row.method << " given " << in.input;
-    }
-  }
-  EXPECT_EQ(service.CommandCount(), 0u);
-}
-
-// A command the service leaves unanswered holds up other commands (the
-// library sends one at a time), not the object's reads on other threads.
-TEST_F(AutomationTable, ReadsDoNotWaitForACommandTheServiceLeavesUnanswered) {
-  testsupport::RegistryFixture registry;  // no configuration: the read fails at once with 2
-  testsupport::TestPipeServer service;
-  const lumbrex::UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  service.SetRule([&](const std::string&) { return testsupport::TestPipeServer::Reply{"ERROR!", false, 5000, release.get()}; });
-  ASSERT_EQ(c->ConnectToLocalService(), S_OK);
-  Var bundle(Bstr(L"TableBundle"));
-  const VARIANT b = bundle.copy();
-  std::atomic<HRESULT> added{E_PENDING};
-  std::thread command([&] {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    added = c->AddBundle(b);
-    CoUninitialize();
-  });
-  ASSERT_TRUE(service.WaitForCommands(1));
-  const DWORD start = GetTickCount();
-  Var names;
-  EXPECT_EQ(c->GetBundlesNames(&names), HRESULT(0x80070002));
-  EXPECT_LT(GetTickCount() - start, 1000u);
-  EXPECT_EQ(added.load(), E_PENDING) << "the command ended before the read: nothing was shown";
-  SetEvent(release.get());
-  command.join();
-  // The service said no; the 2 the read stored meanwhile is not the command's.
-  EXPECT_EQ(added.load(), HRESULT(0x80040201));
-}
-
-// Threads failing at once in different ways, on one object: each call must
-// report its own failure, though the library keeps one code for the process.
-// The command's failure stores no code, so a code another thread stores
-// during it would read as the command's.
-TEST_F(AutomationTable, ThreadsAtOnceEachGetTheirOwnError) {
-  testsupport::RegistryFixture registry;  // no configuration: a bundle query stores 2
-  Var bundle(Bstr(L"TableNoSuchBundle")), side(I4(0)), dashed(Bstr(L"COM-1"));
-  const VARIANT b = bundle.copy(), s = side.copy(), d = dashed.copy();
-  const Failure rows[] = {
-      {"BundleGetPortType, no bundle (2)", [&] { Var out; return c->BundleGetPortType(b, s, d, &out); },
-       HRESULT(0x80070002)},
-      // The library refuses port COM-1 (13) and sends nothing.
-      {"BundleSetMainPortForSide, port COM-1 (13)", [&] { return c->BundleSetMainPortForSide(b, s, d); },
-       HRESULT(0x8007000D)},
-      {"AddBundle, no connection (nothing stored)", [&] { return c->AddBundle(b); }, HRESULT(0x80040201)},
-  };
-  constexpr int kCalls = 1000;
-  std::atomic<int> wrong[3] = {{0}, {0}, {0}};
-  std::vector<std::thread> threads;
-  for (int t = 0; t < 3; ++t)
-    threads.emplace_back([&, t] {
-      CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-      for (int i = 0; i < kCalls; ++i)
-        if (rows[t].run() != rows[t].number) ++wrong[t];
-      CoUninitialize();
-    });
-  for (std::thread& thread : threads) thread.join();
-  for (int r = 0; r < 3; ++r) EXPECT_EQ(wrong[r].load(), 0) << rows[r].call;
-}
-
 }  // namespace
+}  // namespace table_test
