@@ -115,8 +115,9 @@ TEST(ConfigPlan, PermissionsOutliveTheirPort) {
   EXPECT_EQ(Summary(back), std::to_string(back.steps.size()) + " to add, 0 to change, 0 to remove");
 }
 
-// A rollback cannot remove an option stored for the first time, nor make the
-// driver forget an application; both are said, with the value left.
+// A rollback undoes apply's changes only, not what someone else changed
+// meanwhile. It cannot remove an option stored for the first time, nor make
+// the driver forget an application; both are said, with the value left.
 TEST(ConfigPlan, WhatARollbackCannotPutBackIsSaid) {
   const Model before = Read(kCurrent);
   Model after = before;
@@ -132,7 +133,12 @@ TEST(ConfigPlan, WhatARollbackCannotPutBackIsSaid) {
       done.push_back(step);
     }
   }
-  for (const Step& step : MakePlan(after, before, true).steps) ApplyStep(&after, step);
+  // Meanwhile someone else adds a bundle and removes one apply left alone: theirs to keep.
+  const Model theirs = Read(R"({"version": 1, "bundles": [{"name": "Theirs"}, {"name": "New"}, {"name": "Demo"}]})");
+  for (const Step& step : MakePlan(after, theirs, true).steps)
+    if (step.bundle == "Theirs" || step.bundle == "Old") ApplyStep(&after, step);
+  for (const Step& step : Undoing(MakePlan(after, before, true).steps, done)) ApplyStep(&after, step);
+  EXPECT_EQ(Lines(MakePlan(after, before, true)), "add bundle Old (AddBundle)\nremove bundle Theirs (DeleteBundle)\n");
   std::string lines;
   for (const std::string& line : NotPutBack(before, done, after)) lines += line + "\n";
   EXPECT_EQ(lines,

@@ -63,6 +63,12 @@ std::vector<SentNumber> NumbersOf(const Step& step);
 std::string StepText(const Step& step);
 // "2 to add, 1 to change, 0 to remove".
 std::string Summary(const Plan& plan);
+// The steps of `back` (a plan from the configuration now to the one apply
+// read) that undo what the `done` steps changed, in order: those on an option,
+// a bundle or a port name's share permissions a done step changed. What else
+// differs was changed meanwhile by someone else (another apply, a script) and
+// is theirs: a rollback that removed it would undo their work, not apply's.
+std::vector<Step> Undoing(const std::vector<Step>& back, const std::vector<Step>& done);
 // What a rollback to `before` (with the stored share permissions it was
 // planned with) cannot put back once the `done` steps were made, read on the
 // configuration after it (`after`): options stored for the first time (the

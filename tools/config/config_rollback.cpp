@@ -24,7 +24,24 @@ const std::pair<std::string, int64_t>* Entry(const Share* share, std::string_vie
   return it == share->end() ? nullptr : &*it;
 }
 
+// Whether `step` of a rollback undoes something a `done` step changed: the
+// same option, a step on the same bundle, or the share permissions of the
+// same port name (the driver keeps them by port name, whatever the bundle).
+bool Undoes(const Step& step, const Step& done) {
+  if (step.action == Action::kOption || done.action == Action::kOption)
+    return step.action == done.action && step.option == done.option;
+  const auto share = [](const Step& s) { return s.action == Action::kShare || s.action == Action::kShareDefault; };
+  return SameName(step.bundle, done.bundle) || (share(step) && share(done) && SameName(step.port, done.port));
+}
+
 }  // namespace
+
+std::vector<Step> Undoing(const std::vector<Step>& back, const std::vector<Step>& done) {
+  std::vector<Step> undoing;
+  for (const Step& step : back)
+    if (std::any_of(done.begin(), done.end(), [&](const Step& d) { return Undoes(step, d); })) undoing.push_back(step);
+  return undoing;
+}
 
 std::vector<std::string> NotPutBack(const Model& before, const std::vector<Step>& done, const Model& after) {
   std::vector<std::string> lines;

@@ -239,7 +239,8 @@ int PrintPlan(const Planned& planned, bool json) {
 void RollBack(const config::Model& before, const std::vector<Step>& done) {
   std::optional<config::Model> now = CurrentFor(before);
   if (!now) return (void)Say(Failure{L"rollback", L"not made, the configuration does not read back"});
-  const Plan back = config::MakePlan(*now, before, true);
+  Plan back = config::MakePlan(*now, before, true);
+  back.steps = config::Undoing(back.steps, done);
   const Checked checked = CheckAll(back.steps);
   if (!checked.cannot.empty()) {
     SayCannot(checked, L"rollback: ");
@@ -256,8 +257,12 @@ void RollBack(const config::Model& before, const std::vector<Step>& done) {
   // A port removed and added again (for its type, or to clear a main port)
   // comes last in the registry's list: the same configuration in another order.
   const bool same = config::WriteDocument(*after) == config::WriteDocument(before);
-  if (!same && !config::MakePlan(*after, before, true).steps.empty())
+  const std::vector<Step> differs = config::MakePlan(*after, before, true).steps;
+  if (!same && !config::Undoing(differs, done).empty())
     Out(L"rollback: done, but the configuration differs from before apply ('lumbrexctl show')\n");
+  else if (!same && !differs.empty())
+    Out(L"rollback: done; what apply changed is put back, but someone else changed the configuration meanwhile, "
+        L"and that is left as they made it ('lumbrexctl show')\n");
   else if (!kept.empty())
     Out(L"rollback: done; the configuration is as it was before apply but for what is not put back (above)\n");
   else if (!same)
