@@ -125,6 +125,9 @@ TEST(LumbrexctlConfig, BadDocumentsAreRefusedBeforeAnythingIsSent) {
        "parameters 9600,N,9,0 (BundleSetRealPortParameters): the number of data bits is 5 to 8, not 9"},
       {R"({"version": 1, "bundles": [{"name": "Demo"}, {"name": "DEMO"}]})", "names the same bundle as 'Demo'"},
       {R"({"version": 1, "bundles": [{"name": "x!DEL_BUNDLE B1"}]})", "holds '!'"},
+      // The library refuses it, after the option and the bundle went out.
+      {R"({"version": 1, "options": {"print": true}, "bundles": [{"name": "A", "in": {"ports": [{"name": "COM-1",
+          "type": "virtual"}]}}]})", "the port name 'COM-1' is not one BundleAddPort takes"},
       {R"({"version": 1, "bundles": [{"name": "\u0421\u0432\u044f\u0437\u043a\u0430"}]})", "ANSI code page"},
       {R"({"version": 7})", "version: 7 is not a format version this lumbrexctl reads"},
       {R"({"version": 1, "bundle": []})", "bundle: unknown member"},

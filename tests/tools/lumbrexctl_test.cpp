@@ -55,7 +55,7 @@ TEST(Lumbrexctl, ExitCodesAndOutputAgainstTheService) {
       {{L"port", L"main", L"T1", L"out", L"COM1"}, 1, "the port is not on the out side of that bundle"},
       {{L"share", L"reset", L"T9", L"in", L"COM1"}, 1, "no such bundle T9; nothing was reset"},
       {{L"share", L"reset", L"T1", L"out", L"COM1"}, 1, "no port COM1 on the out side of T1; nothing was reset"},
-      {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "BundleAddPort failed: error 13"},
+      {{L"port", L"add", L"T1", L"in", L"COM-1", L"real"}, 1, "the port name 'COM-1' is not one BundleAddPort takes"},
       {{L"port", L"params", L"T1", L"in", L"COM1", L"9600", L"E", L"7", L"1"}, 0, ""},
       {{L"port", L"params", L"T9", L"in", L"COM1", L"9600", L"N", L"8", L"0"}, 1, "(no error code): no such bundle"},
       {{L"port", L"dynamic", L"T1", L"out", L"COM1"}, 1, "the port is not on the out side of that bundle"},
