@@ -220,6 +220,16 @@ TEST(LumbrexctlConfig, AnApplyWhoseReplyIsLostOrLateSaysWhatIsNotKnown) {
     for (const char* says : run.says) EXPECT_NE(got.output.find(says), std::string::npos) << got.output;
     EXPECT_EQ(fake.CommandCount() - before, 2u);
   }
+  // The rollback's reply lost: A added (the rule stores its key), B refused,
+  // and whether A is removed again is not known.
+  fake.SetRule([](const std::string& command) {
+    if (command.find(",A!") != std::string::npos) return Write({KeyOnly(SideKey(L"A", LUMBREX_SIDE_IN))}), Reply{"OK!"};
+    return command.find("DEL_BUNDLE A!") != std::string::npos ? TestPipeServer::Close() : Reply{"ERROR!"};
+  });
+  const ProgramRun got = RunProgram(L"lumbrexctl.exe", {L"apply", file}, 30000);
+  EXPECT_EQ(got.exitCode, 1u) << got.output;
+  EXPECT_NE(got.output.find("not known whether rolled back (the reply was lost): remove bundle A (DeleteBundle)\n"),
+            std::string::npos) << got.output;
 }
 
 }  // namespace

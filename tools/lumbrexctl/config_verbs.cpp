@@ -248,8 +248,14 @@ void RollBack(const config::Model& before, const std::vector<Step>& done) {
   }
   Out(L"rolling back: " + Wide(config::Summary(back)) + L"\n");
   bool lost = false;
-  if (Carry(checked.ready, true, &lost) != back.steps.size())
+  const size_t rolled = Carry(checked.ready, true, &lost);
+  if (rolled != back.steps.size()) {
+    // As for apply's own steps: a lost reply leaves its change unknown.
+    for (size_t i = rolled; i < back.steps.size(); ++i)
+      Out((i == rolled && lost ? L"not known whether rolled back (the reply was lost): " : L"not rolled back: ") +
+          Printable(Wide(config::StepText(back.steps[i]))) + L"\n");
     return (void)Say(Failure{L"rollback", L"stopped; the configuration is not as it was ('lumbrexctl show')"});
+  }
   std::optional<config::Model> after = Current();
   if (!after) return (void)Say(Failure{L"rollback", L"done, but the configuration does not read back ('lumbrexctl show')"});
   const std::vector<std::string> kept = config::NotPutBack(before, done, *after);
