@@ -14,6 +14,7 @@
 #include "operation.h"
 #include "results.h"
 #include "server.h"
+#include "share_reset.h"
 
 namespace lumbrex_automation {
 namespace {
@@ -294,7 +295,7 @@ class Control final : public DispatchObject<ILumbrexControl, &IID_ILumbrexContro
   HRESULT STDMETHODCALLTYPE SharedDelAllPermissions(VARIANT bundle, VARIANT side, VARIANT port) override {
     Operation op(L"SharedDelAllPermissions");
     const PortTarget t = Target(op, bundle, side, port);
-    return op.Run([&] { return ::SharedDelAllPermissions(t.bundle, t.side, t.port); });
+    return ResetShares(op, t.bundle, t.side, t.port);  // not the library's: it sends what it reads unchecked
   }
   HRESULT STDMETHODCALLTYPE SharedGetPortApplications(VARIANT port, VARIANT* applications) override {
     Operation op(L"SharedGetPortApplications", applications);

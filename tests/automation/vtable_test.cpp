@@ -183,6 +183,23 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
        1},
       {"port type in a by-reference Long",
        [&] { return c->BundleAddPort(b, s, p, testsupport::ByRef(VT_I4, &real)); }, S_OK, L"", 1},
+      // Names another program stored are checked before the first reset goes:
+      // the library would send Łukasz.exe as Lukasz.exe, another application.
+      {"share reset, a stored name the code page lacks",
+       [&] {
+         testsupport::Write({testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"plain.exe", 7),
+                             testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"\u0141ukasz.exe", 7)});
+         return c->SharedDelAllPermissions(b, s, p);
+       },
+       HRESULT(0x8007000D), L"the stored application name \"\u0141ukasz.exe\" holds characters the ANSI code page"},
+      {"share reset, names that can be sent",
+       [&] {
+         testsupport::Write({testsupport::Removed(testsupport::PermissionsKey(L"COM1"))});
+         testsupport::Write({testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"plain.exe", 7),
+                             testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"My, App.exe", 5)});
+         return c->SharedDelAllPermissions(b, s, p);
+       },
+       S_OK, L"", 2},
       // The service dies: the library stores nothing, the object says so.
       {"the service closes after reading the command",
        [&] {
