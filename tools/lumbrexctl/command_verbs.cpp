@@ -190,7 +190,7 @@ void CommandTable::DefineShareVerbs() {
   PortWords(byDefault);
   Word(byDefault, "APP", &line_.app, "the application, e.g. terminal.exe");
 
-  PortWords(Verb(share, "reset", "sets every stored application's share permission back to 3 (SharedDelAllPermissions)",
+  PortWords(Verb(share, "reset", "sets every stored application's share permission back to 3 (SharedSetDefaultPermissions each)",
                  [this] {
                    ThisMachineOnly(line_);  // it lists the applications stored in the registry
                    return RunShareReset(ConnectionOf(line_), AddressOf(line_));
