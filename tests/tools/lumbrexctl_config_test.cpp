@@ -122,6 +122,9 @@ TEST(LumbrexctlConfig, PlanExitsTwoWheneverTheMachineDiffersFromTheFile) {
       {{Removed(b2in), KeyOnly(b2in), Dw(perms, L"hand.exe", 5)}, {}, 2, "share permission B1 in COM2 hand.exe"},
       {{Dw(perms, L"hand.exe", 3), Sz(BundleKey(L"B1"), kOutMain, L"")}, {}, 2, "add port B1 out COM3 main"},
       {{Sz(BundleKey(L"B1"), kOutMain, L"COM3")}, {}, 0, "nothing to do\n"},
+      // Half a character has no UTF-8: it would become U+FFFD, the two bundles one.
+      {{KeyOnly(SideKey(L"s\xD800x", LUMBREX_SIDE_IN)), KeyOnly(SideKey(L"s\xFFFDx", LUMBREX_SIDE_IN))}, {L"--prune"}, 1,
+       "its name holds U+D800, half of a character"},
   };
   for (const auto& run : runs) {
     SCOPED_TRACE(&run - runs);

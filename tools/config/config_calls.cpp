@@ -25,6 +25,25 @@ bool ParametersOf(const std::wstring& text, config::Parameters* p) {
   return true;
 }
 
+// The name as the model holds it, in UTF-8. A lone surrogate, which another
+// program may store in a registry name, has none: converted, it would become
+// U+FFFD, and two bundles (s\xD800x and s\xFFFDx) one, the other lost to
+// export and plan. Such a configuration does not read back exactly.
+std::string NameOf(const std::wstring& name, const std::wstring& where, std::vector<std::wstring>* problems) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const bool high = name[i] >= 0xD800 && name[i] <= 0xDBFF, low = name[i] >= 0xDC00 && name[i] <= 0xDFFF;
+    const bool paired = i + 1 < name.size() && name[i + 1] >= 0xDC00 && name[i + 1] <= 0xDFFF;
+    if (high && paired) ++i;
+    else if (high || low) {
+      wchar_t unit[8];
+      std::swprintf(unit, 8, L"%04X", static_cast<unsigned>(name[i]));
+      problems->push_back(where + L": its name holds U+" + unit +
+                          L", half of a character, which no configuration document can carry");
+    }
+  }
+  return Utf8(name);
+}
+
 // The applications and their permissions as SharedPortGetAppPermissions gave
 // them: two lists of one length, each value "%d" text.
 void ShareOf(const std::wstring& where, const std::vector<std::wstring>& apps, const std::vector<std::wstring>& values,
@@ -36,13 +55,13 @@ void ShareOf(const std::wstring& where, const std::vector<std::wstring>& apps, c
     long long value = 0;
     if (!ParseNumber(values[i], &value))
       problems->push_back(where + L": the share permission of " + apps[i] + L" reads as '" + values[i] + L"'");
-    else share->emplace_back(Utf8(apps[i]), value);
+    else share->emplace_back(NameOf(apps[i], where + L" share " + apps[i], problems), value);
   }
 }
 
 config::Port PortOf(const std::wstring& where, const PortInfo& info, std::vector<std::wstring>* problems) {
   config::Port port;
-  port.name = Utf8(info.name);
+  port.name = NameOf(info.name, where, problems);
   port.type = Utf8(TypeName(info.type));
   if (!info.typeRead || port.type == "unknown") problems->push_back(where + L": its type does not read");
   if (!info.dynamic) {
@@ -69,12 +88,12 @@ CurrentModel ReadCurrentModel() {
     current.problems.push_back(L"the bundles do not read (" + CodeText(config.bundlesCode) + L")");
   for (const BundleInfo& info : config.bundles) {
     config::Bundle bundle;
-    bundle.name = Utf8(info.name);
+    bundle.name = NameOf(info.name, info.name, &current.problems);
     for (int s = 0; s < 2; ++s) {
       const std::wstring where = info.name + L" " + Wide(config::kSideWords[s]);
       if (info.sides[s].portsCode != 0 && info.sides[s].portsCode != ERROR_FILE_NOT_FOUND)
         current.problems.push_back(where + L": the ports do not read");
-      bundle.sides[s].main = Utf8(info.sides[s].main);
+      bundle.sides[s].main = NameOf(info.sides[s].main, where + L" main", &current.problems);
       for (const PortInfo& port : info.sides[s].ports)
         bundle.sides[s].ports.push_back(PortOf(where + L" " + port.name, port, &current.problems));
     }
