@@ -114,6 +114,8 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
     return c->BundleSetRealPortParameters(b, s, p, I4(baud), I4(parity), I4(data), I4(stop), I4(flow));
   };
   const HRESULT brokenPipe = HRESULT_FROM_WIN32(ERROR_BROKEN_PIPE);
+  using testsupport::Dw, testsupport::Removed, testsupport::Write;
+  const std::wstring perms = testsupport::PermissionsKey(L"COM1");
   const std::wstring shareWords =
       lumbrex::NumberRefusal(lumbrex::NumberArgument::kSharePermission, L"permission", L"'2147483648'");
   const Failure rows[] = {
@@ -187,16 +189,13 @@ TEST_F(AutomationTable, FailuresNameTheirCause) {
       // the library would send Łukasz.exe as Lukasz.exe, another application.
       {"share reset, a stored name the code page lacks",
        [&] {
-         testsupport::Write({testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"plain.exe", 7),
-                             testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"\u0141ukasz.exe", 7)});
+         Write({Dw(perms, L"plain.exe", 7), Dw(perms, L"\u0141ukasz.exe", 7)});
          return c->SharedDelAllPermissions(b, s, p);
        },
        HRESULT(0x8007000D), L"the stored application name \"\u0141ukasz.exe\" holds characters the ANSI code page"},
       {"share reset, names that can be sent",
        [&] {
-         testsupport::Write({testsupport::Removed(testsupport::PermissionsKey(L"COM1"))});
-         testsupport::Write({testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"plain.exe", 7),
-                             testsupport::Dw(testsupport::PermissionsKey(L"COM1"), L"My, App.exe", 5)});
+         Write({Removed(perms), Dw(perms, L"My, App.exe", 5), Dw(perms, L"plain.exe", 7)});
          return c->SharedDelAllPermissions(b, s, p);
        },
        S_OK, L"", 2},
