@@ -15,9 +15,16 @@ std::wstring Problem(std::wstring_view name, bool application) {
   // which follows its locale and may differ from the system's. Without best
   // fit: a letter the code page lacks must count as lost, not pass as some
   // look-alike that would name another bundle.
+  const int length = static_cast<int>(name.size());
   BOOL usedDefault = FALSE;
-  const int size = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, name.data(), static_cast<int>(name.size()),
-                                       nullptr, 0, nullptr, &usedDefault);
+  int size = WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, name.data(), length, nullptr, 0, nullptr,
+                                 &usedDefault);
+  // Where the ANSI code page is UTF-8 (Windows' "Unicode UTF-8 for worldwide
+  // language support"), Windows refuses those flags and the used-default
+  // report: every character travels, and only half a surrogate pair fails.
+  const DWORD refused = size <= 0 ? GetLastError() : ERROR_SUCCESS;
+  if (refused == ERROR_INVALID_FLAGS || refused == ERROR_INVALID_PARAMETER)
+    size = WideCharToMultiByte(CP_THREAD_ACP, WC_ERR_INVALID_CHARS, name.data(), length, nullptr, 0, nullptr, nullptr);
   if (size <= 0 || usedDefault)
     return L"holds characters the ANSI code page in use cannot carry (the service would get a look-alike or '?' in their place)";
   return std::wstring();
