@@ -49,6 +49,10 @@ size_t Carry(const std::vector<CheckedStep>& steps, bool rollback, bool* lost) {
     }
     *lost = outcome.ConnectionLost();
     Say(Failed(Wide(config::StepText(step)), StepFailure(step, outcome)));
+    const std::wstring made = rollback ? L"rolled back" : L"done";
+    for (size_t k = i; k < steps.size(); ++k)
+      Out((k == i && *lost ? L"not known whether " + made + L" (the reply was lost): " : L"not " + made + L": ") +
+          Printable(Wide(config::StepText(steps[k].step()))) + L"\n");
     return i;
   }
   return steps.size();

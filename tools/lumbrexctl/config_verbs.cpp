@@ -249,13 +249,8 @@ void RollBack(const config::Model& before, const std::vector<Step>& done) {
   Out(L"rolling back: " + Wide(config::Summary(back)) + L"\n");
   bool lost = false;
   const size_t rolled = Carry(checked.ready, true, &lost);
-  if (rolled != back.steps.size()) {
-    // As for apply's own steps: a lost reply leaves its change unknown.
-    for (size_t i = rolled; i < back.steps.size(); ++i)
-      Out((i == rolled && lost ? L"not known whether rolled back (the reply was lost): " : L"not rolled back: ") +
-          Printable(Wide(config::StepText(back.steps[i]))) + L"\n");
+  if (rolled != back.steps.size())
     return (void)Say(Failure{L"rollback", L"stopped; the configuration is not as it was ('lumbrexctl show')"});
-  }
   std::optional<config::Model> after = Current();
   if (!after) return (void)Say(Failure{L"rollback", L"done, but the configuration does not read back ('lumbrexctl show')"});
   const std::vector<std::string> kept = config::NotPutBack(before, done, *after);
@@ -321,11 +316,6 @@ int RunApply(const ConfigRequest& request) {
     Out(L"applied: " + Wide(config::Summary(plan)) + L"\n");
     return kDone;
   }
-  // A lost reply says nothing of the command: the service may have carried
-  // it out before it died.
-  for (size_t i = done; i < plan.steps.size(); ++i)
-    Out((i == done && lost ? L"not known whether done (the reply was lost): " : L"not done: ") +
-        Printable(Wide(config::StepText(plan.steps[i]))) + L"\n");
   if (request.noRollback) Out(L"not rolled back (--no-rollback): " + Num(done) + L" of " + Num(plan.steps.size()) + L" changes made\n");
   else if (lost) Say(Failure{L"rollback", L"not made, the connection to the service is lost; apply again to finish, or 'lumbrexctl show'"});
   else RollBack(planned->current, std::vector<Step>(plan.steps.begin(), plan.steps.begin() + done));
